@@ -1,0 +1,106 @@
+#pragma once
+
+#include "Application.h"
+#include "Platform.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QObject>
+#include <QPointer>
+#include <QSystemTrayIcon>
+#include <QVariant>
+#include <QWidget>
+
+#include <memory>
+#include <optional>
+
+class SettingsStore;
+
+// The one application object: every behaviour of the program is one of its methods. The interface
+// loader sets the outlets by name; menu items, controls and shortcuts reach the slots.
+class AppDelegate : public QObject {
+    Q_OBJECT
+    // Outlets: weak references to what the interface file made. Each use takes a local copy and skips
+    // its step when the object is gone.
+    Q_PROPERTY(QWidget* window READ window WRITE setWindow)
+    Q_PROPERTY(QWidget* prefsWindow READ prefsWindow WRITE setPrefsWindow)
+    Q_PROPERTY(QWidget* shortcutsWindow READ shortcutsWindow WRITE setShortcutsWindow)
+    Q_PROPERTY(QLabel* nameText READ nameText WRITE setNameText)
+    Q_PROPERTY(QLabel* versionText READ versionText WRITE setVersionText)
+    Q_PROPERTY(QWidget* captureDesktopSCV READ captureDesktopSCV WRITE setCaptureDesktopSCV)
+    Q_PROPERTY(QWidget* captureDesktopClipboardSCV READ captureDesktopClipboardSCV WRITE
+                   setCaptureDesktopClipboardSCV)
+    Q_PROPERTY(QWidget* shortcutVisualView READ shortcutVisualView WRITE setShortcutVisualView)
+    Q_PROPERTY(QWidget* prefsVisualView READ prefsVisualView WRITE setPrefsVisualView)
+    Q_PROPERTY(QWidget* aboutVisualView READ aboutVisualView WRITE setAboutVisualView)
+    Q_PROPERTY(QCheckBox* openInPreviewBtn READ openInPreviewBtn WRITE setOpenInPreviewBtn)
+    Q_PROPERTY(QCheckBox* playSoundBtn READ playSoundBtn WRITE setPlaySoundBtn)
+    Q_PROPERTY(QComboBox* fileTypePicker READ fileTypePicker WRITE setFileTypePicker)
+
+public:
+    // Takes its snapshot of the environment; writes nothing to the settings store.
+    explicit AppDelegate(const Platform& platform, QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    QWidget* window() const { return m_window; }
+    void setWindow(QWidget* value) { m_window = value; }
+    QWidget* prefsWindow() const { return m_prefsWindow; }
+    void setPrefsWindow(QWidget* value) { m_prefsWindow = value; }
+    QWidget* shortcutsWindow() const { return m_shortcutsWindow; }
+    void setShortcutsWindow(QWidget* value) { m_shortcutsWindow = value; }
+    QLabel* nameText() const { return m_nameText; }
+    void setNameText(QLabel* value) { m_nameText = value; }
+    QLabel* versionText() const { return m_versionText; }
+    void setVersionText(QLabel* value) { m_versionText = value; }
+    QWidget* captureDesktopSCV() const { return m_captureDesktopSCV; }
+    void setCaptureDesktopSCV(QWidget* value) { m_captureDesktopSCV = value; }
+    QWidget* captureDesktopClipboardSCV() const { return m_captureDesktopClipboardSCV; }
+    void setCaptureDesktopClipboardSCV(QWidget* value) { m_captureDesktopClipboardSCV = value; }
+    QWidget* shortcutVisualView() const { return m_shortcutVisualView; }
+    void setShortcutVisualView(QWidget* value) { m_shortcutVisualView = value; }
+    QWidget* prefsVisualView() const { return m_prefsVisualView; }
+    void setPrefsVisualView(QWidget* value) { m_prefsVisualView = value; }
+    QWidget* aboutVisualView() const { return m_aboutVisualView; }
+    void setAboutVisualView(QWidget* value) { m_aboutVisualView = value; }
+    QCheckBox* openInPreviewBtn() const { return m_openInPreviewBtn; }
+    void setOpenInPreviewBtn(QCheckBox* value) { m_openInPreviewBtn = value; }
+    QCheckBox* playSoundBtn() const { return m_playSoundBtn; }
+    void setPlaySoundBtn(QCheckBox* value) { m_playSoundBtn = value; }
+    QComboBox* fileTypePicker() const { return m_fileTypePicker; }
+    void setFileTypePicker(QComboBox* value) { m_fileTypePicker = value; }
+
+public slots:
+    // Capture: the whole desktop to a file in a directory the user picks, or to the clipboard.
+    void captureDesktop();
+    void captureToClipboard();
+
+private:
+    friend class AppDelegateTest;
+
+    QPointer<QWidget> m_window;
+    QPointer<QWidget> m_prefsWindow;
+    QPointer<QWidget> m_shortcutsWindow;
+    QPointer<QLabel> m_nameText;
+    QPointer<QLabel> m_versionText;
+    QPointer<QWidget> m_captureDesktopSCV;
+    QPointer<QWidget> m_captureDesktopClipboardSCV;
+    QPointer<QWidget> m_shortcutVisualView;
+    QPointer<QWidget> m_prefsVisualView;
+    QPointer<QWidget> m_aboutVisualView;
+    QPointer<QCheckBox> m_openInPreviewBtn;
+    QPointer<QCheckBox> m_playSoundBtn;
+    QPointer<QComboBox> m_fileTypePicker;
+
+    const Platform m_platform;
+    // The menu is declared first so that it outlives the status item that shows it.
+    const std::unique_ptr<QMenu> m_menu;
+    const std::unique_ptr<QSystemTrayIcon> m_statusItem;
+    SettingsStore& m_defaults;
+    const QVariant m_appVersion;
+    const std::optional<QString> m_interfaceStyleSetting;
+    const OperatingSystemVersion m_systemVersion;
+    const QString kPreferenceDesktopCaptureShortcut;
+    const QString kPreferenceDesktopCaptureClipboardShortcut;
+};

@@ -1,0 +1,7 @@
+#include "AppDelegate.h"
+#include "ApplicationMain.h"
+
+int main(int argc, char** argv)
+{
+    return platform::applicationMain<AppDelegate>(argc, argv);
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "Clock.h"
+#include "FileDialogDirectoryChooser.h"
+#include "Platform.h"
+#include "ProcessTaskLauncher.h"
+#include "QtApplication.h"
+#include "SettingsStore.h"
+#include "StderrLog.h"
+
+// The production implementation of every service, made once the QApplication exists.
+class PlatformServices {
+public:
+    PlatformServices();
+    Platform platform() { return {m_defaults, m_launcher, m_chooser, m_clock, m_log, m_application}; }
+
+private:
+    StderrLog m_log;
+    SettingsStore m_defaults;
+    ProcessTaskLauncher m_launcher;
+    FileDialogDirectoryChooser m_chooser;
+    SystemClock m_clock;
+    QtApplication m_application;
+};

@@ -1,0 +1,149 @@
+#include "SettingsStore.h"
+
+#include "Log.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+
+namespace {
+
+// A QSettings object per operation: Qt shares one parsed copy per file and re-reads it when the file
+// changed, and each object reports the status of its own operation only.
+QSettings open(const QString& path)
+{
+    return QSettings(path, QSettings::IniFormat);
+}
+
+} // namespace
+
+SettingsStore::SettingsStore(QString filePath, Log& log, GlobalDomain globalDomain, QObject* parent)
+    : QObject(parent), m_filePath(std::move(filePath)), m_log(log), m_globalDomain(std::move(globalDomain))
+{
+    checkReadable();
+}
+
+QString SettingsStore::standardFilePath()
+{
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Kestrelle"),
+                     QStringLiteral("Kestrelle"))
+        .fileName();
+}
+
+void SettingsStore::checkReadable()
+{
+    const QFileInfo info(m_filePath);
+    if (!info.exists())
+        return;
+    if (info.isDir()) {
+        m_log.log(QStringLiteral("Settings: %1 is a directory, not a settings file; settings will not be "
+                                 "kept")
+                      .arg(m_filePath));
+        return;
+    }
+    const QSettings settings(m_filePath, QSettings::IniFormat);
+    if (settings.status() == QSettings::AccessError) {
+        m_log.log(
+            QStringLiteral("Settings: cannot read %1; going on without the stored settings").arg(m_filePath));
+    } else if (settings.status() == QSettings::FormatError) {
+        // The next write rewrites the file from what could be parsed; keep the original for the user.
+        const QString copy = m_filePath + QStringLiteral(".damaged");
+        QFile::remove(copy);
+        const bool kept = QFile::copy(m_filePath, copy);
+        m_log.log(
+            QStringLiteral("Settings: %1 is damaged; reading what can be read%2")
+                .arg(m_filePath, kept ? QStringLiteral(", the original is kept as ") + copy : QString()));
+    }
+}
+
+std::optional<QVariant> SettingsStore::storedValue(const QString& key) const
+{
+    const QSettings settings = open(m_filePath);
+    if (!settings.contains(key))
+        return std::nullopt;
+    return settings.value(key);
+}
+
+void SettingsStore::logWrongType(const QString& key, const char* expected, const char* reading) const
+{
+    m_log.log(QStringLiteral("Settings: the value of %1 is not %2; reading it as %3")
+                  .arg(key, QLatin1String(expected), QLatin1String(reading)));
+}
+
+bool SettingsStore::boolForKey(const QString& key) const
+{
+    const auto value = storedValue(key);
+    if (!value)
+        return false;
+    if (value->typeId() == QMetaType::Bool)
+        return value->toBool();
+    if (value->typeId() == QMetaType::QString) {
+        const QString text = value->toString().trimmed().toLower();
+        if (text == u"true" || text == u"yes")
+            return true;
+        if (text == u"false" || text == u"no")
+            return false;
+        bool isNumber = false;
+        const qint64 number = text.toLongLong(&isNumber);
+        if (isNumber)
+            return number != 0;
+    }
+    logWrongType(key, "a Boolean", "false");
+    return false;
+}
+
+qint64 SettingsStore::integerForKey(const QString& key) const
+{
+    const auto value = storedValue(key);
+    if (!value)
+        return 0;
+    bool isNumber = false;
+    qint64 number = 0;
+    if (value->typeId() == QMetaType::QString)
+        number = value->toString().trimmed().toLongLong(&isNumber);
+    else if (value->typeId() == QMetaType::LongLong || value->typeId() == QMetaType::Int)
+        number = value->toLongLong(&isNumber);
+    if (isNumber)
+        return number;
+    logWrongType(key, "an integer", "0");
+    return 0;
+}
+
+std::optional<QString> SettingsStore::stringForKey(const QString& key) const
+{
+    const auto value = storedValue(key);
+    if (value && value->typeId() == QMetaType::QString)
+        return value->toString();
+    if (value)
+        logWrongType(key, "a string", "no string");
+    if (m_globalDomain)
+        return m_globalDomain(key);
+    return std::nullopt;
+}
+
+std::optional<QVariant> SettingsStore::objectForKey(const QString& key) const
+{
+    return storedValue(key);
+}
+
+void SettingsStore::setBool(bool value, const QString& key)
+{
+    setObject(value, key);
+}
+
+void SettingsStore::setInteger(qint64 value, const QString& key)
+{
+    setObject(value, key);
+}
+
+void SettingsStore::setObject(const QVariant& value, const QString& key)
+{
+    QSettings settings = open(m_filePath);
+    settings.setValue(key, value);
+    settings.sync();
+    if (settings.status() != QSettings::NoError) {
+        m_log.log(QStringLiteral("Settings: could not write %1 to %2; the change holds until Kestrelle quits")
+                      .arg(key, m_filePath));
+    }
+    emit valueChanged(key);
+}

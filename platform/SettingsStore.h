@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QVariant>
+
+#include <functional>
+#include <optional>
+
+class Log;
+
+// The per-user settings store: a typed key-value map kept in an INI file. Every read asks the file
+// (through Qt's shared cache, which notices changes on disk) and every write reaches the file before
+// it returns, so a killed process loses nothing.
+//
+// A key that holds nothing reads as false, 0, no string or no object. A value that cannot be read as
+// the type asked for reads the same way, with one log line. A file that cannot be parsed or written
+// never stops the program: the store says so in the log and goes on with what it could read.
+class SettingsStore : public QObject {
+    Q_OBJECT
+
+public:
+    // Answers for keys the user's own file does not hold, as the desktop's global settings do.
+    using GlobalDomain = std::function<std::optional<QString>(const QString& key)>;
+
+    SettingsStore(QString filePath, Log& log, GlobalDomain globalDomain = {}, QObject* parent = nullptr);
+
+    // $XDG_CONFIG_HOME/Kestrelle/Kestrelle.conf on Linux.
+    static QString standardFilePath();
+    QString filePath() const { return m_filePath; }
+
+    bool boolForKey(const QString& key) const;
+    qint64 integerForKey(const QString& key) const;
+    std::optional<QString> stringForKey(const QString& key) const;
+    std::optional<QVariant> objectForKey(const QString& key) const;
+
+    void setBool(bool value, const QString& key);
+    void setInteger(qint64 value, const QString& key);
+    // A string or an integer.
+    void setObject(const QVariant& value, const QString& key);
+
+signals:
+    // After every write, so that views tied to a key (the shortcut recorders and binders) can follow it.
+    void valueChanged(const QString& key);
+
+private:
+    std::optional<QVariant> storedValue(const QString& key) const;
+    void logWrongType(const QString& key, const char* expected, const char* reading) const;
+    void checkReadable();
+
+    QString m_filePath;
+    Log& m_log;
+    GlobalDomain m_globalDomain;
+};
