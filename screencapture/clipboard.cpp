@@ -1,0 +1,123 @@
+#include "clipboard.h"
+
+#include "clipboard_x11.h"
+#include "failure.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <string>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+void closeFd(int& fd)
+{
+    if (fd >= 0)
+        close(fd);
+    fd = -1;
+}
+
+std::string readAll(int fd)
+{
+    std::string text;
+    char buffer[256];
+    for (;;) {
+        ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return text;
+        text.append(buffer, std::size_t(n));
+    }
+}
+
+// The server's life, in the child process; it never returns into the caller's code.
+[[noreturn]] void runServer(int image, int command, int answer)
+{
+    int devNull = open("/dev/null", O_RDWR);
+    dup2(devNull, STDIN_FILENO);
+    dup2(devNull, STDOUT_FILENO);
+    setsid();
+    std::signal(SIGHUP, SIG_IGN);
+
+    try {
+        // Connect while the desktop is being grabbed.
+        ClipboardServerX11 server;
+        char go;
+        ssize_t n;
+        do
+            n = read(command, &go, 1);
+        while (n < 0 && errno == EINTR);
+        if (n != 1)
+            _exit(0); // the capture failed; there is nothing to serve
+
+        struct stat status {};
+        fstat(image, &status);
+        void* png = mmap(nullptr, std::size_t(status.st_size), PROT_READ, MAP_SHARED, image, 0);
+        if (png == MAP_FAILED)
+            throw Failure("cannot map the image for the clipboard: " + errnoText(errno));
+        server.take(static_cast<const std::uint8_t*>(png), std::size_t(status.st_size));
+        (void)!write(answer, "", 1);
+        close(answer);
+        // Nobody reads our messages from here on, and an open pipe would keep the caller's
+        // reader (a shell's $(...), say) waiting for as long as we serve.
+        dup2(devNull, STDERR_FILENO);
+        server.serve();
+        _exit(0);
+    } catch (const Failure& failure) {
+        (void)!write(answer, failure.what(), std::char_traits<char>::length(failure.what()));
+        _exit(1);
+    }
+}
+
+} // namespace
+
+ClipboardServer::ClipboardServer()
+{
+    m_image = memfd_create("screencapture-clipboard", MFD_CLOEXEC);
+    int command[2];
+    int answer[2];
+    if (m_image < 0 || pipe2(command, O_CLOEXEC) != 0)
+        throw Failure("cannot prepare the clipboard: " + errnoText(errno));
+    if (pipe2(answer, O_CLOEXEC) != 0) {
+        close(command[0]);
+        close(command[1]);
+        throw Failure("cannot prepare the clipboard: " + errnoText(errno));
+    }
+    m_server = fork();
+    if (m_server == 0) {
+        close(command[1]);
+        close(answer[0]);
+        runServer(m_image, command[0], answer[1]);
+    }
+    int error = errno;
+    close(command[0]);
+    close(answer[1]);
+    m_command = command[1];
+    m_answer = answer[0];
+    if (m_server < 0)
+        throw Failure("cannot start the clipboard server: " + errnoText(error));
+}
+
+ClipboardServer::~ClipboardServer()
+{
+    closeFd(m_command);
+    closeFd(m_answer);
+    closeFd(m_image);
+}
+
+void ClipboardServer::offer()
+{
+    if (write(m_command, "!", 1) != 1)
+        throw Failure("the clipboard server is gone: " + errnoText(errno));
+    closeFd(m_command);
+    std::string answer = readAll(m_answer);
+    if (answer.empty())
+        throw Failure("the clipboard server ended without taking the clipboard");
+    if (answer != std::string(1, '\0'))
+        throw Failure(answer);
+}

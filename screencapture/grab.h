@@ -1,0 +1,19 @@
+#pragma once
+
+#include "frame.h"
+
+#include <memory>
+
+// Takes the whole desktop of one display system into a Frame.
+class Grabber {
+public:
+    virtual ~Grabber() = default;
+
+    virtual int width() const = 0;
+    virtual int height() const = 0;
+    // Fills `frame` (sized width() x height()) from the top, publishing rows as they arrive.
+    virtual void grab(Frame& frame) = 0;
+};
+
+// Connects to the desktop this process runs on; throws a Failure when none is reachable.
+std::unique_ptr<Grabber> connectToDesktop();

@@ -1,0 +1,98 @@
+// screencapture [-c] [-P] [-x] [file]: captures the whole desktop into an image file, or onto
+// the clipboard with -c.
+#include "clipboard.h"
+#include "encode.h"
+#include "failure.h"
+#include "grab.h"
+#include "options.h"
+#include "output_file.h"
+#include "sound.h"
+#include "viewer.h"
+
+#include <csignal>
+#include <cstdio>
+#include <optional>
+#include <thread>
+
+namespace {
+
+void warn(const std::string& text)
+{
+    std::fprintf(stderr, "screencapture: %s\n", text.c_str());
+}
+
+// Grabs on a thread of its own while the caller encodes the rows already grabbed.
+std::jthread startGrab(Grabber& desktop, Frame& frame)
+{
+    return std::jthread([&desktop, &frame] {
+        try {
+            desktop.grab(frame);
+        } catch (...) {
+            frame.fail(std::current_exception());
+        }
+    });
+}
+
+void captureToClipboard(const Options& options)
+{
+    ClipboardServer clipboard;
+    auto desktop = connectToDesktop();
+    Frame frame(desktop->width(), desktop->height());
+    std::jthread grab = startGrab(*desktop, frame);
+    std::optional<CaptureSound> sound;
+    if (!options.silent)
+        sound.emplace(frame);
+
+    ByteSink image(clipboard.imageFd(), "the clipboard image");
+    encodePng(frame, image);
+    clipboard.offer();
+}
+
+void captureToFile(const Options& options)
+{
+    std::optional<ImageFormat> format = formatForFileName(options.file);
+    if (!format)
+        warn("'" + options.file + "' names no image format this tool writes; saving PNG data");
+    auto desktop = connectToDesktop();
+    OutputFile output(options.file);
+    Frame frame(desktop->width(), desktop->height());
+    std::jthread grab = startGrab(*desktop, frame);
+    std::optional<CaptureSound> sound;
+    if (!options.silent)
+        sound.emplace(frame);
+
+    encode(format.value_or(ImageFormat::Png), frame, output.sink());
+    std::string saved = output.commit();
+    if (options.openInViewer)
+        openInViewer(saved);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    ParsedCommandLine commandLine = parseCommandLine({argv + 1, argv + argc});
+    switch (commandLine.command) {
+    case Command::Help:
+        std::fputs(kHelp, stdout);
+        return 0;
+    case Command::Misuse:
+        std::fprintf(stderr, "screencapture: %s; %s\n", commandLine.problem.c_str(), kUsage);
+        return 2;
+    case Command::Capture:
+        break;
+    }
+
+    // A reader that went away must surface as a write error, not end the process.
+    std::signal(SIGPIPE, SIG_IGN);
+    try {
+        if (commandLine.options.clipboard)
+            captureToClipboard(commandLine.options);
+        else
+            captureToFile(commandLine.options);
+        return 0;
+    } catch (const Failure& failure) {
+        warn(failure.what());
+        return 1;
+    }
+}

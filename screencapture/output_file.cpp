@@ -1,0 +1,107 @@
+#include "output_file.h"
+
+#include "failure.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::string folderOf(const std::string& path)
+{
+    std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// "a/b.png" -> "a/b 2.png"; the extension is what follows the last dot of the file name.
+std::string numbered(const std::string& path, int n)
+{
+    std::size_t slash = path.find_last_of('/');
+    std::size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        dot = path.size();
+    return path.substr(0, dot) + " " + std::to_string(n) + path.substr(dot);
+}
+
+mode_t currentUmask()
+{
+    mode_t mask = umask(0);
+    umask(mask);
+    return mask;
+}
+
+[[noreturn]] void failIn(const std::string& folder, int error)
+{
+    throw Failure("cannot save into '" + folder + "': " + errnoText(error));
+}
+
+} // namespace
+
+OutputFile::OutputFile(std::string path)
+    : m_path(std::move(path)), m_folder(folderOf(m_path)), m_sink(-1, m_path)
+{
+    int fd = open(m_folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
+    if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+        // Not every file system has unnamed files; a hidden name in the same folder will do.
+        std::string name = m_folder + "/.screencapture-XXXXXX";
+        fd = mkostemp(name.data(), O_CLOEXEC);
+        if (fd >= 0) {
+            m_hiddenName = name;
+            fchmod(fd, 0644 & ~currentUmask());
+        }
+    }
+    if (fd < 0)
+        failIn(m_folder, errno);
+    m_sink = ByteSink(fd, m_path);
+}
+
+OutputFile::~OutputFile()
+{
+    if (!m_hiddenName.empty())
+        unlink(m_hiddenName.c_str());
+    close(m_sink.fd());
+}
+
+std::string OutputFile::commit()
+{
+    if (fdatasync(m_sink.fd()) != 0)
+        m_sink.fail(errno);
+    std::string name = m_path;
+    for (int n = 2; !publishAs(name); ++n)
+        name = numbered(m_path, n);
+    m_hiddenName.clear();
+    // The new name must survive a crash as well as the contents.
+    if (int folder = open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); folder >= 0) {
+        fsync(folder);
+        close(folder);
+    }
+    return name;
+}
+
+// Links the file under `name` unless that name is taken; throws on any other failure.
+bool OutputFile::publishAs(const std::string& name)
+{
+    int result;
+    if (m_hiddenName.empty()) {
+        std::string self = "/proc/self/fd/" + std::to_string(m_sink.fd());
+        result = linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
+    } else {
+        result = renameat2(AT_FDCWD, m_hiddenName.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE);
+        if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
+            result = link(m_hiddenName.c_str(), name.c_str());
+            if (result == 0)
+                unlink(m_hiddenName.c_str());
+        }
+    }
+    if (result == 0)
+        return true;
+    if (errno == EEXIST)
+        return false;
+    throw Failure("cannot save '" + name + "': " + errnoText(errno));
+}
