@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# -c: the image stays on the clipboard after the tool has returned, served by one process.
+source "$(dirname "$0")/lib.sh"
+
+servers() { # live clipboard servers; an exited one may linger as a zombie until reaped
+    local pid
+    for pid in $(pgrep -x screencapture || true); do
+        [ "$(awk '{ print $3 }' "/proc/$pid/stat" 2>/dev/null)" != Z ] && echo "$pid"
+    done | wc -l
+}
+paste_png() {
+    timeout 10 xclip -selection clipboard -t image/png -o >"$1"
+}
+
+show_test_picture
+grab_reference "$work/reference.png"
+# Command substitution waits for every holder of its pipe: the server must not keep one.
+out=$(timeout 10 "$tool" -c -x 2>&1) && status=0 || status=$?
+check "-c returns at once, status 0, silent" test "$status" -eq 0 -a -z "$out"
+check "TARGETS offers image/png" grep -qx image/png < <(timeout 10 xclip -selection clipboard -t TARGETS -o)
+paste_png "$work/pasted.png"
+# The noisy test picture makes a PNG larger than one request, so this also covers INCR.
+check "pasted image is the screen" same_pixels "$work/pasted.png" "$work/reference.png"
+check "image is large enough to need INCR" test "$(stat -c %s "$work/pasted.png")" -gt 1048576
+paste_png "$work/again.png"
+check "pasting twice gives the same image" cmp -s "$work/pasted.png" "$work/again.png"
+
+"$tool" -c -x
+for _ in $(seq 50); do [ "$(servers)" -eq 1 ] && break; sleep 0.02; done
+check "a second -c leaves one server" test "$(servers)" -eq 1
+
+echo text | xclip -selection clipboard 2>/dev/null
+for _ in $(seq 50); do [ "$(servers)" -eq 0 ] && break; sleep 0.02; done
+check "server exits when another program takes the clipboard" test "$(servers)" -eq 0
+finish

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Folders that cannot take the file, and -P handing the saved file to the image viewer.
+source "$(dirname "$0")/lib.sh"
+
+refused() { # folder: status 1, a message naming the folder, and nothing left there
+    local folder=$1 status=0 err
+    shift
+    err=$("$@" -x "$folder/shot.png" 2>&1) || status=$?
+    [ "$status" -eq 1 ] && [[ $err == screencapture:*"$folder"* ]] && [ -z "$(ls -A "$folder" 2>/dev/null)" ]
+}
+check "missing folder" refused "$work/missing" "$tool"
+
+mkdir -m 0555 "$work/locked"
+if [ "$(id -u)" -eq 0 ]; then
+    # root writes anywhere; the folder's owner gets a fair refusal as an unprivileged user
+    chown nobody "$work/locked"
+    chmod 0711 "$work"
+    check "unwritable folder" refused "$work/locked" setpriv --reuid=nobody --regid=nogroup --clear-groups "$tool"
+else
+    check "unwritable folder" refused "$work/locked" "$tool"
+fi
+touch "$work/plain"
+below_file() {
+    local status=0
+    "$tool" -x "$work/plain/shot.png" 2>/dev/null || status=$?
+    [ "$status" -eq 1 ] && [ ! -s "$work/plain" ]
+}
+check "a file in place of the folder" below_file
+
+# A stand-in viewer that records what it was asked to open.
+mkdir "$work/bin" "$work/shots"
+printf '#!/bin/sh\nprintf "%%s\\n" "$@" >"%s/opened"\n' "$work" >"$work/bin/xdg-open"
+chmod +x "$work/bin/xdg-open"
+touch "$work/shots/shot.png"
+PATH="$work/bin:$PATH" "$tool" -P -x "$work/shots/shot.png"
+for _ in $(seq 50); do [ -s "$work/opened" ] && break; sleep 0.02; done
+check "-P opens the file actually saved" test "$(cat "$work/opened" 2>/dev/null)" = "$work/shots/shot 2.png"
+check "-P leaves the existing file alone" test ! -s "$work/shots/shot.png"
+err=$(PATH="$work/none" "$tool" -P -x "$work/shots/shot.png" 2>&1) && status=0 || status=$?
+check "-P without a viewer: saved, message, status 1" \
+    test "$status" -eq 1 -a -s "$work/shots/shot 3.png" -a -n "$err"
+finish

@@ -1,0 +1,58 @@
+# Shared by the screencapture tests: sourced with the tool's path as $1, on a display that
+# tests/support/with-display provides. Every check runs; the script fails if any did.
+set -euo pipefail
+
+tool=$1
+work=$(mktemp -d "${TMPDIR:-/tmp}/screencapture-test.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+failures=0
+
+check() {
+    local what=$1
+    shift
+    if "$@"; then
+        echo "ok - $what"
+    else
+        echo "FAIL - $what"
+        failures=$((failures + 1))
+    fi
+}
+
+finish() {
+    echo "$failures failed"
+    [ "$failures" -eq 0 ]
+}
+
+# A deterministic desktop: noise, flat colour bands and a grey ramp, as the root background.
+show_test_picture() {
+    local size
+    size=$(xdpyinfo | awk '/dimensions:/ { print $2 }')
+    convert -seed 7 -size "$size" plasma:fractal \
+        -fill '#ff0000' -draw 'rectangle 0,0 40,40' -fill '#00ff00' -draw 'rectangle 41,0 80,40' \
+        -fill '#0000ff' -draw 'rectangle 81,0 120,40' -fill white -draw 'rectangle 121,0 160,40' \
+        \( -size 256x20 gradient:black-white \) -geometry +0+50 -composite "$work/picture.png"
+    # display exits 1 even when the background is set; the reference grab shows what is there.
+    display -window root "$work/picture.png" || true
+}
+
+# What is on screen, as grabbed by an independent tool.
+grab_reference() {
+    xwd -root -silent | convert xwd:- "$1"
+}
+
+# The number of differing pixels, with colour channels allowed to differ by `fuzz`.
+differing_pixels() {
+    compare -metric AE -fuzz "${3:-0}" "$1" "$2" null: 2>&1 || true
+}
+
+same_pixels() {
+    [ "$(differing_pixels "$1" "$2" "${3:-0}")" = 0 ]
+}
+
+image_info() {
+    identify -format '%m %wx%h' "$1" 2>/dev/null
+}
+
+screen_size() {
+    xdpyinfo | awk '/dimensions:/ { print $2 }'
+}
