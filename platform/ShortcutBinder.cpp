@@ -1,0 +1,16 @@
+#include "ShortcutBinder.h"
+
+#include "ShortcutBinderNull.h"
+#include "x11/ShortcutBinderXcb.h"
+
+#include <QGuiApplication>
+
+std::unique_ptr<ShortcutBinder> makeShortcutBinder(SettingsStore& store, Log& log)
+{
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("xcb")) {
+        if (const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>())
+            return std::make_unique<ShortcutBinderXcb>(x11->connection(), store, log);
+    }
+    return std::make_unique<ShortcutBinderNull>(store, log, platform);
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QKeyCombination>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class Log;
+class SettingsStore;
+
+// Global shortcuts: runs an action whenever the shortcut stored under a settings key is pressed
+// anywhere on the desktop. One instance serves the whole program.
+class ShortcutBinder : public QObject {
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    // From now on and for the life of the binder: each press of the shortcut stored under key runs
+    // action on the main thread, once per press however long the keys are held. The binder follows
+    // later writes of the key in the store by itself.
+    virtual void bindShortcutWithDefaultsKey(const QString& key, std::function<void()> action) = 0;
+
+    // Asked before a new shortcut is stored under key. Nothing when the binder can hold it; otherwise
+    // a short sentence for the user saying why not (another program or another key holds it). Each
+    // refusal is logged.
+    virtual std::optional<QString> refusalFor(QKeyCombination combination, const QString& key) = 0;
+};
+
+// The binder that works in this session: key grabs on X11, elsewhere one that says once in the log
+// that global shortcuts are not available and does nothing else. Needs the QGuiApplication.
+std::unique_ptr<ShortcutBinder> makeShortcutBinder(SettingsStore& store, Log& log);

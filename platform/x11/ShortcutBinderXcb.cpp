@@ -1,0 +1,232 @@
+#include "ShortcutBinderXcb.h"
+
+#include "Log.h"
+#include "SettingsStore.h"
+#include "StoredShortcut.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+bool overlap(const std::vector<KeyGrab>& first, const std::vector<KeyGrab>& second)
+{
+    return std::any_of(first.begin(), first.end(), [&](const KeyGrab& grab) {
+        return std::find(second.begin(), second.end(), grab) != second.end();
+    });
+}
+
+} // namespace
+
+ShortcutBinderXcb::ShortcutBinderXcb(xcb_connection_t* connection, SettingsStore& store, Log& log,
+                                     QObject* parent)
+    : ShortcutBinder(parent), m_connection(connection), m_store(store), m_log(log), m_keyboard(connection)
+{
+    for (auto it = xcb_setup_roots_iterator(xcb_get_setup(connection)); it.rem; xcb_screen_next(&it))
+        m_roots.push_back(it.data->root);
+    connect(&m_store, &SettingsStore::valueChanged, this, &ShortcutBinderXcb::follow);
+    QCoreApplication::instance()->installNativeEventFilter(this);
+}
+
+ShortcutBinderXcb::~ShortcutBinderXcb()
+{
+    QCoreApplication::instance()->removeNativeEventFilter(this);
+    for (Binding& binding : m_bindings)
+        release(binding);
+    xcb_flush(m_connection);
+}
+
+void ShortcutBinderXcb::bindShortcutWithDefaultsKey(const QString& key, std::function<void()> action)
+{
+    if (Binding* existing = bindingFor(key)) {
+        existing->action = std::move(action);
+        return;
+    }
+    m_bindings.push_back({key, std::move(action), {}, {}, 0, 0});
+    grab(m_bindings.back(), Report::ToLog);
+}
+
+std::optional<QString> ShortcutBinderXcb::refusalFor(QKeyCombination combination, const QString& key)
+{
+    std::vector<KeyGrab> grabs = m_keyboard.grabsWithLocksFor(combination);
+    if (otherBindingUsing(grabs, key)) {
+        m_log.log(QStringLiteral("Shortcuts: %1 is already used by another shortcut; %2 keeps its shortcut")
+                      .arg(textFromShortcut(combination), key));
+        return tr("%1 is already assigned to another action.").arg(displayText(combination));
+    }
+    // What this key holds already needs no asking; grabbing it again would be harmless, but releasing
+    // it after the test would not.
+    if (const Binding* own = bindingFor(key)) {
+        std::erase_if(grabs, [own](const KeyGrab& grab) {
+            return std::find(own->grabs.begin(), own->grabs.end(), grab) != own->grabs.end();
+        });
+    }
+    if (grabs.empty())
+        return std::nullopt;
+    if (grabOnServer(grabs)) {
+        ungrabOnServer(grabs);
+        return std::nullopt;
+    }
+    m_log.log(QStringLiteral("Shortcuts: %1 is held by another program; %2 keeps its shortcut")
+                  .arg(textFromShortcut(combination), key));
+    return tr("%1 is in use by another program.").arg(displayText(combination));
+}
+
+void ShortcutBinderXcb::follow(const QString& key)
+{
+    if (Binding* binding = bindingFor(key)) {
+        release(*binding);
+        grab(*binding, Report::ToLog);
+    }
+}
+
+void ShortcutBinderXcb::grab(Binding& binding, Report report)
+{
+    const QString text = m_store.stringForKey(binding.key).value_or(QString());
+    binding.shortcut = shortcutFromText(text);
+    const auto say = [&](const QString& message) {
+        if (report == Report::ToLog)
+            m_log.log(message);
+    };
+    if (!binding.shortcut) {
+        if (!text.trimmed().isEmpty())
+            say(QStringLiteral("Shortcuts: the value of %1 is not a shortcut; it does nothing")
+                    .arg(binding.key));
+        return;
+    }
+    const QString name = textFromShortcut(*binding.shortcut);
+    std::vector<KeyGrab> grabs = m_keyboard.grabsWithLocksFor(*binding.shortcut);
+    if (grabs.empty()) {
+        say(QStringLiteral("Shortcuts: no key of this keyboard gives %1 (%2); it does nothing until the "
+                           "keyboard changes")
+                .arg(name, binding.key));
+    } else if (const Binding* other = otherBindingUsing(grabs, binding.key)) {
+        say(QStringLiteral("Shortcuts: %1 (%2) is already used by %3; it does nothing")
+                .arg(name, binding.key, other->key));
+    } else if (!grabOnServer(grabs)) {
+        say(QStringLiteral("Shortcuts: %1 (%2) is held by another program; it does nothing")
+                .arg(name, binding.key));
+    } else {
+        binding.grabs = std::move(grabs);
+    }
+}
+
+void ShortcutBinderXcb::release(Binding& binding)
+{
+    ungrabOnServer(binding.grabs);
+    xcb_flush(m_connection);
+    binding.grabs.clear();
+    binding.heldKeycode = 0;
+}
+
+void ShortcutBinderXcb::keyboardChanged()
+{
+    m_keyboard.reload();
+    for (Binding& binding : m_bindings) {
+        // Unchanged grabs stay held, so a shortcut never lapses while another program remaps keys.
+        if (binding.shortcut && !binding.grabs.empty() &&
+            m_keyboard.grabsWithLocksFor(*binding.shortcut) == binding.grabs)
+            continue;
+        release(binding);
+        // Some tools remap a spare key for every character they type: one log line per change would flood.
+        grab(binding, Report::Quiet);
+    }
+}
+
+bool ShortcutBinderXcb::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)
+{
+    if (eventType != "xcb_generic_event_t")
+        return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    switch (event->response_type & ~0x80) {
+    case XCB_KEY_PRESS:
+        return keyPressed(*static_cast<const xcb_key_press_event_t*>(message));
+    case XCB_KEY_RELEASE:
+        return keyReleased(*static_cast<const xcb_key_release_event_t*>(message));
+    case XCB_MAPPING_NOTIFY:
+        if (static_cast<const xcb_mapping_notify_event_t*>(message)->request != XCB_MAPPING_POINTER)
+            keyboardChanged();
+        return false;
+    default:
+        return false;
+    }
+}
+
+bool ShortcutBinderXcb::keyPressed(const xcb_key_press_event_t& event)
+{
+    // Button state and the modifiers above Mod5 do not belong to a key grab.
+    const KeyGrab pressed{event.detail, uint16_t(event.state & 0xff)};
+    for (Binding& binding : m_bindings) {
+        if (std::find(binding.grabs.begin(), binding.grabs.end(), pressed) == binding.grabs.end())
+            continue;
+        const bool repeat = binding.heldKeycode == event.detail || binding.releasedAt == event.time;
+        binding.heldKeycode = event.detail;
+        // Queued, so that what the action opens never runs inside Qt's event dispatch.
+        if (!repeat)
+            QMetaObject::invokeMethod(this, binding.action, Qt::QueuedConnection);
+        return true;
+    }
+    return false;
+}
+
+bool ShortcutBinderXcb::keyReleased(const xcb_key_release_event_t& event)
+{
+    for (Binding& binding : m_bindings) {
+        if (binding.heldKeycode == event.detail && binding.heldKeycode != 0) {
+            binding.heldKeycode = 0;
+            binding.releasedAt = event.time;
+            return true;
+        }
+    }
+    return false;
+}
+
+ShortcutBinderXcb::Binding* ShortcutBinderXcb::bindingFor(const QString& key)
+{
+    const auto it = std::find_if(m_bindings.begin(), m_bindings.end(),
+                                 [&](const Binding& binding) { return binding.key == key; });
+    return it == m_bindings.end() ? nullptr : &*it;
+}
+
+const ShortcutBinderXcb::Binding* ShortcutBinderXcb::otherBindingUsing(const std::vector<KeyGrab>& grabs,
+                                                                       const QString& key) const
+{
+    for (const Binding& binding : m_bindings) {
+        if (binding.key != key && binding.shortcut &&
+            overlap(m_keyboard.grabsWithLocksFor(*binding.shortcut), grabs))
+            return &binding;
+    }
+    return nullptr;
+}
+
+bool ShortcutBinderXcb::grabOnServer(const std::vector<KeyGrab>& grabs)
+{
+    std::vector<xcb_void_cookie_t> cookies;
+    for (const xcb_window_t root : m_roots) {
+        for (const KeyGrab& grab : grabs) {
+            cookies.push_back(xcb_grab_key_checked(m_connection, true, root, grab.modifiers, grab.keycode,
+                                                   XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        }
+    }
+    bool taken = false;
+    for (const xcb_void_cookie_t cookie : cookies) {
+        std::unique_ptr<xcb_generic_error_t, decltype(&std::free)> error(
+            xcb_request_check(m_connection, cookie), &std::free);
+        taken = taken || error;
+    }
+    if (taken)
+        ungrabOnServer(grabs);
+    return !taken;
+}
+
+void ShortcutBinderXcb::ungrabOnServer(const std::vector<KeyGrab>& grabs)
+{
+    // Releases only this client's grabs, so variants that another client holds are left alone.
+    for (const xcb_window_t root : m_roots) {
+        for (const KeyGrab& grab : grabs)
+            xcb_ungrab_key(m_connection, grab.keycode, root, grab.modifiers);
+    }
+}
