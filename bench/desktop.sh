@@ -16,7 +16,7 @@ for i in 0 1 2; do
     scene+=(-fill '#d8dee9' -draw "rectangle $x,$y $((x + ww)),$((y + h / 36))"
         -fill white -draw "rectangle $x,$((y + h / 36)) $((x + ww)),$((y + wh))"
         -fill black -font "$font" -pointsize "$pt"
-        -annotate +$((x + 10))+$((y + h / 36 + pt + 6)) "$(tail -n +$((1 + i * 60)) "$text" | head -n "$lines" | tr -d '%\\')")
+        -annotate +$((x + 10))+$((y + h / 36 + pt + 6)) "$(sed -n "$((1 + i * 60)),$((i * 60 + lines))p" "$text" | tr -d '%\\')")
 done
 # A photo: smooth fractal colour with fine grain, as a camera image has.
 pw=$((w * 2 / 5)) ph=$((h * 2 / 5))
