@@ -36,7 +36,6 @@ ShortcutBinderXcb::~ShortcutBinderXcb()
     QCoreApplication::instance()->removeNativeEventFilter(this);
     for (Binding& binding : m_bindings)
         release(binding);
-    xcb_flush(m_connection);
 }
 
 void ShortcutBinderXcb::bindShortcutWithDefaultsKey(const QString& key, std::function<void()> action)
@@ -117,7 +116,6 @@ void ShortcutBinderXcb::grab(Binding& binding, Report report)
 void ShortcutBinderXcb::release(Binding& binding)
 {
     ungrabOnServer(binding.grabs);
-    xcb_flush(m_connection);
     binding.grabs.clear();
     binding.heldKeycode = 0;
 }
@@ -229,4 +227,6 @@ void ShortcutBinderXcb::ungrabOnServer(const std::vector<KeyGrab>& grabs)
         for (const KeyGrab& grab : grabs)
             xcb_ungrab_key(m_connection, grab.keycode, root, grab.modifiers);
     }
+    // Other programs may take the combination as soon as this returns.
+    xcb_flush(m_connection);
 }

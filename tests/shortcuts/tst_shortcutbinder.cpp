@@ -1,0 +1,321 @@
+// The X11 binder on a real X server, pressed with real key events (xdotool), against a real settings
+// file. Another X client of the test's own plays the program that holds a combination first.
+
+#include "RecordingLog.h"
+#include "SettingsStore.h"
+#include "ShortcutBinder.h"
+
+#include <QAbstractNativeEventFilter>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdlib>
+#include <memory>
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
+#include <xkbcommon/xkbcommon-keysyms.h>
+
+namespace {
+
+const QString fileKey = QStringLiteral("CaptureShortcut");
+const QString clipboardKey = QStringLiteral("CaptureClipboardShortcut");
+// A binding that every test presses last: once its action ran, every earlier press was handled.
+const QString markKey = QStringLiteral("Mark");
+// A keycode that Xvfb's keymap leaves empty.
+constexpr xcb_keycode_t spareKeycode = 93;
+
+bool xdotool(const QStringList& arguments)
+{
+    return QProcess::execute(QStringLiteral("xdotool"), arguments) == 0;
+}
+
+bool xmodmap(const QString& expression)
+{
+    return QProcess::execute(QStringLiteral("xmodmap"), {QStringLiteral("-e"), expression}) == 0;
+}
+
+// A second X client: holds grabs of its own and reads the keyboard's lock state.
+class OtherClient {
+public:
+    OtherClient() : m_connection(xcb_connect(nullptr, nullptr))
+    {
+        m_root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
+    }
+    ~OtherClient() { xcb_disconnect(m_connection); }
+
+    bool grab(xcb_keycode_t keycode, uint16_t modifiers)
+    {
+        std::unique_ptr<xcb_generic_error_t, decltype(&std::free)> error(
+            xcb_request_check(m_connection,
+                              xcb_grab_key_checked(m_connection, true, m_root, modifiers, keycode,
+                                                   XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)),
+            &std::free);
+        return !error;
+    }
+    void ungrab(xcb_keycode_t keycode, uint16_t modifiers)
+    {
+        xcb_ungrab_key(m_connection, keycode, m_root, modifiers);
+        xcb_flush(m_connection);
+    }
+    // Whether the binder holds it: a grab of our own then fails.
+    bool isHeldElsewhere(xcb_keycode_t keycode, uint16_t modifiers)
+    {
+        if (!grab(keycode, modifiers))
+            return true;
+        xcb_ungrab_key(m_connection, keycode, m_root, modifiers);
+        xcb_flush(m_connection);
+        return false;
+    }
+    uint16_t modifierState()
+    {
+        std::unique_ptr<xcb_query_pointer_reply_t, decltype(&std::free)> reply(
+            xcb_query_pointer_reply(m_connection, xcb_query_pointer(m_connection, m_root), nullptr),
+            &std::free);
+        return reply ? reply->mask : 0;
+    }
+    xcb_keycode_t keycode(xcb_keysym_t keysym)
+    {
+        xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(m_connection);
+        xcb_keycode_t* keycodes = xcb_key_symbols_get_keycode(symbols, keysym);
+        const xcb_keycode_t first = keycodes ? keycodes[0] : 0;
+        std::free(keycodes);
+        xcb_key_symbols_free(symbols);
+        return first;
+    }
+
+private:
+    xcb_connection_t* m_connection;
+    xcb_window_t m_root;
+};
+
+// Counts every press of one key that reaches the program, repeats included.
+class PressCounter final : public QAbstractNativeEventFilter {
+public:
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override
+    {
+        const auto* event = static_cast<const xcb_key_press_event_t*>(message);
+        if (eventType == "xcb_generic_event_t" && (event->response_type & ~0x80) == XCB_KEY_PRESS &&
+            event->detail == keycode)
+            ++presses;
+        return false;
+    }
+    xcb_keycode_t keycode = 0;
+    int presses = 0;
+};
+
+constexpr uint16_t ctrl = XCB_MOD_MASK_CONTROL;
+constexpr uint16_t alt = XCB_MOD_MASK_1;
+
+} // namespace
+
+class ShortcutBinderTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+
+    void firesOncePerPressWhateverTheLocks_data();
+    void firesOncePerPressWhateverTheLocks();
+    void holdingTheKeysFiresOnce();
+    void changingTheShortcutReleasesTheOldOneAtOnce();
+    void refusesWhatAnotherClientOrAnotherKeyHolds();
+    void followsAChangeOfTheKeyboardMapping();
+    void logsAStoredValueThatIsNotAShortcut();
+
+private:
+    // Presses the mark binding and waits for it: every press before it has then been handled.
+    bool settle();
+    void store(const QString& key, const QString& text) { m_store->setObject(text, key); }
+
+    QTemporaryDir m_dir;
+    RecordingLog m_log;
+    std::unique_ptr<SettingsStore> m_store;
+    std::unique_ptr<ShortcutBinder> m_binder;
+    OtherClient m_other;
+    int m_files = 0;
+    int m_clipboards = 0;
+    int m_marks = 0;
+};
+
+void ShortcutBinderTest::initTestCase()
+{
+    QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
+    // Auto-repeat sooner and faster than the desktop default, so that holding keys takes little time.
+    QCOMPARE(QProcess::execute(QStringLiteral("xset"), {"r", "rate", "150", "40"}), 0);
+    m_store = std::make_unique<SettingsStore>(m_dir.filePath(QStringLiteral("Kestrelle.conf")), m_log);
+    // Stored before the binder exists, as after a restart.
+    store(fileKey, QStringLiteral("Ctrl+Shift+3"));
+    store(markKey, QStringLiteral("Ctrl+Alt+Z"));
+    m_binder = makeShortcutBinder(*m_store, m_log);
+    m_binder->bindShortcutWithDefaultsKey(fileKey, [this] { ++m_files; });
+    m_binder->bindShortcutWithDefaultsKey(clipboardKey, [this] { ++m_clipboards; });
+    m_binder->bindShortcutWithDefaultsKey(markKey, [this] { ++m_marks; });
+    QCOMPARE(m_log.lines, QStringList());
+}
+
+void ShortcutBinderTest::cleanup()
+{
+    const uint16_t state = m_other.modifierState();
+    if (state & XCB_MOD_MASK_2)
+        xdotool({"key", "Num_Lock"});
+    if (state & XCB_MOD_MASK_LOCK)
+        xdotool({"key", "Caps_Lock"});
+    store(fileKey, QStringLiteral("Ctrl+Shift+3"));
+    store(clipboardKey, QString());
+    m_files = m_clipboards = 0;
+    m_log.lines.clear();
+}
+
+bool ShortcutBinderTest::settle()
+{
+    const int expected = m_marks + 1;
+    if (!xdotool({"key", "ctrl+alt+z"}))
+        return false;
+    QDeadlineTimer deadline(5000);
+    while (m_marks < expected && !deadline.hasExpired())
+        QTest::qWait(5);
+    return m_marks == expected;
+}
+
+void ShortcutBinderTest::firesOncePerPressWhateverTheLocks_data()
+{
+    QTest::addColumn<QStringList>("locks");
+    QTest::addColumn<uint16_t>("state");
+    QTest::newRow("no lock") << QStringList{} << uint16_t(0);
+    QTest::newRow("Num Lock") << QStringList{"Num_Lock"} << uint16_t(XCB_MOD_MASK_2);
+    QTest::newRow("Caps Lock") << QStringList{"Caps_Lock"} << uint16_t(XCB_MOD_MASK_LOCK);
+    QTest::newRow("both") << QStringList{"Num_Lock", "Caps_Lock"}
+                          << uint16_t(XCB_MOD_MASK_2 | XCB_MOD_MASK_LOCK);
+}
+
+void ShortcutBinderTest::firesOncePerPressWhateverTheLocks()
+{
+    QFETCH(QStringList, locks);
+    QFETCH(uint16_t, state);
+    for (const QString& lock : locks)
+        QVERIFY(xdotool({"key", lock}));
+    QCOMPARE(m_other.modifierState() & (XCB_MOD_MASK_2 | XCB_MOD_MASK_LOCK), state);
+
+    QVERIFY(xdotool({"key", "ctrl+shift+3"}));
+    QTRY_COMPARE(m_files, 1);
+    QVERIFY(xdotool({"key", "ctrl+shift+3", "ctrl+shift+3"}));
+    QVERIFY(settle());
+    QCOMPARE(m_files, 3);
+    QCOMPARE(m_clipboards, 0);
+}
+
+void ShortcutBinderTest::holdingTheKeysFiresOnce()
+{
+    PressCounter counter;
+    counter.keycode = m_other.keycode(XKB_KEY_3);
+    qApp->installNativeEventFilter(&counter);
+    QVERIFY(xdotool({"keydown", "ctrl+shift+3", "sleep", "0.5", "keyup", "ctrl+shift+3"}));
+    QVERIFY(settle());
+    qApp->removeNativeEventFilter(&counter);
+    QVERIFY2(counter.presses > 3, "the server repeated the key while it was held");
+    QCOMPARE(m_files, 1);
+
+    // The next press after the release counts again.
+    QVERIFY(xdotool({"key", "ctrl+shift+3"}));
+    QVERIFY(settle());
+    QCOMPARE(m_files, 2);
+}
+
+void ShortcutBinderTest::changingTheShortcutReleasesTheOldOneAtOnce()
+{
+    store(clipboardKey, QStringLiteral("Ctrl+Alt+K"));
+    QVERIFY(xdotool({"key", "ctrl+alt+k"}));
+    QTRY_COMPARE(m_clipboards, 1);
+
+    store(clipboardKey, QStringLiteral("Ctrl+Alt+L"));
+    // At once: no event loop turn between the write and another program taking the old combination.
+    QVERIFY(!m_other.isHeldElsewhere(m_other.keycode(XKB_KEY_k), ctrl | alt));
+    QVERIFY(m_other.isHeldElsewhere(m_other.keycode(XKB_KEY_l), ctrl | alt));
+    QVERIFY(xdotool({"key", "ctrl+alt+k", "ctrl+alt+l"}));
+    QVERIFY(settle());
+    QCOMPARE(m_clipboards, 2);
+
+    // Cleared: nothing is held any more.
+    store(clipboardKey, QString());
+    QVERIFY(!m_other.isHeldElsewhere(m_other.keycode(XKB_KEY_l), ctrl | alt));
+    QVERIFY(xdotool({"key", "ctrl+alt+l"}));
+    QVERIFY(settle());
+    QCOMPARE(m_clipboards, 2);
+    QCOMPARE(m_log.lines, QStringList());
+}
+
+void ShortcutBinderTest::refusesWhatAnotherClientOrAnotherKeyHolds()
+{
+    QVERIFY(m_other.grab(m_other.keycode(XKB_KEY_t), ctrl | alt));
+    const QKeyCombination heldByOther(Qt::ControlModifier | Qt::AltModifier, Qt::Key_T);
+    const std::optional<QString> refusal = m_binder->refusalFor(heldByOther, clipboardKey);
+    QVERIFY(refusal && refusal->contains(QStringLiteral("another program")));
+    QCOMPARE(m_log.lines.size(), 1);
+    QVERIFY(m_log.lines[0].contains(QStringLiteral("Ctrl+Alt+T")));
+
+    // Stored anyway (a write from elsewhere): logged, and the press stays with the other program.
+    store(clipboardKey, QStringLiteral("Ctrl+Alt+T"));
+    QCOMPARE(m_log.lines.size(), 2);
+    QVERIFY(m_log.lines[1].contains(QStringLiteral("another program")));
+    QVERIFY(xdotool({"key", "ctrl+alt+t"}));
+    QVERIFY(settle());
+    QCOMPARE(m_clipboards, 0);
+    m_other.ungrab(m_other.keycode(XKB_KEY_t), ctrl | alt);
+
+    // A free combination is free, and asking leaves nothing held.
+    QCOMPARE(
+        m_binder->refusalFor(QKeyCombination(Qt::ControlModifier | Qt::AltModifier, Qt::Key_Y), clipboardKey),
+        std::nullopt);
+    QVERIFY(!m_other.isHeldElsewhere(m_other.keycode(XKB_KEY_y), ctrl | alt));
+
+    // The other key's combination, also when named by the character on the same key ("#" over "3").
+    for (const Qt::Key key : {Qt::Key_3, Qt::Key_NumberSign}) {
+        const auto refused =
+            m_binder->refusalFor(QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, key), clipboardKey);
+        QVERIFY(refused && refused->contains(QStringLiteral("already assigned")));
+    }
+    // Its own combination is no conflict, and asking does not let go of it.
+    QCOMPARE(
+        m_binder->refusalFor(QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_3), fileKey),
+        std::nullopt);
+    QVERIFY(xdotool({"key", "ctrl+shift+3"}));
+    QTRY_COMPARE(m_files, 1);
+}
+
+void ShortcutBinderTest::followsAChangeOfTheKeyboardMapping()
+{
+    // No key gives F35 yet: logged, nothing held.
+    store(clipboardKey, QStringLiteral("Ctrl+F35"));
+    QCOMPARE(m_log.lines.size(), 1);
+    QVERIFY(m_log.lines[0].contains(QStringLiteral("no key")));
+
+    QVERIFY(xmodmap(QStringLiteral("keycode %1 = F35").arg(spareKeycode)));
+    QTRY_VERIFY(m_other.isHeldElsewhere(spareKeycode, ctrl));
+    QVERIFY(xdotool({"key", "ctrl+F35"}));
+    QVERIFY(settle());
+    QCOMPARE(m_clipboards, 1);
+
+    QVERIFY(xmodmap(QStringLiteral("keycode %1 =").arg(spareKeycode)));
+    QTRY_VERIFY(!m_other.isHeldElsewhere(spareKeycode, ctrl));
+    // Shortcuts whose keys did not move stayed held throughout.
+    QVERIFY(xdotool({"key", "ctrl+shift+3"}));
+    QVERIFY(settle());
+    QCOMPARE(m_files, 1);
+    QCOMPARE(m_log.lines.size(), 1);
+}
+
+void ShortcutBinderTest::logsAStoredValueThatIsNotAShortcut()
+{
+    store(fileKey, QStringLiteral("Ctrl+Shift+Nonsense"));
+    QCOMPARE(m_log.lines.size(), 1);
+    QVERIFY(m_log.lines[0].contains(QStringLiteral("not a shortcut")));
+    QVERIFY(xdotool({"key", "ctrl+shift+3"}));
+    QVERIFY(settle());
+    QCOMPARE(m_files, 0);
+}
+
+QTEST_MAIN(ShortcutBinderTest)
+#include "tst_shortcutbinder.moc"
