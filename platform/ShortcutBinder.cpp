@@ -5,6 +5,13 @@
 
 #include <QGuiApplication>
 
+QKeyCombination ShortcutBinder::combinationOf(const QKeyEvent& event) const
+{
+    return QKeyCombination(event.modifiers() &
+                               (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier),
+                           Qt::Key(event.key()));
+}
+
 std::unique_ptr<ShortcutBinder> makeShortcutBinder(SettingsStore& store, Log& log)
 {
     const QString platform = QGuiApplication::platformName();

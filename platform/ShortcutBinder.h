@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QKeyCombination>
+#include <QKeyEvent>
 #include <QObject>
 #include <QString>
 
@@ -28,6 +29,10 @@ public:
     // a short sentence for the user saying why not (another program or another key holds it). Each
     // refusal is logged.
     virtual std::optional<QString> refusalFor(QKeyCombination combination, const QString& key) = 0;
+
+    // The combination a key press in a recorder stands for. By default the key and modifiers as Qt
+    // reports them; a display system that reports the shifted character names the key instead.
+    virtual QKeyCombination combinationOf(const QKeyEvent& event) const;
 };
 
 // The binder that works in this session: key grabs on X11, elsewhere one that says once in the log

@@ -190,7 +190,8 @@ void ShortcutRecorder::keyPressEvent(QKeyEvent* event)
         clearShortcut();
         return;
     }
-    const QKeyCombination combination(modifiers, Qt::Key(key));
+    const QKeyCombination combination =
+        m_binder ? m_binder->combinationOf(*event) : QKeyCombination(modifiers, Qt::Key(key));
     if (!isUsableShortcut(combination)) {
         showHint(tr("Hold Ctrl, Alt or Super with the key, or use a function key."));
         return;

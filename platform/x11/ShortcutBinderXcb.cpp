@@ -74,6 +74,19 @@ std::optional<QString> ShortcutBinderXcb::refusalFor(QKeyCombination combination
     return tr("%1 is in use by another program.").arg(displayText(combination));
 }
 
+QKeyCombination ShortcutBinderXcb::combinationOf(const QKeyEvent& event) const
+{
+    const QKeyCombination typed = ShortcutBinder::combinationOf(event);
+    // X reports the character that Shift chose: Ctrl+Shift+3 arrives as Ctrl+Shift+#. People name the
+    // key by what is printed on it first, and so does the stored form.
+    const quint32 keycode = event.nativeScanCode();
+    if (!(typed.keyboardModifiers() & Qt::ShiftModifier) || keycode == 0 || keycode > 255)
+        return typed;
+    if (const int key = m_keyboard.unshiftedQtKey(xcb_keycode_t(keycode)))
+        return QKeyCombination(typed.keyboardModifiers(), Qt::Key(key));
+    return typed;
+}
+
 void ShortcutBinderXcb::follow(const QString& key)
 {
     if (Binding* binding = bindingFor(key)) {
@@ -155,6 +168,9 @@ bool ShortcutBinderXcb::nativeEventFilter(const QByteArray& eventType, void* mes
 
 bool ShortcutBinderXcb::keyPressed(const xcb_key_press_event_t& event)
 {
+    // The same keys typed into one of our own windows (a recorder holding the keyboard) are not ours.
+    if (std::find(m_roots.begin(), m_roots.end(), event.event) == m_roots.end())
+        return false;
     // Button state and the modifiers above Mod5 do not belong to a key grab.
     const KeyGrab pressed{event.detail, uint16_t(event.state & 0xff)};
     for (Binding& binding : m_bindings) {
@@ -172,6 +188,8 @@ bool ShortcutBinderXcb::keyPressed(const xcb_key_press_event_t& event)
 
 bool ShortcutBinderXcb::keyReleased(const xcb_key_release_event_t& event)
 {
+    if (std::find(m_roots.begin(), m_roots.end(), event.event) == m_roots.end())
+        return false;
     for (Binding& binding : m_bindings) {
         if (binding.heldKeycode == event.detail && binding.heldKeycode != 0) {
             binding.heldKeycode = 0;

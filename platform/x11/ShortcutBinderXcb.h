@@ -24,6 +24,7 @@ public:
 
     void bindShortcutWithDefaultsKey(const QString& key, std::function<void()> action) override;
     std::optional<QString> refusalFor(QKeyCombination combination, const QString& key) override;
+    QKeyCombination combinationOf(const QKeyEvent& event) const override;
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 

@@ -1,6 +1,6 @@
 #include "XcbKeyboard.h"
 
-#include "KeysymForQtKey.h"
+#include "Keysyms.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -96,4 +96,9 @@ std::vector<KeyGrab> XcbKeyboard::grabsWithLocksFor(QKeyCombination combination)
             grabs.push_back({grab.keycode, uint16_t(grab.modifiers | lock)});
     }
     return grabs;
+}
+
+int XcbKeyboard::unshiftedQtKey(xcb_keycode_t keycode) const
+{
+    return qtKeyForCharacterKeysym(xcb_key_symbols_get_keysym(m_symbols.get(), keycode, 0));
 }

@@ -30,6 +30,9 @@ public:
     // server matches a grab's modifiers exactly.
     std::vector<KeyGrab> grabsWithLocksFor(QKeyCombination combination) const;
 
+    // The Qt key of the character the keycode types without Shift; 0 when it types none.
+    int unshiftedQtKey(xcb_keycode_t keycode) const;
+
 private:
     uint16_t modifierHolding(xcb_keysym_t first, xcb_keysym_t second) const;
 

@@ -4,6 +4,7 @@
 #include "RecordingLog.h"
 #include "SettingsStore.h"
 #include "ShortcutBinder.h"
+#include "ShortcutRecorder.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QGuiApplication>
@@ -124,6 +125,7 @@ private slots:
     void refusesWhatAnotherClientOrAnotherKeyHolds();
     void followsAChangeOfTheKeyboardMapping();
     void logsAStoredValueThatIsNotAShortcut();
+    void recordsRealKeysWithoutFiringTheShortcuts();
 
 private:
     // Presses the mark binding and waits for it: every press before it has then been handled.
@@ -315,6 +317,32 @@ void ShortcutBinderTest::logsAStoredValueThatIsNotAShortcut()
     QVERIFY(xdotool({"key", "ctrl+shift+3"}));
     QVERIFY(settle());
     QCOMPARE(m_files, 0);
+}
+
+void ShortcutBinderTest::recordsRealKeysWithoutFiringTheShortcuts()
+{
+    ShortcutRecorder recorder;
+    recorder.attach(*m_store, *m_binder);
+    recorder.setAssociatedUserDefaultsKey(clipboardKey);
+    recorder.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&recorder));
+    recorder.startRecording();
+
+    // The recording holds the keyboard: even a bound combination is recorded, not run.
+    const int marks = m_marks;
+    QVERIFY(xdotool({"key", "ctrl+alt+z"}));
+    QTRY_VERIFY(!recorder.isRecording());
+    QVERIFY(recorder.hint().contains(QStringLiteral("already assigned")));
+    QVERIFY(settle());
+    QCOMPARE(m_marks, marks + 1);
+    recorder.startRecording();
+    QVERIFY(xdotool({"key", "ctrl+shift+4"}));
+    QTRY_VERIFY(!recorder.isRecording());
+    QCOMPARE(recorder.hint(), QString());
+    // Stored by the key's own character, though X reports the shifted one ("$").
+    QCOMPARE(m_store->stringForKey(clipboardKey).value_or(QString()), QStringLiteral("Ctrl+Shift+4"));
+    QVERIFY(xdotool({"key", "ctrl+shift+4"}));
+    QTRY_COMPARE(m_clipboards, 1);
 }
 
 QTEST_MAIN(ShortcutBinderTest)

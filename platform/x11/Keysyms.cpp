@@ -1,4 +1,4 @@
-#include "KeysymForQtKey.h"
+#include "Keysyms.h"
 
 #include <QChar>
 
@@ -74,4 +74,12 @@ xcb_keysym_t keysymForQtKey(int qtKey)
     if (qtKey > 0 && qtKey < Qt::Key_Escape)
         return xkb_utf32_to_keysym(QChar::toLower(char32_t(qtKey)));
     return 0;
+}
+
+int qtKeyForCharacterKeysym(xcb_keysym_t keysym)
+{
+    const char32_t character = xkb_keysym_to_utf32(keysym);
+    if (character < 0x20 || character == 0x7f || character >= char32_t(Qt::Key_Escape))
+        return 0;
+    return int(QChar::toUpper(character));
 }
