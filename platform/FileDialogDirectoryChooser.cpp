@@ -22,7 +22,7 @@ void FileDialogDirectoryChooser::begin(const QString& prompt, Completion complet
                 confirmed && !chosen.isEmpty() ? QDir::cleanPath(chosen.constFirst()) : QString();
             completion(confirmed ? kResponseOK : kResponseCancel, directory);
         });
-    dialog->open();
+    dialog->show();
     dialog->raise();
     dialog->activateWindow();
 }

@@ -58,6 +58,8 @@ void SettingsStore::checkReadable()
 
 std::optional<QVariant> SettingsStore::storedValue(const QString& key) const
 {
+    if (const auto unsaved = m_unsaved.constFind(key); unsaved != m_unsaved.cend())
+        return *unsaved;
     const QSettings settings = open(m_filePath);
     if (!settings.contains(key))
         return std::nullopt;
@@ -138,10 +140,16 @@ void SettingsStore::setInteger(qint64 value, const QString& key)
 
 void SettingsStore::setObject(const QVariant& value, const QString& key)
 {
+    // Changes that could not be written are written again with the next one, so none is lost once the
+    // file can be written again.
+    m_unsaved.insert(key, value);
     QSettings settings = open(m_filePath);
-    settings.setValue(key, value);
+    for (auto it = m_unsaved.cbegin(); it != m_unsaved.cend(); ++it)
+        settings.setValue(it.key(), it.value());
     settings.sync();
-    if (settings.status() != QSettings::NoError) {
+    if (settings.status() == QSettings::NoError) {
+        m_unsaved.clear();
+    } else {
         m_log.log(QStringLiteral("Settings: could not write %1 to %2; the change holds until Kestrelle quits")
                       .arg(key, m_filePath));
     }

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <QVariant>
+#include <QVariantMap>
 
 #include <functional>
 #include <optional>
@@ -51,4 +52,6 @@ private:
     QString m_filePath;
     Log& m_log;
     GlobalDomain m_globalDomain;
+    // Written while the file could not be; read from here until a write succeeds.
+    QVariantMap m_unsaved;
 };

@@ -1,0 +1,109 @@
+#pragma once
+
+// Doubles for the services whose effects the unit tests observe, and a fixture that owns a real
+// settings store in a temporary folder.
+
+#include "Application.h"
+#include "Clock.h"
+#include "DirectoryChooser.h"
+#include "Log.h"
+#include "Platform.h"
+#include "SettingsStore.h"
+#include "TaskLauncher.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <vector>
+
+struct Launch {
+    QString launchPath;
+    QStringList arguments;
+};
+
+// Records the order of observable steps across the doubles ("activate", "chooser", "launch").
+struct Journal {
+    QStringList steps;
+};
+
+class RecordingLauncher final : public TaskLauncher {
+public:
+    explicit RecordingLauncher(Journal& journal) : m_journal(journal) {}
+    void launch(const QString& launchPath, const QStringList& arguments) override
+    {
+        m_journal.steps << QStringLiteral("launch");
+        launches.push_back({launchPath, arguments});
+    }
+    std::vector<Launch> launches;
+
+private:
+    Journal& m_journal;
+};
+
+// Keeps every open chooser so a test can confirm or cancel it later, in any order.
+class PendingChooser final : public DirectoryChooser {
+public:
+    explicit PendingChooser(Journal& journal) : m_journal(journal) {}
+    void begin(const QString& prompt, Completion completion) override
+    {
+        m_journal.steps << QStringLiteral("chooser");
+        prompts << prompt;
+        open.push_back(std::move(completion));
+    }
+    // Answers the chooser opened index-th (0 the first) and forgets it.
+    void answer(std::size_t index, qint64 response, const QString& directory = {})
+    {
+        Completion completion = std::move(open.at(index));
+        open.erase(open.begin() + std::ptrdiff_t(index));
+        completion(response, directory);
+    }
+    QStringList prompts;
+    std::vector<Completion> open;
+
+private:
+    Journal& m_journal;
+};
+
+class FixedClock final : public Clock {
+public:
+    QDateTime now() const override { return instant; }
+    QDateTime instant = QDateTime::currentDateTimeUtc();
+};
+
+class RecordingLog final : public Log {
+public:
+    void log(const QString& message) override { lines << message; }
+    QStringList lines;
+};
+
+class FakeApplication final : public Application {
+public:
+    explicit FakeApplication(Journal& journal) : m_journal(journal) {}
+    void activate() override { m_journal.steps << QStringLiteral("activate"); }
+    void terminate() override { m_journal.steps << QStringLiteral("terminate"); }
+    QVariantMap infoDictionary() const override { return info; }
+    OperatingSystemVersion operatingSystemVersion() const override { return version; }
+    QVariantMap info{{QStringLiteral("CFBundleShortVersionString"), QStringLiteral("1.2.3")}};
+    OperatingSystemVersion version{10, 12, 0};
+
+private:
+    Journal& m_journal;
+};
+
+struct TestPlatform {
+    explicit TestPlatform(SettingsStore::GlobalDomain globalDomain = {})
+        : settingsPath(dir.filePath(QStringLiteral("Kestrelle/Kestrelle.conf"))),
+          defaults(settingsPath, log, std::move(globalDomain))
+    {}
+    Platform platform() { return {defaults, launcher, chooser, clock, log, application}; }
+
+    QTemporaryDir dir;
+    QString settingsPath;
+    Journal journal;
+    RecordingLog log;
+    SettingsStore defaults;
+    RecordingLauncher launcher{journal};
+    PendingChooser chooser{journal};
+    FixedClock clock;
+    FakeApplication application{journal};
+};

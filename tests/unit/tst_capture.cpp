@@ -1,0 +1,258 @@
+#include "AppDelegate.h"
+#include "IcuDefaults.h"
+#include "TestPlatform.h"
+
+#include <QApplication>
+#include <QTest>
+#include <QTimeZone>
+
+namespace {
+
+const QString kTool = QStringLiteral("/usr/sbin/screencapture");
+
+QDateTime newYork(int year, int month, int day, int hour, int minute, int second)
+{
+    return QDateTime(QDate(year, month, day), QTime(hour, minute, second), QTimeZone("America/New_York"));
+}
+
+} // namespace
+
+class CaptureTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { setIcuDefaults("en_US", "America/New_York"); }
+
+    void clipboardCaptureArguments_data()
+    {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("sound never set") << QByteArray() << QStringList{"-c", "-x"};
+        QTest::newRow("sound on") << QByteArray("true") << QStringList{"-c"};
+        QTest::newRow("sound off") << QByteArray("false") << QStringList{"-c", "-x"};
+    }
+    void clipboardCaptureArguments()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(QStringList, arguments);
+        TestPlatform test;
+        if (!stored.isNull())
+            test.defaults.setBool(stored == "true", QStringLiteral("playSoundAfterScreenshot"));
+        AppDelegate delegate(test.platform());
+        delegate.captureToClipboard();
+        QCOMPARE(test.launcher.launches.size(), 1u);
+        QCOMPARE(test.launcher.launches[0].launchPath, kTool);
+        QCOMPARE(test.launcher.launches[0].arguments, arguments);
+        // No chooser, no activation, no message.
+        QCOMPARE(test.journal.steps, QStringList{"launch"});
+        QVERIFY(test.log.lines.isEmpty());
+    }
+
+    void eachClipboardCaptureReadsTheSoundAnew()
+    {
+        TestPlatform test;
+        AppDelegate delegate(test.platform());
+        delegate.captureToClipboard();
+        test.defaults.setBool(true, QStringLiteral("playSoundAfterScreenshot"));
+        delegate.captureToClipboard();
+        QCOMPARE(test.launcher.launches.size(), 2u);
+        QCOMPARE(test.launcher.launches[0].arguments, (QStringList{"-c", "-x"}));
+        QCOMPARE(test.launcher.launches[1].arguments, QStringList{"-c"});
+    }
+
+    void fileCaptureArguments_data()
+    {
+        QTest::addColumn<int>("openInPreview"); // -1: never set
+        QTest::addColumn<int>("playSound");
+        QTest::addColumn<QStringList>("options");
+        QTest::newRow("preview, sound") << 1 << 1 << QStringList{"-P"};
+        QTest::newRow("preview, silent") << 1 << 0 << QStringList{"-P", "-x"};
+        QTest::newRow("no preview, sound") << 0 << 1 << QStringList{};
+        QTest::newRow("no preview, silent") << 0 << 0 << QStringList{"-x"};
+        QTest::newRow("never set") << -1 << -1 << QStringList{"-x"};
+    }
+    void fileCaptureArguments()
+    {
+        QFETCH(int, openInPreview);
+        QFETCH(int, playSound);
+        QFETCH(QStringList, options);
+        TestPlatform test;
+        test.defaults.setObject(QStringLiteral("png"), QStringLiteral("screenshotFileType"));
+        if (openInPreview >= 0)
+            test.defaults.setBool(openInPreview, QStringLiteral("openInPreview"));
+        if (playSound >= 0)
+            test.defaults.setBool(playSound, QStringLiteral("playSoundAfterScreenshot"));
+        test.clock.instant = newYork(2031, 3, 7, 14, 5, 9);
+        AppDelegate delegate(test.platform());
+
+        delegate.captureDesktop();
+        QVERIFY(test.launcher.launches.empty());
+        test.chooser.answer(0, DirectoryChooser::kResponseOK, QStringLiteral("/Volumes/Shots"));
+
+        QCOMPARE(test.launcher.launches.size(), 1u);
+        QCOMPARE(test.launcher.launches[0].launchPath, kTool);
+        QCOMPARE(test.launcher.launches[0].arguments,
+                 options + QStringList{"/Volumes/Shots/Kestrelle on 03-07-2031 at 02.05.09 PM.png"});
+    }
+
+    void theFileIsNamedAfterTheMenuChoice_data()
+    {
+        QTest::addColumn<QDateTime>("choice");
+        QTest::addColumn<QString>("directory");
+        QTest::addColumn<QString>("fileType");
+        QTest::addColumn<QString>("path");
+        const QDateTime example = newYork(2031, 3, 7, 14, 5, 9);
+        QTest::newRow("afternoon") << example << "/Volumes/Shots"
+                                   << "png"
+                                   << "/Volumes/Shots/Kestrelle on 03-07-2031 at 02.05.09 PM.png";
+        QTest::newRow("noon") << newYork(2031, 3, 7, 12, 0, 0) << "/tmp"
+                              << "png"
+                              << "/tmp/Kestrelle on 03-07-2031 at 12.00.00 PM.png";
+        QTest::newRow("midnight") << newYork(2031, 3, 8, 0, 0, 0) << "/tmp"
+                                  << "png"
+                                  << "/tmp/Kestrelle on 03-08-2031 at 12.00.00 AM.png";
+        QTest::newRow("morning, new year") << newYork(2032, 1, 1, 9, 30, 0) << "/tmp"
+                                           << "jpg"
+                                           << "/tmp/Kestrelle on 01-01-2032 at 09.30.00 AM.jpg";
+        QTest::newRow("local time, not UTC")
+            << QDateTime(QDate(2031, 3, 8), QTime(2, 0, 0), QTimeZone::utc()) << "/tmp"
+            << "png"
+            << "/tmp/Kestrelle on 03-07-2031 at 09.00.00 PM.png";
+        QTest::newRow("root folder") << example << "/"
+                                     << "png"
+                                     << "//Kestrelle on 03-07-2031 at 02.05.09 PM.png";
+        QTest::newRow("spaces and accents")
+            << example << "/home/zoë/My Shots"
+            << "png"
+            << "/home/zoë/My Shots/Kestrelle on 03-07-2031 at 02.05.09 PM.png";
+        QTest::newRow("type used verbatim") << example << "/tmp"
+                                            << "PNG"
+                                            << "/tmp/Kestrelle on 03-07-2031 at 02.05.09 PM.PNG";
+    }
+    void theFileIsNamedAfterTheMenuChoice()
+    {
+        QFETCH(QDateTime, choice);
+        QFETCH(QString, directory);
+        QFETCH(QString, fileType);
+        QFETCH(QString, path);
+        TestPlatform test;
+        test.defaults.setBool(true, QStringLiteral("playSoundAfterScreenshot"));
+        test.defaults.setObject(fileType, QStringLiteral("screenshotFileType"));
+        test.clock.instant = choice;
+        AppDelegate delegate(test.platform());
+
+        delegate.captureDesktop();
+        // Confirmed two minutes later: the name keeps the moment of the menu choice.
+        test.clock.instant = choice.addSecs(120);
+        test.chooser.answer(0, DirectoryChooser::kResponseOK, directory);
+
+        QCOMPARE(test.launcher.launches.size(), 1u);
+        QCOMPARE(test.launcher.launches[0].arguments, QStringList{path});
+        QVERIFY(test.log.lines.isEmpty());
+    }
+
+    void theNameFollowsTheUsersLocale()
+    {
+        setIcuDefaults("ja_JP", "Asia/Tokyo");
+        TestPlatform test;
+        test.defaults.setObject(QStringLiteral("png"), QStringLiteral("screenshotFileType"));
+        test.clock.instant = QDateTime(QDate(2031, 3, 7), QTime(14, 5, 9), QTimeZone("Asia/Tokyo"));
+        AppDelegate delegate(test.platform());
+        delegate.captureDesktop();
+        test.chooser.answer(0, DirectoryChooser::kResponseOK, QStringLiteral("/tmp"));
+        setIcuDefaults("en_US", "America/New_York");
+        QCOMPARE(test.launcher.launches.at(0).arguments.last(),
+                 QStringLiteral("/tmp/Kestrelle on 03-07-2031 at 02.05.09 午後.png"));
+    }
+
+    void settingsChangedWhileTheChooserIsOpenApplyToLaterCapturesOnly()
+    {
+        TestPlatform test;
+        test.defaults.setObject(QStringLiteral("png"), QStringLiteral("screenshotFileType"));
+        test.clock.instant = newYork(2031, 3, 7, 14, 5, 9);
+        AppDelegate delegate(test.platform());
+        delegate.captureDesktop();
+
+        test.defaults.setObject(QStringLiteral("jpg"), QStringLiteral("screenshotFileType"));
+        test.defaults.setBool(true, QStringLiteral("openInPreview"));
+        test.defaults.setBool(true, QStringLiteral("playSoundAfterScreenshot"));
+        test.chooser.answer(0, DirectoryChooser::kResponseOK, QStringLiteral("/tmp"));
+        delegate.captureDesktop();
+        test.chooser.answer(0, DirectoryChooser::kResponseOK, QStringLiteral("/tmp"));
+
+        QCOMPARE(test.launcher.launches.size(), 2u);
+        QCOMPARE(test.launcher.launches[0].arguments,
+                 (QStringList{"-x", "/tmp/Kestrelle on 03-07-2031 at 02.05.09 PM.png"}));
+        QCOMPARE(test.launcher.launches[1].arguments,
+                 (QStringList{"-P", "/tmp/Kestrelle on 03-07-2031 at 02.05.09 PM.jpg"}));
+    }
+
+    void onlyAConfirmationStartsTheTool()
+    {
+        TestPlatform test;
+        test.defaults.setObject(QStringLiteral("png"), QStringLiteral("screenshotFileType"));
+        AppDelegate delegate(test.platform());
+        delegate.captureDesktop();
+        delegate.captureDesktop();
+        delegate.captureDesktop();
+        // Every menu choice brings the application forward once, right before its own chooser.
+        QCOMPARE(test.journal.steps,
+                 (QStringList{"activate", "chooser", "activate", "chooser", "activate", "chooser"}));
+        QCOMPARE(test.chooser.prompts, (QStringList{"Save", "Save", "Save"}));
+
+        test.chooser.answer(1, DirectoryChooser::kResponseCancel);
+        test.chooser.answer(0, 7, QStringLiteral("/tmp"));
+        QVERIFY(test.launcher.launches.empty());
+        QCOMPARE(test.chooser.open.size(), 1u);
+
+        test.chooser.answer(0, DirectoryChooser::kResponseOK, QStringLiteral("/tmp"));
+        QCOMPARE(test.launcher.launches.size(), 1u);
+        QVERIFY(test.log.lines.isEmpty());
+    }
+
+    void aMissingOrUnsafeFileTypeSavesAsPng_data()
+    {
+        QTest::addColumn<QVariant>("stored"); // invalid: nothing stored
+        QTest::newRow("nothing stored") << QVariant();
+        QTest::newRow("not a string") << QVariant(QStringList{"png", "jpg"});
+        QTest::newRow("a path") << QVariant(QStringLiteral("png/../../etc/evil"));
+        QTest::newRow("a NUL") << QVariant(QStringLiteral("png") + QChar(0) + QStringLiteral("sh"));
+    }
+    void aMissingOrUnsafeFileTypeSavesAsPng()
+    {
+        QFETCH(QVariant, stored);
+        TestPlatform test;
+        if (stored.isValid())
+            test.defaults.setObject(stored, QStringLiteral("screenshotFileType"));
+        test.defaults.setBool(true, QStringLiteral("playSoundAfterScreenshot"));
+        test.clock.instant = newYork(2031, 3, 7, 14, 5, 9);
+        AppDelegate delegate(test.platform());
+        test.log.lines.clear();
+
+        delegate.captureDesktop();
+        QVERIFY(test.log.lines.size() >= 1);
+        QVERIFY(test.log.lines.last().contains(QStringLiteral("png")));
+        test.chooser.answer(0, DirectoryChooser::kResponseOK, QStringLiteral("/tmp"));
+        QCOMPARE(test.launcher.launches.at(0).arguments,
+                 QStringList{"/tmp/Kestrelle on 03-07-2031 at 02.05.09 PM.png"});
+    }
+
+    void aConfirmationWithoutAFolderStartsNothing()
+    {
+        TestPlatform test;
+        test.defaults.setObject(QStringLiteral("png"), QStringLiteral("screenshotFileType"));
+        AppDelegate delegate(test.platform());
+        delegate.captureDesktop();
+        test.chooser.answer(0, DirectoryChooser::kResponseOK, QString());
+        QVERIFY(test.launcher.launches.empty());
+        QCOMPARE(test.log.lines.size(), 1);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    CaptureTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_capture.moc"

@@ -1,0 +1,171 @@
+#include "FileDialogDirectoryChooser.h"
+#include "ProcessTaskLauncher.h"
+#include "QtApplication.h"
+#include "StderrLog.h"
+#include "TestPlatform.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <unistd.h>
+
+namespace {
+
+// A stand-in tool that writes each argument on a line of its own into a file beside it.
+QString writeRecordingTool(const QString& folder, const QString& name = QStringLiteral("screencapture"))
+{
+    const QString path = QDir(folder).filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return {};
+    file.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args.tmp\" && mv \"$0.args.tmp\" \"$0.args\"\n");
+    file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+    return path;
+}
+
+QStringList recordedArguments(const QString& tool)
+{
+    QFile file(tool + QStringLiteral(".args"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+}
+
+QList<QFileDialog*> openDialogs()
+{
+    QList<QFileDialog*> dialogs;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* dialog = qobject_cast<QFileDialog*>(widget); dialog && dialog->isVisible())
+            dialogs << dialog;
+    }
+    return dialogs;
+}
+
+} // namespace
+
+class PlatformTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void theLauncherFallsBackToTheBundledTool()
+    {
+        QTemporaryDir empty, plain, bundled;
+        // Not executable: passed over.
+        QFile notExecutable(plain.filePath(QStringLiteral("screencapture")));
+        QVERIFY(notExecutable.open(QIODevice::WriteOnly));
+        notExecutable.close();
+        const QString tool = writeRecordingTool(bundled.path());
+        RecordingLog log;
+        ProcessTaskLauncher launcher(log, {empty.path(), plain.path(), bundled.path()});
+
+        QCOMPARE(launcher.resolve(empty.filePath(QStringLiteral("sbin/screencapture"))), tool);
+        const QStringList arguments{"-x", "/tmp/My Shots/Kestrelle on 03-07-2031 at 02.05.09 PM.png",
+                                    "quote\"d 'and' $HOME"};
+        launcher.launch(QStringLiteral("/nonexistent/sbin/screencapture"), arguments);
+        QTRY_COMPARE_WITH_TIMEOUT(recordedArguments(tool), arguments, 5000);
+        QVERIFY(log.lines.isEmpty());
+    }
+
+    void theSystemToolComesFirst()
+    {
+        QTemporaryDir system, bundled;
+        const QString systemTool = writeRecordingTool(system.path());
+        writeRecordingTool(bundled.path());
+        RecordingLog log;
+        const ProcessTaskLauncher launcher(log, {bundled.path()});
+        QCOMPARE(launcher.resolve(systemTool), systemTool);
+    }
+
+    void aToolThatCannotStartIsLoggedOnce()
+    {
+        QTemporaryDir empty, broken;
+        RecordingLog log;
+        ProcessTaskLauncher missing(log, {empty.path()});
+        missing.launch(QStringLiteral("/nonexistent/sbin/screencapture"), {"-c"});
+        QCOMPARE(log.lines.size(), 1);
+        QVERIFY(log.lines[0].contains(QStringLiteral("/nonexistent/sbin/screencapture")));
+
+        const QString path = broken.filePath(QStringLiteral("screencapture"));
+        QFile tool(path);
+        QVERIFY(tool.open(QIODevice::WriteOnly));
+        tool.write("#!/nonexistent/interpreter\n");
+        tool.setPermissions(tool.permissions() | QFileDevice::ExeOwner);
+        tool.close();
+        ProcessTaskLauncher unstartable(log, {broken.path()});
+        unstartable.launch(QStringLiteral("/nonexistent/sbin/screencapture"), {"-c"});
+        QCOMPARE(log.lines.size(), 2);
+        QVERIFY(log.lines[1].contains(path));
+    }
+
+    void logLinesCarryTimeProcessAndOneLineOfText()
+    {
+        int pipeEnds[2];
+        QCOMPARE(::pipe(pipeEnds), 0);
+        const int savedStderr = ::dup(STDERR_FILENO);
+        ::dup2(pipeEnds[1], STDERR_FILENO);
+        StderrLog(QStringLiteral("kestrelle")).log(QStringLiteral("first\nsecond\tü"));
+        ::dup2(savedStderr, STDERR_FILENO);
+        ::close(savedStderr);
+        ::close(pipeEnds[1]);
+        char buffer[512] = {};
+        const ssize_t n = ::read(pipeEnds[0], buffer, sizeof buffer - 1);
+        ::close(pipeEnds[0]);
+        const QString line = QString::fromUtf8(buffer, n);
+        const QRegularExpression form(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} "
+                                                     "kestrelle\\[%1\\] first\\\\x0asecond\\\\x09ü\\n$")
+                                          .arg(QCoreApplication::applicationPid()));
+        QVERIFY2(form.match(line).hasMatch(), qPrintable(line));
+    }
+
+    void theChooserIsFreeStandingAndAnswersEachCaller()
+    {
+        QTemporaryDir folder;
+        FileDialogDirectoryChooser chooser;
+        std::vector<std::pair<qint64, QString>> answers;
+        chooser.begin(QStringLiteral("Save"),
+                      [&](qint64 r, const QString& d) { answers.emplace_back(r, d); });
+        chooser.begin(QStringLiteral("Save"),
+                      [&](qint64 r, const QString& d) { answers.emplace_back(r, d); });
+        const QList<QFileDialog*> dialogs = openDialogs();
+        QCOMPARE(dialogs.size(), 2);
+        for (QFileDialog* dialog : dialogs) {
+            QVERIFY(!dialog->isModal());
+            QCOMPARE(dialog->labelText(QFileDialog::Accept), QStringLiteral("Save"));
+            QCOMPARE(dialog->fileMode(), QFileDialog::Directory);
+        }
+        QVERIFY(answers.empty());
+
+        dialogs[0]->reject();
+        dialogs[1]->setDirectory(folder.path());
+        dialogs[1]->selectFile(folder.path());
+        static_cast<QDialog*>(dialogs[1])->accept();
+        QCOMPARE(answers.size(), 2u);
+        QCOMPARE(answers[0], std::make_pair(DirectoryChooser::kResponseCancel, QString()));
+        QCOMPARE(answers[1], std::make_pair(DirectoryChooser::kResponseOK, folder.path()));
+        QTRY_VERIFY(openDialogs().isEmpty());
+    }
+
+    void theSystemVersionComesFromItsRelease()
+    {
+        QCOMPARE(QtApplication::parseVersion(QStringLiteral("6.1.0-18-amd64")),
+                 (OperatingSystemVersion{6, 1, 0}));
+        QCOMPARE(QtApplication::parseVersion(QStringLiteral("10.12")), (OperatingSystemVersion{10, 12, 0}));
+        QCOMPARE(QtApplication::parseVersion(QStringLiteral("unknown")), (OperatingSystemVersion{0, 0, 0}));
+    }
+
+    void theInformationDictionaryIsOptional()
+    {
+        QCOMPARE(QtApplication(QStringLiteral(":/missing.json")).infoDictionary(), QVariantMap());
+    }
+};
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    PlatformTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_platform.moc"
