@@ -33,7 +33,11 @@ ShortcutBinderXcb::ShortcutBinderXcb(xcb_connection_t* connection, SettingsStore
 
 ShortcutBinderXcb::~ShortcutBinderXcb()
 {
-    QCoreApplication::instance()->removeNativeEventFilter(this);
+    // Without the application Qt's connection is gone, and the server released the grabs with it.
+    auto* application = QCoreApplication::instance();
+    if (!application)
+        return;
+    application->removeNativeEventFilter(this);
     for (Binding& binding : m_bindings)
         release(binding);
 }
@@ -220,10 +224,12 @@ const ShortcutBinderXcb::Binding* ShortcutBinderXcb::otherBindingUsing(const std
 
 bool ShortcutBinderXcb::grabOnServer(const std::vector<KeyGrab>& grabs)
 {
+    // Without owner events the keys are always reported to the root window, even while one of our own
+    // windows has the focus, which is how the event filter tells them from typed keys.
     std::vector<xcb_void_cookie_t> cookies;
     for (const xcb_window_t root : m_roots) {
         for (const KeyGrab& grab : grabs) {
-            cookies.push_back(xcb_grab_key_checked(m_connection, true, root, grab.modifiers, grab.keycode,
+            cookies.push_back(xcb_grab_key_checked(m_connection, false, root, grab.modifiers, grab.keycode,
                                                    XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
         }
     }

@@ -326,6 +326,14 @@ void ShortcutBinderTest::recordsRealKeysWithoutFiringTheShortcuts()
     recorder.setAssociatedUserDefaultsKey(clipboardKey);
     recorder.show();
     QVERIFY(QTest::qWaitForWindowExposed(&recorder));
+    // With one of the program's own windows focused and the pointer over it, the shortcut still goes to
+    // the binder.
+    recorder.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&recorder));
+    QVERIFY(xdotool({"mousemove", "--window", QString::number(recorder.winId()), "10", "10"}));
+    QVERIFY(xdotool({"key", "ctrl+shift+3"}));
+    QTRY_COMPARE(m_files, 1);
+
     recorder.startRecording();
 
     // The recording holds the keyboard: even a bound combination is recorded, not run.
