@@ -2,6 +2,7 @@
 
 #include "Application.h"
 #include "Platform.h"
+#include "ShortcutRecorder.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -29,8 +30,8 @@ class AppDelegate : public QObject {
     Q_PROPERTY(QWidget* shortcutsWindow READ shortcutsWindow WRITE setShortcutsWindow)
     Q_PROPERTY(QLabel* nameText READ nameText WRITE setNameText)
     Q_PROPERTY(QLabel* versionText READ versionText WRITE setVersionText)
-    Q_PROPERTY(QWidget* captureDesktopSCV READ captureDesktopSCV WRITE setCaptureDesktopSCV)
-    Q_PROPERTY(QWidget* captureDesktopClipboardSCV READ captureDesktopClipboardSCV WRITE
+    Q_PROPERTY(ShortcutRecorder* captureDesktopSCV READ captureDesktopSCV WRITE setCaptureDesktopSCV)
+    Q_PROPERTY(ShortcutRecorder* captureDesktopClipboardSCV READ captureDesktopClipboardSCV WRITE
                    setCaptureDesktopClipboardSCV)
     Q_PROPERTY(QWidget* shortcutVisualView READ shortcutVisualView WRITE setShortcutVisualView)
     Q_PROPERTY(QWidget* prefsVisualView READ prefsVisualView WRITE setPrefsVisualView)
@@ -54,10 +55,10 @@ public:
     void setNameText(QLabel* value) { m_nameText = value; }
     QLabel* versionText() const { return m_versionText; }
     void setVersionText(QLabel* value) { m_versionText = value; }
-    QWidget* captureDesktopSCV() const { return m_captureDesktopSCV; }
-    void setCaptureDesktopSCV(QWidget* value) { m_captureDesktopSCV = value; }
-    QWidget* captureDesktopClipboardSCV() const { return m_captureDesktopClipboardSCV; }
-    void setCaptureDesktopClipboardSCV(QWidget* value) { m_captureDesktopClipboardSCV = value; }
+    ShortcutRecorder* captureDesktopSCV() const { return m_captureDesktopSCV; }
+    void setCaptureDesktopSCV(ShortcutRecorder* value) { m_captureDesktopSCV = value; }
+    ShortcutRecorder* captureDesktopClipboardSCV() const { return m_captureDesktopClipboardSCV; }
+    void setCaptureDesktopClipboardSCV(ShortcutRecorder* value) { m_captureDesktopClipboardSCV = value; }
     QWidget* shortcutVisualView() const { return m_shortcutVisualView; }
     void setShortcutVisualView(QWidget* value) { m_shortcutVisualView = value; }
     QWidget* prefsVisualView() const { return m_prefsVisualView; }
@@ -72,11 +73,32 @@ public:
     void setFileTypePicker(QComboBox* value) { m_fileTypePicker = value; }
 
 public slots:
+    // Start and stop: the launch sequence dresses the windows and the status item, binds the
+    // shortcuts and sets the preference controls from the store.
+    void applicationDidFinishLaunching();
+    void quit();
+    void applicationWillTerminate();
+
+    // Preference controls: each logs its change and stores it at once. The sender is not looked at.
+    void fileType(QObject* sender);
+    void openInPreview(QObject* sender);
+    void playSoundAfterScreenshot(QObject* sender);
+
+    // Window commands: activate the application, then bring the window to the front.
+    void openShortcutsWindow();
+    void openPrefsWindow();
+    void openAboutWindow();
+
     // Capture: the whole desktop to a file in a directory the user picks, or to the clipboard.
     void captureDesktop();
     void captureToClipboard();
 
 private:
+    void buildStatusMenu();
+    void bringWindowToFront(const QPointer<QWidget>& window);
+    QString nameTextForSystem() const;
+    QString versionTextForApp() const;
+
     friend class AppDelegateTest;
 
     QPointer<QWidget> m_window;
@@ -84,8 +106,8 @@ private:
     QPointer<QWidget> m_shortcutsWindow;
     QPointer<QLabel> m_nameText;
     QPointer<QLabel> m_versionText;
-    QPointer<QWidget> m_captureDesktopSCV;
-    QPointer<QWidget> m_captureDesktopClipboardSCV;
+    QPointer<ShortcutRecorder> m_captureDesktopSCV;
+    QPointer<ShortcutRecorder> m_captureDesktopClipboardSCV;
     QPointer<QWidget> m_shortcutVisualView;
     QPointer<QWidget> m_prefsVisualView;
     QPointer<QWidget> m_aboutVisualView;

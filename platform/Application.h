@@ -21,4 +21,6 @@ public:
     // The application's information dictionary ("CFBundleShortVersionString", ...).
     virtual QVariantMap infoDictionary() const = 0;
     virtual OperatingSystemVersion operatingSystemVersion() const = 0;
+    // The running system's family as people call it: "macOS", "Linux", "FreeBSD".
+    virtual QString operatingSystemName() const = 0;
 };

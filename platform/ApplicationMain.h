@@ -1,19 +1,44 @@
 #pragma once
 
+#include "InterfaceLoader.h"
 #include "PlatformServices.h"
+#include "QuitOnSignals.h"
+#include "SingleInstance.h"
 
 #include <QApplication>
+#include <QFileInfo>
 
 namespace platform {
 
-// Runs the application until it quits: the platform services, then the one application delegate.
+// Runs the application until it quits: the platform services, the one application delegate with the
+// interface file's windows and outlets, the launch sequence, then the main loop.
 template <typename Delegate> int applicationMain(int argc, char** argv)
 {
     QApplication application(argc, argv);
     // A tray program keeps running with no window open.
     QApplication::setQuitOnLastWindowClosed(false);
+
+    const SingleInstance instance(SingleInstance::standardLockPath());
+    if (!instance.isFirst()) {
+        StderrLog(QFileInfo(QCoreApplication::applicationFilePath()).fileName())
+            .log(QStringLiteral("Kestrelle is already running (process %1); this one exits")
+                     .arg(instance.runningProcess()));
+        return 0;
+    }
+
     PlatformServices services;
-    Delegate delegate(services.platform());
+    const Platform platform = services.platform();
+    Delegate delegate(platform);
+    InterfaceLoader interface(platform.standardUserDefaults, platform.sharedBinder);
+    if (!interface.load(QStringLiteral(":/Interface.ui"), delegate))
+        services.log().log(QStringLiteral("Could not load the interface file: ") + interface.errorString());
+
+    QObject::connect(&application, &QCoreApplication::aboutToQuit, &delegate,
+                     &Delegate::applicationWillTerminate);
+    const QuitOnSignals quitOnSignals;
+    QObject::connect(&quitOnSignals, &QuitOnSignals::quitRequested, &delegate, &Delegate::quit);
+
+    delegate.applicationDidFinishLaunching();
     return QApplication::exec();
 }
 

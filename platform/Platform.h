@@ -5,6 +5,7 @@ class Clock;
 class DirectoryChooser;
 class Log;
 class SettingsStore;
+class ShortcutBinder;
 class TaskLauncher;
 
 // The services the program's own logic uses, handed to it when it is made.
@@ -15,4 +16,5 @@ struct Platform {
     Clock& clock;
     Log& log;
     Application& application;
+    ShortcutBinder& sharedBinder;
 };

@@ -22,5 +22,6 @@ std::optional<QString> desktopGlobalSetting(const QString& key)
 PlatformServices::PlatformServices()
     : m_log(QFileInfo(QCoreApplication::applicationFilePath()).fileName()),
       m_defaults(SettingsStore::standardFilePath(), m_log, desktopGlobalSetting),
-      m_launcher(m_log, ProcessTaskLauncher::installedStandInFolders())
+      m_launcher(m_log, ProcessTaskLauncher::installedStandInFolders()),
+      m_binder(makeShortcutBinder(m_defaults, m_log))
 {}

@@ -6,13 +6,20 @@
 #include "ProcessTaskLauncher.h"
 #include "QtApplication.h"
 #include "SettingsStore.h"
+#include "ShortcutBinder.h"
 #include "StderrLog.h"
+
+#include <memory>
 
 // The production implementation of every service, made once the QApplication exists.
 class PlatformServices {
 public:
     PlatformServices();
-    Platform platform() { return {m_defaults, m_launcher, m_chooser, m_clock, m_log, m_application}; }
+    Platform platform()
+    {
+        return {m_defaults, m_launcher, m_chooser, m_clock, m_log, m_application, *m_binder};
+    }
+    Log& log() { return m_log; }
 
 private:
     StderrLog m_log;
@@ -21,4 +28,5 @@ private:
     FileDialogDirectoryChooser m_chooser;
     SystemClock m_clock;
     QtApplication m_application;
+    std::unique_ptr<ShortcutBinder> m_binder;
 };

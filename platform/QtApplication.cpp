@@ -52,3 +52,20 @@ OperatingSystemVersion QtApplication::operatingSystemVersion() const
     // Linux and the BSDs: the kernel's release names the running system.
     return parseVersion(QSysInfo::kernelVersion());
 }
+
+QString QtApplication::operatingSystemName() const
+{
+    const QOperatingSystemVersion current = QOperatingSystemVersion::current();
+    if (current.type() != QOperatingSystemVersion::Unknown)
+        return current.name();
+    const QString kernel = QSysInfo::kernelType();
+    if (kernel == QLatin1String("linux"))
+        return QStringLiteral("Linux");
+    if (kernel == QLatin1String("freebsd"))
+        return QStringLiteral("FreeBSD");
+    if (kernel == QLatin1String("netbsd"))
+        return QStringLiteral("NetBSD");
+    if (kernel == QLatin1String("openbsd"))
+        return QStringLiteral("OpenBSD");
+    return kernel;
+}

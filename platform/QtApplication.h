@@ -12,6 +12,7 @@ public:
     void terminate() override;
     QVariantMap infoDictionary() const override;
     OperatingSystemVersion operatingSystemVersion() const override;
+    QString operatingSystemName() const override;
 
     // "6.1.0-18-amd64" gives 6, 1, 0; missing numbers are 0.
     static OperatingSystemVersion parseVersion(const QString& text);

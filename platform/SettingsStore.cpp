@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
 
 namespace {
 
@@ -25,9 +26,8 @@ SettingsStore::SettingsStore(QString filePath, Log& log, GlobalDomain globalDoma
 
 QString SettingsStore::standardFilePath()
 {
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Kestrelle"),
-                     QStringLiteral("Kestrelle"))
-        .fileName();
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Kestrelle/Kestrelle.conf");
 }
 
 void SettingsStore::checkReadable()

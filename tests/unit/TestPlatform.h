@@ -9,11 +9,13 @@
 #include "Log.h"
 #include "Platform.h"
 #include "SettingsStore.h"
+#include "ShortcutBinder.h"
 #include "TaskLauncher.h"
 
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <vector>
 
 struct Launch {
@@ -83,8 +85,33 @@ public:
     void terminate() override { m_journal.steps << QStringLiteral("terminate"); }
     QVariantMap infoDictionary() const override { return info; }
     OperatingSystemVersion operatingSystemVersion() const override { return version; }
+    QString operatingSystemName() const override { return name; }
     QVariantMap info{{QStringLiteral("CFBundleShortVersionString"), QStringLiteral("1.2.3")}};
     OperatingSystemVersion version{10, 12, 0};
+    QString name = QStringLiteral("Linux");
+
+private:
+    Journal& m_journal;
+};
+
+// Keeps the bound actions so a test can "press" a shortcut.
+class RecordingBinder final : public ShortcutBinder {
+public:
+    explicit RecordingBinder(Journal& journal) : m_journal(journal) {}
+    void bindShortcutWithDefaultsKey(const QString& key, std::function<void()> action) override
+    {
+        m_journal.steps << QStringLiteral("bind ") + key;
+        bindings.emplace_back(key, std::move(action));
+    }
+    std::optional<QString> refusalFor(QKeyCombination, const QString&) override { return std::nullopt; }
+    void press(const QString& key)
+    {
+        for (const auto& [boundKey, action] : bindings) {
+            if (boundKey == key)
+                action();
+        }
+    }
+    std::vector<std::pair<QString, std::function<void()>>> bindings;
 
 private:
     Journal& m_journal;
@@ -95,7 +122,7 @@ struct TestPlatform {
         : settingsPath(dir.filePath(QStringLiteral("Kestrelle/Kestrelle.conf"))),
           defaults(settingsPath, log, std::move(globalDomain))
     {}
-    Platform platform() { return {defaults, launcher, chooser, clock, log, application}; }
+    Platform platform() { return {defaults, launcher, chooser, clock, log, application, binder}; }
 
     QTemporaryDir dir;
     QString settingsPath;
@@ -106,4 +133,5 @@ struct TestPlatform {
     PendingChooser chooser{journal};
     FixedClock clock;
     FakeApplication application{journal};
+    RecordingBinder binder{journal};
 };

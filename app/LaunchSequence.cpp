@@ -1,0 +1,138 @@
+#include "AppDelegate.h"
+#include "Appearance.h"
+#include "Log.h"
+#include "SettingsKeys.h"
+#include "SettingsStore.h"
+#include "ShortcutBinder.h"
+#include "StatusItem.h"
+#include "Windows.h"
+
+#include <QAction>
+
+namespace {
+
+Qt::CheckState checkState(bool on)
+{
+    return on ? Qt::Checked : Qt::Unchecked;
+}
+
+} // namespace
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    if (const QPointer<ShortcutRecorder> recorder = m_captureDesktopSCV)
+        recorder->setAssociatedUserDefaultsKey(kPreferenceDesktopCaptureShortcut);
+    if (const QPointer<ShortcutRecorder> recorder = m_captureDesktopClipboardSCV)
+        recorder->setAssociatedUserDefaultsKey(kPreferenceDesktopCaptureClipboardShortcut);
+
+    // The bindings last as long as the program; a press after the delegate is gone does nothing.
+    const QPointer<AppDelegate> self(this);
+    m_platform.sharedBinder.bindShortcutWithDefaultsKey(kPreferenceDesktopCaptureShortcut, [self] {
+        if (self)
+            self->captureDesktop();
+    });
+    m_platform.sharedBinder.bindShortcutWithDefaultsKey(kPreferenceDesktopCaptureClipboardShortcut, [self] {
+        if (self)
+            self->captureToClipboard();
+    });
+
+    for (const QPointer<QWidget>& outlet : {m_window, m_prefsWindow, m_shortcutsWindow}) {
+        if (const QPointer<QWidget> window = outlet)
+            setTitlebarAppearsTransparent(*window);
+    }
+
+    // Only the presence of a style counts, never its text.
+    const AppearanceName looks =
+        m_interfaceStyleSetting ? AppearanceName::VibrantDark : AppearanceName::VibrantLight;
+    for (const QPointer<QWidget>& outlet : {m_aboutVisualView, m_prefsVisualView, m_shortcutVisualView}) {
+        if (const QPointer<QWidget> view = outlet)
+            setAppearance(*view, appearanceNamed(looks));
+    }
+
+    if (const QPointer<QLabel> label = m_nameText)
+        label->setText(nameTextForSystem());
+    if (const QPointer<QLabel> label = m_versionText)
+        label->setText(versionTextForApp());
+
+    m_statusItem->setIcon(imageNamed(QStringLiteral("StatusBarButtonImage")));
+    QIcon image = m_statusItem->icon();
+    if (!image.isNull()) {
+        image.setIsMask(true);
+        m_statusItem->setIcon(image);
+    }
+    m_statusItem->setToolTip(QStringLiteral("Kestrelle"));
+
+    buildStatusMenu();
+    setStatusItemMenu(*m_statusItem, *m_menu);
+    m_statusItem->show();
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        m_platform.log.log(
+            QStringLiteral("No system tray is running; the Kestrelle icon will appear when one "
+                           "starts"));
+
+    const bool openInPreview = m_defaults.boolForKey(kOpenInPreviewKey);
+    if (const QPointer<QCheckBox> box = m_openInPreviewBtn)
+        box->setCheckState(checkState(openInPreview));
+    const bool playSound = m_defaults.boolForKey(kPlaySoundAfterScreenshotKey);
+    if (const QPointer<QCheckBox> box = m_playSoundBtn)
+        box->setCheckState(checkState(playSound));
+
+    // First run: the file-type pair is stored once; any value under the index, of any type, counts.
+    if (!m_defaults.objectForKey(kScreenshotFileTypeIndexKey)) {
+        m_platform.log.log(QStringLiteral("Error: No value set for screenshotFileTypeIndex. Setting now..."));
+        m_defaults.setInteger(0, kScreenshotFileTypeIndexKey);
+        m_defaults.setObject(QStringLiteral("png"), kScreenshotFileTypeKey);
+    }
+
+    if (const QPointer<QComboBox> picker = m_fileTypePicker)
+        picker->setCurrentIndex(int(m_defaults.integerForKey(kScreenshotFileTypeIndexKey)));
+}
+
+void AppDelegate::buildStatusMenu()
+{
+    const struct {
+        const char* title;
+        void (AppDelegate::*action)();
+    } entries[] = {
+        {"Capture Desktop", &AppDelegate::captureDesktop},
+        {"Capture Desktop to Clipboard", &AppDelegate::captureToClipboard},
+        {nullptr, nullptr},
+        {"Set keyboard shortcuts...", &AppDelegate::openShortcutsWindow},
+        {nullptr, nullptr},
+        {"Preferences...", &AppDelegate::openPrefsWindow},
+        {nullptr, nullptr},
+        {"About Kestrelle", &AppDelegate::openAboutWindow},
+        {"Quit Kestrelle", &AppDelegate::quit},
+    };
+    for (const auto& entry : entries) {
+        if (!entry.title) {
+            m_menu->addSeparator();
+            continue;
+        }
+        QAction* item = m_menu->addAction(QString::fromLatin1(entry.title));
+        connect(item, &QAction::triggered, this, entry.action);
+    }
+}
+
+QString AppDelegate::nameTextForSystem() const
+{
+    const QString system = m_platform.application.operatingSystemName();
+    if (system != QLatin1String("macOS"))
+        return QStringLiteral("Kestrelle for ") + system;
+    // The desktop was called OS X up to 10.11; only the minor number tells.
+    return m_systemVersion.minorVersion > 11 ? QStringLiteral("Kestrelle for macOS")
+                                             : QStringLiteral("Kestrelle for OS X");
+}
+
+QString AppDelegate::versionTextForApp() const
+{
+    const QString version = m_appVersion.toString();
+    return QStringLiteral("Version ") + (version.isEmpty() ? QStringLiteral("unknown") : version);
+}
+
+void AppDelegate::quit()
+{
+    m_platform.application.terminate();
+}
+
+void AppDelegate::applicationWillTerminate() {}

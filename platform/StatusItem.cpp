@@ -1,0 +1,22 @@
+#include "StatusItem.h"
+
+#include <QCursor>
+#include <QFile>
+#include <QMenu>
+#include <QSystemTrayIcon>
+
+QIcon imageNamed(const QString& name)
+{
+    const QString path = QStringLiteral(":/images/%1.svg").arg(name);
+    return QFile::exists(path) ? QIcon(path) : QIcon();
+}
+
+void setStatusItemMenu(QSystemTrayIcon& item, QMenu& menu)
+{
+    item.setContextMenu(&menu);
+    QObject::connect(&item, &QSystemTrayIcon::activated, &menu,
+                     [&menu](QSystemTrayIcon::ActivationReason reason) {
+                         if (reason == QSystemTrayIcon::Trigger && !menu.isVisible())
+                             menu.popup(QCursor::pos());
+                     });
+}

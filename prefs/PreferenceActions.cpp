@@ -1,0 +1,46 @@
+#include "AppDelegate.h"
+#include "Log.h"
+#include "SettingsKeys.h"
+#include "SettingsStore.h"
+#include "TextCase.h"
+
+namespace {
+
+// Only a check mark counts as on: off, mixed and a missing box are all off.
+bool isOn(const QPointer<QCheckBox>& outlet)
+{
+    const QPointer<QCheckBox> box = outlet;
+    return box && box->checkState() == Qt::Checked;
+}
+
+} // namespace
+
+void AppDelegate::fileType(QObject*)
+{
+    const QPointer<QComboBox> picker = m_fileTypePicker;
+    // No picker or no selection: nothing to store, and the stored pair stays consistent.
+    if (!picker || picker->currentIndex() < 0)
+        return;
+    const QString type = lowercaseString(picker->currentText());
+    m_platform.log.log(QStringLiteral("Setting screenshot file type to ") + type);
+    m_defaults.setObject(type, kScreenshotFileTypeKey);
+    m_defaults.setObject(qint64(picker->currentIndex()), kScreenshotFileTypeIndexKey);
+}
+
+void AppDelegate::openInPreview(QObject*)
+{
+    const bool on = isOn(m_openInPreviewBtn);
+    m_platform.log.log(
+        on ? QStringLiteral("Setting changed: Opening screenshot in Preview after saving is complete")
+           : QStringLiteral("Setting changed: Not opening screenshot in Preview after saving is "
+                            "complete"));
+    m_defaults.setBool(on, kOpenInPreviewKey);
+}
+
+void AppDelegate::playSoundAfterScreenshot(QObject*)
+{
+    const bool on = isOn(m_playSoundBtn);
+    m_platform.log.log(on ? QStringLiteral("Setting changed: Playing sound after screenshot")
+                          : QStringLiteral("Setting changed: Not playing sound after screenshot"));
+    m_defaults.setBool(on, kPlaySoundAfterScreenshotKey);
+}
