@@ -307,6 +307,19 @@ void ShortcutBinderTest::followsAChangeOfTheKeyboardMapping()
     QVERIFY(settle());
     QCOMPARE(m_files, 1);
     QCOMPARE(m_log.lines.size(), 1);
+
+    // A German layout swaps Y and Z: the shortcut follows the letter to its new key.
+    store(clipboardKey, QStringLiteral("Ctrl+Alt+Y"));
+    const xcb_keycode_t usY = m_other.keycode(XKB_KEY_y);
+    QCOMPARE(QProcess::execute(QStringLiteral("setxkbmap"), {"de"}), 0);
+    const xcb_keycode_t deY = m_other.keycode(XKB_KEY_y);
+    QVERIFY(deY != usY);
+    QTRY_VERIFY(m_other.isHeldElsewhere(deY, ctrl | alt));
+    QVERIFY(xdotool({"key", "ctrl+alt+y"}));
+    QVERIFY(settle());
+    QCOMPARE(m_clipboards, 2);
+    QCOMPARE(QProcess::execute(QStringLiteral("setxkbmap"), {"us"}), 0);
+    QTRY_VERIFY(m_other.isHeldElsewhere(usY, ctrl | alt));
 }
 
 void ShortcutBinderTest::logsAStoredValueThatIsNotAShortcut()
