@@ -100,6 +100,7 @@ private:
     QString versionTextForApp() const;
 
     friend class AppDelegateTest;
+    friend class LaunchSequenceTest;
 
     QPointer<QWidget> m_window;
     QPointer<QWidget> m_prefsWindow;

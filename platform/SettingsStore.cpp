@@ -68,6 +68,10 @@ std::optional<QVariant> SettingsStore::storedValue(const QString& key) const
 
 void SettingsStore::logWrongType(const QString& key, const char* expected, const char* reading) const
 {
+    // Once per stored value: views that redraw from the store would otherwise repeat it.
+    if (m_reportedWrongType.contains(key))
+        return;
+    m_reportedWrongType.insert(key);
     m_log.log(QStringLiteral("Settings: the value of %1 is not %2; reading it as %3")
                   .arg(key, QLatin1String(expected), QLatin1String(reading)));
 }
@@ -143,6 +147,7 @@ void SettingsStore::setObject(const QVariant& value, const QString& key)
     // Changes that could not be written are written again with the next one, so none is lost once the
     // file can be written again.
     m_unsaved.insert(key, value);
+    m_reportedWrongType.remove(key);
     QSettings settings = open(m_filePath);
     for (auto it = m_unsaved.cbegin(); it != m_unsaved.cend(); ++it)
         settings.setValue(it.key(), it.value());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QVariant>
 #include <QVariantMap>
@@ -15,8 +16,9 @@ class Log;
 // it returns, so a killed process loses nothing.
 //
 // A key that holds nothing reads as false, 0, no string or no object. A value that cannot be read as
-// the type asked for reads the same way, with one log line. A file that cannot be parsed or written
-// never stops the program: the store says so in the log and goes on with what it could read.
+// the type asked for reads the same way, with one log line (once until the key is written again). A file that
+// cannot be parsed or written never stops the program: the store says so in the log and goes on with what it
+// could read.
 class SettingsStore : public QObject {
     Q_OBJECT
 
@@ -54,4 +56,5 @@ private:
     GlobalDomain m_globalDomain;
     // Written while the file could not be; read from here until a write succeeds.
     QVariantMap m_unsaved;
+    mutable QSet<QString> m_reportedWrongType;
 };

@@ -101,6 +101,7 @@ private slots:
         QCOMPARE(store.boolForKey(QStringLiteral("openInPreview")), false);
         QCOMPARE(store.integerForKey(QStringLiteral("screenshotFileTypeIndex")), 0);
         QCOMPARE(store.stringForKey(QStringLiteral("screenshotFileType")), std::nullopt);
+        QCOMPARE(store.boolForKey(QStringLiteral("openInPreview")), false);
         QCOMPARE(log.lines.size(), 3);
         QVERIFY(log.lines.at(0).contains(QStringLiteral("openInPreview")));
         QVERIFY(log.lines.at(1).contains(QStringLiteral("screenshotFileTypeIndex")));
