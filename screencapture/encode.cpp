@@ -31,18 +31,23 @@ std::optional<ImageFormat> formatForFileName(std::string_view fileName)
     return std::nullopt;
 }
 
-void encode(ImageFormat format, const Frame& frame, ByteSink& sink)
+void encode(ImageFormat format, Frame& frame, ByteSink& sink)
 {
-    switch (format) {
-    case ImageFormat::Png:
-        return encodePng(frame, sink);
-    case ImageFormat::Jpeg:
-        return encodeJpeg(frame, sink);
-    case ImageFormat::Tiff:
-        return encodeTiff(frame, sink);
-    case ImageFormat::Bmp:
-        return encodeBmp(frame, sink);
-    case ImageFormat::Webp:
-        return encodeWebp(frame, sink);
+    try {
+        switch (format) {
+        case ImageFormat::Png:
+            return encodePng(frame, sink);
+        case ImageFormat::Jpeg:
+            return encodeJpeg(frame, sink);
+        case ImageFormat::Tiff:
+            return encodeTiff(frame, sink);
+        case ImageFormat::Bmp:
+            return encodeBmp(frame, sink);
+        case ImageFormat::Webp:
+            return encodeWebp(frame, sink);
+        }
+    } catch (...) {
+        frame.abandon();
+        throw;
     }
 }

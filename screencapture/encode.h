@@ -11,11 +11,12 @@ enum class ImageFormat { Png, Jpeg, Tiff, Bmp, Webp };
 // The format a file name's extension names, in any letter case; nothing for an unknown one.
 std::optional<ImageFormat> formatForFileName(std::string_view fileName);
 
-// Encodes the frame as it is grabbed, waiting for rows where the format needs them.
-void encode(ImageFormat format, const Frame& frame, ByteSink& sink);
+// Encodes the frame as it is grabbed, taking each stripe as it arrives. On failure the frame
+// is abandoned, so that the grab stops waiting for stripes to be released.
+void encode(ImageFormat format, Frame& frame, ByteSink& sink);
 
-void encodePng(const Frame& frame, ByteSink& sink);
-void encodeJpeg(const Frame& frame, ByteSink& sink);
-void encodeTiff(const Frame& frame, ByteSink& sink);
-void encodeBmp(const Frame& frame, ByteSink& sink);
-void encodeWebp(const Frame& frame, ByteSink& sink);
+void encodePng(Frame& frame, ByteSink& sink);
+void encodeJpeg(Frame& frame, ByteSink& sink);
+void encodeTiff(Frame& frame, ByteSink& sink);
+void encodeBmp(Frame& frame, ByteSink& sink);
+void encodeWebp(Frame& frame, ByteSink& sink);

@@ -15,7 +15,7 @@ void putLittleEndian(std::uint8_t* p, std::uint32_t v)
 } // namespace
 
 // 24-bit uncompressed, rows stored bottom-up: the variant every reader understands.
-void encodeBmp(const Frame& frame, ByteSink& sink)
+void encodeBmp(Frame& frame, ByteSink& sink)
 {
     const std::size_t rowBytes = (std::size_t(frame.width()) * 3 + 3) & ~std::size_t(3);
     const std::size_t pixelBytes = rowBytes * std::size_t(frame.height());
@@ -31,11 +31,16 @@ void encodeBmp(const Frame& frame, ByteSink& sink)
     putLittleEndian(header + 38, 2835); // 72 dpi, in pixels per metre
     putLittleEndian(header + 42, 2835);
 
-    frame.waitForAll();
     MappedMemory pixels(pixelBytes);
-    for (int y = 0; y < frame.height(); ++y)
-        bgrxToBgr(frame.row(y), pixels.data() + rowBytes * std::size_t(frame.height() - 1 - y),
-                  frame.width());
+    for (int s = 0; s < frame.stripes(); ++s) {
+        const std::uint8_t* stripe = frame.waitForStripe(s);
+        for (int r = 0; r < frame.rowsOf(s); ++r) {
+            const int y = Frame::topOf(s) + r;
+            bgrxToBgr(stripe + frame.stride() * std::size_t(r),
+                      pixels.data() + rowBytes * std::size_t(frame.height() - 1 - y), frame.width());
+        }
+        frame.release(s);
+    }
     sink.write(header, sizeof header);
     sink.write(pixels.data(), pixels.size());
 }

@@ -4,6 +4,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <jpeglib.h>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -70,29 +71,32 @@ bool compress(jpeg_compress_struct* cinfo, ErrorManager* errors, const Frame& fr
     return true;
 }
 
-bool writeRows(jpeg_compress_struct* cinfo, ErrorManager* errors, const Frame& frame)
+// Feeds the stripes as they are grabbed. libjpeg converts each row into its own buffers at
+// once, so every stripe is released as soon as it is handed over.
+bool writeRows(jpeg_compress_struct* cinfo, ErrorManager* errors, Frame& frame)
 {
     if (setjmp(errors->jump))
         return false;
     jpeg_start_compress(cinfo, TRUE);
-    int ready = 0;
-    while (cinfo->next_scanline < cinfo->image_height) {
-        int y = int(cinfo->next_scanline);
-        if (y >= ready)
-            ready = frame.waitForRows(y + 1);
-        JSAMPROW rows[16];
-        int count = 0;
-        while (count < 16 && y + count < ready)
-            rows[count] = const_cast<JSAMPROW>(frame.row(y + count)), ++count;
-        jpeg_write_scanlines(cinfo, rows, JDIMENSION(count));
+    for (int s = 0; s < frame.stripes(); ++s) {
+        const std::uint8_t* pixels = frame.waitForStripe(s);
+        JSAMPROW rows[Frame::kStripeRows];
+        for (int r = 0; r < frame.rowsOf(s); ++r)
+            rows[r] = const_cast<JSAMPROW>(pixels + frame.stride() * std::size_t(r));
+        jpeg_write_scanlines(cinfo, rows, JDIMENSION(frame.rowsOf(s)));
+        frame.release(s);
     }
     jpeg_finish_compress(cinfo);
     return true;
 }
 
+struct DestroyCompress {
+    void operator()(jpeg_compress_struct* cinfo) const { jpeg_destroy_compress(cinfo); }
+};
+
 } // namespace
 
-void encodeJpeg(const Frame& frame, ByteSink& sink)
+void encodeJpeg(Frame& frame, ByteSink& sink)
 {
     jpeg_compress_struct cinfo{};
     ErrorManager errors{};
@@ -104,6 +108,8 @@ void encodeJpeg(const Frame& frame, ByteSink& sink)
     destination.manager.term_destination = termDestination;
 
     bool ok = compress(&cinfo, &errors, frame);
+    // jpeg_destroy_compress is safe on a struct that jpeg_create_compress did not finish.
+    std::unique_ptr<jpeg_compress_struct, DestroyCompress> destroy(&cinfo);
     if (ok) {
         cinfo.dest = &destination.manager;
         ok = writeRows(&cinfo, &errors, frame);
@@ -111,7 +117,7 @@ void encodeJpeg(const Frame& frame, ByteSink& sink)
     char message[JMSG_LENGTH_MAX] = "";
     if (!ok)
         (*cinfo.err->format_message)(reinterpret_cast<j_common_ptr>(&cinfo), message);
-    jpeg_destroy_compress(&cinfo);
+    destroy.reset();
     if (destination.error)
         sink.fail(destination.error);
     if (!ok)

@@ -15,12 +15,12 @@ namespace {
 // Level 1: screenshots are mostly flat areas and text, where the fastest level already finds
 // the long runs; higher levels cost far more time than they save bytes.
 constexpr int kLevel = 1;
-// The image is compressed in bands of rows, each on whichever core is free, as soon as its
-// rows are grabbed. Each band ends on a byte boundary (a sync flush), so that the bands joined
-// in order are one zlib stream, as PNG requires.
-constexpr int kBandRows = 64;
+constexpr int kStrategy = Z_DEFAULT_STRATEGY;
 
-struct Band {
+// The image is compressed one stripe at a time, each on whichever core is free, as soon as it
+// is grabbed. Each stripe's data ends on a byte boundary (a sync flush), so that the pieces
+// joined in order are one zlib stream, as PNG requires.
+struct Piece {
     std::unique_ptr<std::uint8_t[]> data;
     std::size_t size = 0;
     std::uint32_t adler = 1;
@@ -50,8 +50,8 @@ void writeChunk(ByteSink& sink, const char type[4], const std::uint8_t* data, st
     sink.write(tail, sizeof tail);
 }
 
-// One filtered scanline: the SUB filter type byte, then RGB differences to the left pixel.
-void filterRow(const std::uint8_t* bgrx, std::uint8_t* out, int width)
+// The SUB filter: the filter type byte, then RGB differences to the pixel on the left.
+void filterSub(const std::uint8_t* bgrx, std::uint8_t* out, int width)
 {
     *out++ = 1;
     std::uint8_t r = 0, g = 0, b = 0;
@@ -63,56 +63,95 @@ void filterRow(const std::uint8_t* bgrx, std::uint8_t* out, int width)
     }
 }
 
-void compressBands(const Frame& frame, std::vector<Band>& bands, std::atomic<int>& next)
+// The UP filter: RGB differences to the pixel above.
+void filterUp(const std::uint8_t* bgrx, const std::uint8_t* above, std::uint8_t* out, int width)
+{
+    *out++ = 2;
+    for (int x = 0; x < width; ++x, bgrx += 4, above += 4, out += 3) {
+        out[0] = std::uint8_t(bgrx[2] - above[2]);
+        out[1] = std::uint8_t(bgrx[1] - above[1]);
+        out[2] = std::uint8_t(bgrx[0] - above[0]);
+    }
+}
+
+// UP suits screens: text, flat areas and window edges repeat the row above, and become long
+// runs of zero bytes. The first row of the image has nothing above and looks left instead.
+std::size_t filterStripe(Frame& frame, int stripe, std::uint8_t* out)
 {
     const std::size_t rowBytes = std::size_t(frame.width()) * 3 + 1;
-    auto filtered = std::make_unique_for_overwrite<std::uint8_t[]>(rowBytes * kBandRows);
+    const std::uint8_t* pixels = frame.waitForStripe(stripe);
+    const std::uint8_t* above = nullptr;
+    if (stripe > 0)
+        above = frame.waitForStripe(stripe - 1) + frame.stride() * (Frame::kStripeRows - 1);
+    for (int r = 0; r < frame.rowsOf(stripe); ++r) {
+        const std::uint8_t* row = pixels + frame.stride() * std::size_t(r);
+        std::uint8_t* filtered = out + rowBytes * std::size_t(r);
+        if (above)
+            filterUp(row, above, filtered, frame.width());
+        else
+            filterSub(row, filtered, frame.width());
+        above = row;
+    }
+    frame.release(stripe);
+    return rowBytes * std::size_t(frame.rowsOf(stripe));
+}
+
+void compressStripes(Frame& frame, std::vector<Piece>& pieces, std::atomic<int>& next)
+{
+    const std::size_t rowBytes = std::size_t(frame.width()) * 3 + 1;
+    auto filtered = std::make_unique_for_overwrite<std::uint8_t[]>(rowBytes * Frame::kStripeRows);
     z_stream z{};
-    if (deflateInit2(&z, kLevel, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+    if (deflateInit2(&z, kLevel, Z_DEFLATED, -15, 8, kStrategy) != Z_OK)
         throw Failure("out of memory for the PNG compressor");
     std::unique_ptr<z_stream, int (*)(z_stream*)> end(&z, deflateEnd);
-    for (int b; (b = next++) < int(bands.size());) {
-        const int top = b * kBandRows;
-        const int rows = std::min(kBandRows, frame.height() - top);
-        frame.waitForRows(top + rows);
-        for (int r = 0; r < rows; ++r)
-            filterRow(frame.row(top + r), filtered.get() + rowBytes * std::size_t(r), frame.width());
-        Band& band = bands[std::size_t(b)];
-        band.filteredSize = rowBytes * std::size_t(rows);
-        band.adler = libdeflate_adler32(1, filtered.get(), band.filteredSize);
-        const std::size_t bound = deflateBound(&z, band.filteredSize) + 16;
-        band.data = std::make_unique_for_overwrite<std::uint8_t[]>(bound);
+    for (int s; (s = next++) < frame.stripes();) {
+        Piece& piece = pieces[std::size_t(s)];
+        piece.filteredSize = filterStripe(frame, s, filtered.get());
+        piece.adler = libdeflate_adler32(1, filtered.get(), piece.filteredSize);
+        const std::size_t bound = deflateBound(&z, piece.filteredSize) + 16;
+        piece.data = std::make_unique_for_overwrite<std::uint8_t[]>(bound);
         deflateReset(&z);
         z.next_in = filtered.get();
-        z.avail_in = uInt(band.filteredSize);
-        z.next_out = band.data.get();
+        z.avail_in = uInt(piece.filteredSize);
+        z.next_out = piece.data.get();
         z.avail_out = uInt(bound);
-        const bool last = b + 1 == int(bands.size());
+        const bool last = s + 1 == frame.stripes();
         if (deflate(&z, last ? Z_FINISH : Z_SYNC_FLUSH) == Z_STREAM_ERROR || z.avail_in != 0)
             throw Failure("PNG compression failed");
-        band.size = bound - z.avail_out;
+        piece.size = bound - z.avail_out;
     }
+}
+
+// Both cores compress; whichever fails first gives up the frame, so that the other stops
+// waiting for stripes that will not come.
+void compressOnBothCores(Frame& frame, std::vector<Piece>& pieces)
+{
+    std::atomic<int> next{0};
+    std::exception_ptr helperFailure;
+    auto run = [&](std::exception_ptr* failure) {
+        try {
+            compressStripes(frame, pieces, next);
+        } catch (...) {
+            frame.abandon();
+            if (!failure)
+                throw;
+            *failure = std::current_exception();
+        }
+    };
+    {
+        std::jthread helper(run, &helperFailure);
+        run(nullptr);
+    }
+    if (helperFailure)
+        std::rethrow_exception(helperFailure);
 }
 
 } // namespace
 
-void encodePng(const Frame& frame, ByteSink& sink)
+void encodePng(Frame& frame, ByteSink& sink)
 {
-    std::vector<Band> bands(std::size_t((frame.height() + kBandRows - 1) / kBandRows));
-    std::atomic<int> next{0};
-    std::exception_ptr helperFailure;
-    {
-        std::jthread helper([&] {
-            try {
-                compressBands(frame, bands, next);
-            } catch (...) {
-                helperFailure = std::current_exception();
-            }
-        });
-        compressBands(frame, bands, next);
-    }
-    if (helperFailure)
-        std::rethrow_exception(helperFailure);
+    std::vector<Piece> pieces(std::size_t(frame.stripes()));
+    compressOnBothCores(frame, pieces);
 
     static constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
     sink.write(kSignature, sizeof kSignature);
@@ -123,13 +162,13 @@ void encodePng(const Frame& frame, ByteSink& sink)
     header[9] = 2; // RGB
     writeChunk(sink, "IHDR", header, sizeof header);
 
-    // One IDAT chunk: the zlib header, the bands, the checksum of all filtered bytes.
+    // One IDAT chunk: the zlib header, the pieces, the checksum of all filtered bytes.
     static constexpr std::uint8_t kZlibHeader[2] = {0x78, 0x01};
     std::size_t size = sizeof kZlibHeader + 4;
     std::uint32_t adler = 1;
-    for (const Band& band : bands) {
-        size += band.size;
-        adler = std::uint32_t(adler32_combine(adler, band.adler, z_off_t(band.filteredSize)));
+    for (const Piece& piece : pieces) {
+        size += piece.size;
+        adler = std::uint32_t(adler32_combine(adler, piece.adler, z_off_t(piece.filteredSize)));
     }
     std::uint8_t head[8];
     putBigEndian(head, std::uint32_t(size));
@@ -138,9 +177,9 @@ void encodePng(const Frame& frame, ByteSink& sink)
     crc = libdeflate_crc32(crc, kZlibHeader, sizeof kZlibHeader);
     sink.write(head, sizeof head);
     sink.write(kZlibHeader, sizeof kZlibHeader);
-    for (const Band& band : bands) {
-        crc = libdeflate_crc32(crc, band.data.get(), band.size);
-        sink.write(band.data.get(), band.size);
+    for (const Piece& piece : pieces) {
+        crc = libdeflate_crc32(crc, piece.data.get(), piece.size);
+        sink.write(piece.data.get(), piece.size);
     }
     std::uint8_t tail[8];
     putBigEndian(tail, adler);

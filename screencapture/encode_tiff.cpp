@@ -28,7 +28,7 @@ void recordError(const char* module, const char* format, va_list arguments)
 
 } // namespace
 
-void encodeTiff(const Frame& frame, ByteSink& sink)
+void encodeTiff(Frame& frame, ByteSink& sink)
 {
     TIFFSetErrorHandler(recordError);
     TIFFSetWarningHandler(nullptr);
@@ -56,12 +56,14 @@ void encodeTiff(const Frame& frame, ByteSink& sink)
     TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(t, 0));
 
     std::vector<std::uint8_t> rgb(std::size_t(frame.width()) * 3);
-    for (int y = 0, ready = 0; y < frame.height(); ++y) {
-        if (y >= ready)
-            ready = frame.waitForRows(y + 1);
-        bgrxToRgb(frame.row(y), rgb.data(), frame.width());
-        if (TIFFWriteScanline(t, rgb.data(), std::uint32_t(y), 0) < 0)
-            throw Failure("cannot write '" + sink.name() + "': " + lastTiffError);
+    for (int s = 0; s < frame.stripes(); ++s) {
+        const std::uint8_t* pixels = frame.waitForStripe(s);
+        for (int r = 0; r < frame.rowsOf(s); ++r) {
+            bgrxToRgb(pixels + frame.stride() * std::size_t(r), rgb.data(), frame.width());
+            if (TIFFWriteScanline(t, rgb.data(), std::uint32_t(Frame::topOf(s) + r), 0) < 0)
+                throw Failure("cannot write '" + sink.name() + "': " + lastTiffError);
+        }
+        frame.release(s);
     }
     if (!TIFFFlush(t))
         throw Failure("cannot write '" + sink.name() + "': " + lastTiffError);

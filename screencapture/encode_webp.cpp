@@ -25,7 +25,7 @@ struct PictureGuard {
 } // namespace
 
 // Lossless at the fastest effort: screenshots are text and edges that lossy WebP blurs.
-void encodeWebp(const Frame& frame, ByteSink& sink)
+void encodeWebp(Frame& frame, ByteSink& sink)
 {
     WebPConfig config;
     WebPPicture picture;
@@ -36,13 +36,24 @@ void encodeWebp(const Frame& frame, ByteSink& sink)
     config.quality = 0;
     config.thread_level = 1;
 
-    frame.waitForAll();
     picture.use_argb = 1;
     picture.width = frame.width();
     picture.height = frame.height();
     PictureGuard guard{&picture};
-    if (!WebPPictureImportBGRX(&picture, frame.row(0), int(frame.stride())))
+    if (!WebPPictureAlloc(&picture))
         throw Failure("out of memory for the WebP picture");
+    // BGRX in memory is XRGB in a little-endian word, the picture's layout but for opacity.
+    for (int s = 0; s < frame.stripes(); ++s) {
+        const std::uint8_t* stripe = frame.waitForStripe(s);
+        for (int r = 0; r < frame.rowsOf(s); ++r) {
+            const std::uint8_t* bgrx = stripe + frame.stride() * std::size_t(r);
+            std::uint32_t* argb =
+                picture.argb + std::size_t(picture.argb_stride) * std::size_t(Frame::topOf(s) + r);
+            for (int x = 0; x < frame.width(); ++x, bgrx += 4)
+                argb[x] = 0xff000000u | std::uint32_t(bgrx[2]) << 16 | std::uint32_t(bgrx[1]) << 8 | bgrx[0];
+        }
+        frame.release(s);
+    }
     Writer writer{&sink, 0};
     picture.writer = writeBytes;
     picture.custom_ptr = &writer;

@@ -1,30 +1,87 @@
 #include "frame.h"
 
+#include "failure.h"
+
+#include <algorithm>
+
 Frame::Frame(int width, int height)
-    : m_width(width), m_height(height), m_pixels(std::size_t(width) * 4 * std::size_t(height))
+    : m_width(width), m_height(height),
+      m_memory(std::size_t(width) * 4 * kStripeRows * std::size_t(std::min(kSlots, stripes()))),
+      m_released(std::size_t(stripes()), false)
 {}
 
-void Frame::publish(int rows)
+int Frame::rowsOf(int stripe) const
 {
-    m_ready.store(rows, std::memory_order_release);
-    m_ready.notify_all();
+    return std::min(kStripeRows, m_height - topOf(stripe));
+}
+
+std::uint8_t* Frame::beginStripe(int stripe)
+{
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [&] { return m_abandoned || slotFree(stripe); });
+    return m_abandoned ? nullptr : m_memory.data() + offsetOf(stripe);
+}
+
+bool Frame::slotFree(int stripe) const
+{
+    const int previous = stripe - kSlots;
+    return previous < 0 || (m_released[std::size_t(previous)] && m_released[std::size_t(previous + 1)]);
+}
+
+void Frame::publish(int stripe)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_published = stripe + 1;
+    }
+    m_changed.notify_all();
 }
 
 void Frame::fail(std::exception_ptr failure)
 {
-    m_failure = std::move(failure);
-    m_ready.store(kFailed, std::memory_order_release);
-    m_ready.notify_all();
+    {
+        std::lock_guard lock(m_mutex);
+        m_failure = std::move(failure);
+    }
+    m_changed.notify_all();
 }
 
-int Frame::waitForRows(int rows) const
+void Frame::waitForGrab(std::unique_lock<std::mutex>& lock, int stripes)
 {
-    for (;;) {
-        int ready = m_ready.load(std::memory_order_acquire);
-        if (ready == kFailed)
-            std::rethrow_exception(m_failure);
-        if (ready >= rows)
-            return ready;
-        m_ready.wait(ready, std::memory_order_acquire);
+    m_changed.wait(lock, [&] { return m_failure || m_abandoned || m_published >= stripes; });
+    if (m_failure)
+        std::rethrow_exception(m_failure);
+    if (m_published < stripes)
+        throw Failure("the capture was abandoned");
+}
+
+const std::uint8_t* Frame::waitForStripe(int stripe)
+{
+    std::unique_lock lock(m_mutex);
+    waitForGrab(lock, stripe + 1);
+    return m_memory.data() + offsetOf(stripe);
+}
+
+void Frame::release(int stripe)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_released[std::size_t(stripe)] = true;
     }
+    m_changed.notify_all();
+}
+
+void Frame::waitForAll()
+{
+    std::unique_lock lock(m_mutex);
+    waitForGrab(lock, stripes());
+}
+
+void Frame::abandon()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_abandoned = true;
+    }
+    m_changed.notify_all();
 }

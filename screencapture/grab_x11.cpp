@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <sys/socket.h>
 #include <xcb/randr.h>
+#include <xcb/shm.h>
 
 namespace {
 
@@ -15,11 +17,17 @@ template <typename T> struct FreeReply {
 };
 template <typename T> using Reply = std::unique_ptr<T, FreeReply<T>>;
 
-// About 1 MiB per stripe: large enough that requests cost nothing, small enough that the
-// buffers xcb allocates for replies are reused (and so stay warm) from one stripe to the next.
-constexpr std::size_t kStripeBytes = 1 << 20;
-// Stripes requested ahead of the one being copied, so the server never waits for the client.
-constexpr std::size_t kStripesInFlight = 3;
+// Stripes requested ahead of the one being received, so the server never waits for the client.
+// Fewer than the frame's ring holds, or a request would wait for a slot behind itself.
+constexpr int kStripesInFlight = 4;
+
+[[noreturn]] void failRequest(xcb_generic_error_t* error)
+{
+    const bool refused = error != nullptr;
+    std::free(error);
+    throw Failure(refused ? "the X server refused to hand over the screen image"
+                          : "lost the connection to the X server");
+}
 
 PixelLayout layoutOf(xcb_connection_t* c, const xcb_screen_t* screen)
 {
@@ -90,60 +98,118 @@ GrabberX11::GrabberX11(const char* display)
         throw Failure(std::string("display '") + display + "' has no screen " + std::to_string(screenNumber));
     m_screen = screens.data;
     xcb_prefetch_extension_data(c, &xcb_randr_id);
+    xcb_prefetch_extension_data(c, &xcb_shm_id);
     m_layout = layoutOf(c, m_screen);
     m_monitors = monitorsLeavingGaps(c, m_screen);
 }
 
 void GrabberX11::grab(Frame& frame)
 {
+    const std::uint32_t segment = xcb_generate_id(m_connection.get());
+    if (m_layout.isBgrx() && attachShared(frame, segment))
+        grabShared(frame, segment);
+    else
+        grabByRequest(frame);
+}
+
+// Only over a local socket: a segment named to a server elsewhere would be the wrong memory,
+// and passing the memory as a descriptor needs a Unix socket anyway.
+bool GrabberX11::attachShared(const Frame& frame, std::uint32_t segment)
+{
     xcb_connection_t* c = m_connection.get();
-    const int w = width();
-    const int h = height();
-    const int rowsPerStripe = int(std::max<std::size_t>(1, kStripeBytes / (std::size_t(w) * 4)));
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    if (getsockname(xcb_get_file_descriptor(c), reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+        address.ss_family != AF_UNIX)
+        return false;
+    const xcb_query_extension_reply_t* shm = xcb_get_extension_data(c, &xcb_shm_id);
+    if (!shm || !shm->present)
+        return false;
+    Reply<xcb_shm_query_version_reply_t> version(
+        xcb_shm_query_version_reply(c, xcb_shm_query_version(c), nullptr));
+    if (!version || (version->major_version == 1 && version->minor_version < 2))
+        return false;
+    int fd = frame.memory().duplicateFd();
+    if (fd < 0)
+        return false;
+    // xcb sends and closes the descriptor.
+    Reply<xcb_generic_error_t> error(xcb_request_check(c, xcb_shm_attach_fd_checked(c, segment, fd, 0)));
+    return !error;
+}
 
-    std::deque<std::pair<int, xcb_get_image_cookie_t>> pending;
-    int nextRequest = 0;
-    auto request = [&] {
-        int rows = std::min(rowsPerStripe, h - nextRequest);
-        pending.emplace_back(nextRequest, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, m_screen->root, 0,
-                                                        std::int16_t(nextRequest), std::uint16_t(w),
-                                                        std::uint16_t(rows), ~0u));
-        nextRequest += rows;
-    };
-    while (nextRequest < h && pending.size() < kStripesInFlight)
-        request();
-    xcb_flush(c);
-
-    while (!pending.empty()) {
-        auto [top, cookie] = pending.front();
-        pending.pop_front();
-        if (nextRequest < h) {
-            request();
-            xcb_flush(c);
+void GrabberX11::grabShared(Frame& frame, std::uint32_t segment)
+{
+    xcb_connection_t* c = m_connection.get();
+    const int w = frame.width();
+    std::deque<std::pair<int, xcb_shm_get_image_cookie_t>> pending;
+    for (int next = 0, done = 0; done < frame.stripes();) {
+        while (next < frame.stripes() && int(pending.size()) < kStripesInFlight) {
+            if (!frame.beginStripe(next))
+                return;
+            pending.emplace_back(next,
+                                 xcb_shm_get_image(c, m_screen->root, 0, std::int16_t(Frame::topOf(next)),
+                                                   std::uint16_t(w), std::uint16_t(frame.rowsOf(next)), ~0u,
+                                                   XCB_IMAGE_FORMAT_Z_PIXMAP, segment,
+                                                   std::uint32_t(frame.offsetOf(next))));
+            ++next;
         }
+        xcb_flush(c);
+        auto [stripe, cookie] = pending.front();
+        pending.pop_front();
+        xcb_generic_error_t* error = nullptr;
+        Reply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(c, cookie, &error));
+        if (!reply)
+            failRequest(error);
+        blackenUncovered(frame.memory().data() + frame.offsetOf(stripe), frame.stride(), w,
+                         Frame::topOf(stripe), frame.rowsOf(stripe));
+        frame.publish(stripe);
+        ++done;
+    }
+    xcb_shm_detach(c, segment);
+    xcb_flush(c);
+}
+
+void GrabberX11::grabByRequest(Frame& frame)
+{
+    xcb_connection_t* c = m_connection.get();
+    const int w = frame.width();
+    std::deque<std::pair<int, xcb_get_image_cookie_t>> pending;
+    for (int next = 0, done = 0; done < frame.stripes();) {
+        while (next < frame.stripes() && int(pending.size()) < kStripesInFlight) {
+            pending.emplace_back(next, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, m_screen->root, 0,
+                                                     std::int16_t(Frame::topOf(next)), std::uint16_t(w),
+                                                     std::uint16_t(frame.rowsOf(next)), ~0u));
+            ++next;
+        }
+        xcb_flush(c);
+        auto [stripe, cookie] = pending.front();
+        pending.pop_front();
         xcb_generic_error_t* error = nullptr;
         Reply<xcb_get_image_reply_t> reply(xcb_get_image_reply(c, cookie, &error));
-        if (!reply) {
-            std::free(error);
-            throw Failure(error ? "the X server refused to hand over the screen image"
-                                : "lost the connection to the X server");
-        }
-        const int rows = std::min(rowsPerStripe, h - top);
+        if (!reply)
+            failRequest(error);
+        std::uint8_t* slot = frame.beginStripe(stripe);
+        if (!slot)
+            return;
+        const int rows = frame.rowsOf(stripe);
         const std::uint8_t* data = xcb_get_image_data(reply.get());
         const std::size_t sourceStride =
             std::size_t(xcb_get_image_data_length(reply.get())) / std::size_t(rows);
         if (m_layout.isBgrx() && sourceStride == frame.stride()) {
-            std::memcpy(frame.row(top), data, frame.stride() * std::size_t(rows));
+            std::memcpy(slot, data, frame.stride() * std::size_t(rows));
         } else {
             for (int r = 0; r < rows; ++r)
-                m_layout.convertRow(data + sourceStride * std::size_t(r), frame.row(top + r), w);
+                m_layout.convertRow(data + sourceStride * std::size_t(r),
+                                    slot + frame.stride() * std::size_t(r), w);
         }
-        blackenUncovered(frame, top, rows);
-        frame.publish(top + rows);
+        blackenUncovered(slot, frame.stride(), w, Frame::topOf(stripe), rows);
+        frame.publish(stripe);
+        ++done;
     }
 }
 
-void GrabberX11::blackenUncovered(Frame& frame, int top, int rows) const
+void GrabberX11::blackenUncovered(std::uint8_t* stripe, std::size_t stride, int width, int top,
+                                  int rows) const
 {
     if (m_monitors.empty())
         return;
@@ -152,17 +218,17 @@ void GrabberX11::blackenUncovered(Frame& frame, int top, int rows) const
         spans.clear();
         for (const Rectangle& m : m_monitors) {
             if (y >= m.y && y < m.y + m.height)
-                spans.emplace_back(std::max(0, m.x), std::min(frame.width(), m.x + m.width));
+                spans.emplace_back(std::max(0, m.x), std::min(width, m.x + m.width));
         }
         std::sort(spans.begin(), spans.end());
         int x = 0;
-        std::uint8_t* row = frame.row(y);
+        std::uint8_t* row = stripe + stride * std::size_t(y - top);
         for (auto [from, to] : spans) {
             if (from > x)
                 std::memset(row + std::size_t(x) * 4, 0, std::size_t(from - x) * 4);
             x = std::max(x, to);
         }
-        if (x < frame.width())
-            std::memset(row + std::size_t(x) * 4, 0, std::size_t(frame.width() - x) * 4);
+        if (x < width)
+            std::memset(row + std::size_t(x) * 4, 0, std::size_t(width - x) * 4);
     }
 }

@@ -16,8 +16,10 @@ struct Rectangle {
     int x, y, width, height;
 };
 
-// Grabs the root window with GetImage in row stripes. Stripes keep every buffer small and
-// warm and let encoding start on the first rows; they work on any connection, local or not.
+// Grabs the root window in row stripes into the frame's ring. On a local connection the
+// server writes each stripe straight into the ring's shared memory (MIT-SHM); elsewhere, or
+// for pixels that need converting, GetImage replies are copied in. Either way a few requests
+// stay in flight, so the server never waits for the client.
 class GrabberX11 final : public Grabber {
 public:
     explicit GrabberX11(const char* display);
@@ -27,7 +29,10 @@ public:
     void grab(Frame& frame) override;
 
 private:
-    void blackenUncovered(Frame& frame, int top, int rows) const;
+    bool attachShared(const Frame& frame, std::uint32_t segment);
+    void grabShared(Frame& frame, std::uint32_t segment);
+    void grabByRequest(Frame& frame);
+    void blackenUncovered(std::uint8_t* stripe, std::size_t stride, int width, int top, int rows) const;
 
     XcbConnection m_connection;
     xcb_screen_t* m_screen = nullptr;

@@ -21,30 +21,40 @@ void warn(const std::string& text)
     std::fprintf(stderr, "screencapture: %s\n", text.c_str());
 }
 
-// Grabs on a thread of its own while the caller encodes the rows already grabbed.
-std::jthread startGrab(Grabber& desktop, Frame& frame)
-{
-    return std::jthread([&desktop, &frame] {
-        try {
-            desktop.grab(frame);
-        } catch (...) {
-            frame.fail(std::current_exception());
-        }
-    });
-}
+// Grabs on a thread of its own while the caller encodes the stripes already grabbed. A caller
+// that leaves early abandons the frame first, so that the grab stops waiting for free slots.
+class GrabThread {
+public:
+    GrabThread(Grabber& desktop, Frame& frame)
+        : m_frame(frame), m_thread([&desktop, &frame] {
+              try {
+                  desktop.grab(frame);
+              } catch (...) {
+                  frame.fail(std::current_exception());
+              }
+          })
+    {}
+    GrabThread(const GrabThread&) = delete;
+    GrabThread& operator=(const GrabThread&) = delete;
+    ~GrabThread() { m_frame.abandon(); }
+
+private:
+    Frame& m_frame;
+    std::jthread m_thread;
+};
 
 void captureToClipboard(const Options& options)
 {
     ClipboardServer clipboard;
     auto desktop = connectToDesktop();
     Frame frame(desktop->width(), desktop->height());
-    std::jthread grab = startGrab(*desktop, frame);
+    GrabThread grab(*desktop, frame);
     std::optional<CaptureSound> sound;
     if (!options.silent)
         sound.emplace(frame);
 
     ByteSink image(clipboard.imageFd(), "the clipboard image");
-    encodePng(frame, image);
+    encode(ImageFormat::Png, frame, image);
     clipboard.offer();
 }
 
@@ -56,7 +66,7 @@ void captureToFile(const Options& options)
     auto desktop = connectToDesktop();
     OutputFile output(options.file);
     Frame frame(desktop->width(), desktop->height());
-    std::jthread grab = startGrab(*desktop, frame);
+    GrabThread grab(*desktop, frame);
     std::optional<CaptureSound> sound;
     if (!options.silent)
         sound.emplace(frame);

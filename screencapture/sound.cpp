@@ -29,9 +29,9 @@ void onFinished(ca_context*, std::uint32_t, int, void* userdata)
 
 } // namespace
 
-CaptureSound::CaptureSound(const Frame& frame) : m_thread([this, &frame] { play(frame); }) {}
+CaptureSound::CaptureSound(Frame& frame) : m_thread([this, &frame] { play(frame); }) {}
 
-void CaptureSound::play(const Frame& frame)
+void CaptureSound::play(Frame& frame)
 {
     ca_context* raw = nullptr;
     if (ca_context_create(&raw) != CA_SUCCESS)

@@ -11,14 +11,14 @@
 // without a sound server it stays silent.
 class CaptureSound {
 public:
-    explicit CaptureSound(const Frame& frame);
+    explicit CaptureSound(Frame& frame);
     CaptureSound(const CaptureSound&) = delete;
     CaptureSound& operator=(const CaptureSound&) = delete;
     // Waits, a few seconds at most, for the sound to finish: ending the process would cut it.
     ~CaptureSound() = default;
 
 private:
-    void play(const Frame& frame);
+    void play(Frame& frame);
 
     std::jthread m_thread;
 };
