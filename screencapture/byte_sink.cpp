@@ -3,7 +3,15 @@
 #include "failure.h"
 
 #include <cerrno>
+#include <fcntl.h>
 #include <unistd.h>
+
+namespace {
+
+// Large enough that the disk gets whole extents, small enough to start during encoding.
+constexpr std::size_t kWritebackBytes = 256 * 1024;
+
+} // namespace
 
 void ByteSink::write(const void* data, std::size_t size)
 {
@@ -23,8 +31,18 @@ int ByteSink::writeAll(const void* data, std::size_t size) noexcept
         }
         p += written;
         size -= std::size_t(written);
+        m_written += std::size_t(written);
     }
+    if (m_writeback == Writeback::Early && m_written - m_writtenBack >= kWritebackBytes)
+        startWriteback();
     return 0;
+}
+
+// Only a head start: errors surface in the flush at the end, which waits for everything.
+void ByteSink::startWriteback() noexcept
+{
+    sync_file_range(m_fd, off_t(m_writtenBack), off_t(m_written - m_writtenBack), SYNC_FILE_RANGE_WRITE);
+    m_writtenBack = m_written;
 }
 
 void ByteSink::fail(int error) const

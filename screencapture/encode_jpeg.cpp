@@ -1,62 +1,65 @@
 #include "encode.h"
 #include "failure.h"
+#include "ordered_output.h"
 
+#include <algorithm>
+#include <atomic>
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
+#include <exception>
 #include <jpeglib.h>
 #include <memory>
+#include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
 
 constexpr int kQuality = 90;
 
-struct Destination {
-    jpeg_destination_mgr manager;
-    ByteSink* sink;
-    std::vector<JOCTET> buffer;
-    int error; // errno of a failed write; libjpeg cannot carry it back itself
-};
+// The image is cut into bands of rows, each compressed as a small image of its own on
+// whichever core is free as soon as its stripes are grabbed; the bands' scan data joined in
+// order, with restart markers between them, is the whole image. Every row of blocks is a
+// restart interval, so a decoder starts each band afresh, just as its encoder did. With bands
+// of eight rows of blocks, libjpeg's own marker numbers (it counts modulo eight) are already
+// right in the joined scan, and the marker between two bands is always the last one, RST7.
+constexpr int kBandStripes = 8;
+static_assert(kBandStripes * Frame::kStripeRows % (8 * 16) == 0, "a band must be 8 rows of blocks");
+
+constexpr std::uint8_t kMarker = 0xff;
+constexpr std::uint8_t kStartOfFrame = 0xc0; // baseline
+constexpr std::uint8_t kStartOfScan = 0xda;
+constexpr std::uint8_t kEndOfImage = 0xd9;
+constexpr std::uint8_t kLastRestart = 0xd7;
 
 struct ErrorManager {
     jpeg_error_mgr manager;
     std::jmp_buf jump;
 };
 
-void initDestination(j_compress_ptr cinfo)
-{
-    auto* d = reinterpret_cast<Destination*>(cinfo->dest);
-    d->manager.next_output_byte = d->buffer.data();
-    d->manager.free_in_buffer = d->buffer.size();
-}
-
-void flush(Destination* d, std::size_t size)
-{
-    if (!d->error)
-        d->error = d->sink->writeAll(d->buffer.data(), size);
-}
-
-boolean emptyOutputBuffer(j_compress_ptr cinfo)
-{
-    auto* d = reinterpret_cast<Destination*>(cinfo->dest);
-    flush(d, d->buffer.size());
-    initDestination(cinfo);
-    return TRUE;
-}
-
-void termDestination(j_compress_ptr cinfo)
-{
-    auto* d = reinterpret_cast<Destination*>(cinfo->dest);
-    flush(d, d->buffer.size() - d->manager.free_in_buffer);
-}
-
 [[noreturn]] void errorExit(j_common_ptr cinfo)
 {
     std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
 }
 
+struct DestroyCompress {
+    void operator()(jpeg_compress_struct* cinfo) const { jpeg_destroy_compress(cinfo); }
+};
+
+// One band as libjpeg writes it, in memory that libjpeg allocates.
+struct Band {
+    Band() = default;
+    Band(const Band&) = delete;
+    Band& operator=(const Band&) = delete;
+    ~Band() { std::free(data); }
+
+    unsigned char* data = nullptr;
+    unsigned long size = 0;
+};
+
 // Kept free of objects with destructors, so that libjpeg's longjmp out of it is sound.
-bool compress(jpeg_compress_struct* cinfo, ErrorManager* errors, const Frame& frame)
+bool setUp(jpeg_compress_struct* cinfo, ErrorManager* errors, const Frame& frame)
 {
     if (setjmp(errors->jump))
         return false;
@@ -68,17 +71,22 @@ bool compress(jpeg_compress_struct* cinfo, ErrorManager* errors, const Frame& fr
     jpeg_set_defaults(cinfo);
     jpeg_set_quality(cinfo, kQuality, TRUE);
     cinfo->dct_method = JDCT_ISLOW;
+    cinfo->restart_in_rows = 1;
     return true;
 }
 
-// Feeds the stripes as they are grabbed. libjpeg converts each row into its own buffers at
-// once, so every stripe is released as soon as it is handed over.
-bool writeRows(jpeg_compress_struct* cinfo, ErrorManager* errors, Frame& frame)
+// Feeds the band's stripes as they are grabbed. libjpeg converts each row into its own buffers
+// at once, so every stripe is released as soon as it is handed over.
+bool compressBand(jpeg_compress_struct* cinfo, ErrorManager* errors, Frame& frame, int band, Band* out)
 {
     if (setjmp(errors->jump))
         return false;
+    const int first = band * kBandStripes;
+    const int end = std::min(frame.stripes(), first + kBandStripes);
+    cinfo->image_height = JDIMENSION(Frame::topOf(end - 1) + frame.rowsOf(end - 1) - Frame::topOf(first));
+    jpeg_mem_dest(cinfo, &out->data, &out->size);
     jpeg_start_compress(cinfo, TRUE);
-    for (int s = 0; s < frame.stripes(); ++s) {
+    for (int s = first; s < end; ++s) {
         const std::uint8_t* pixels = frame.waitForStripe(s);
         JSAMPROW rows[Frame::kStripeRows];
         for (int r = 0; r < frame.rowsOf(s); ++r)
@@ -90,36 +98,106 @@ bool writeRows(jpeg_compress_struct* cinfo, ErrorManager* errors, Frame& frame)
     return true;
 }
 
-struct DestroyCompress {
-    void operator()(jpeg_compress_struct* cinfo) const { jpeg_destroy_compress(cinfo); }
-};
-
-} // namespace
-
-void encodeJpeg(Frame& frame, ByteSink& sink)
+void compressBands(Frame& frame, std::vector<Band>& bands, std::atomic<int>& next, OrderedOutput& output)
 {
     jpeg_compress_struct cinfo{};
     ErrorManager errors{};
     cinfo.err = jpeg_std_error(&errors.manager);
     errors.manager.error_exit = errorExit;
-    Destination destination{{}, &sink, std::vector<JOCTET>(256 * 1024), 0};
-    destination.manager.init_destination = initDestination;
-    destination.manager.empty_output_buffer = emptyOutputBuffer;
-    destination.manager.term_destination = termDestination;
-
-    bool ok = compress(&cinfo, &errors, frame);
-    // jpeg_destroy_compress is safe on a struct that jpeg_create_compress did not finish.
+    // Safe on a struct that jpeg_create_compress did not finish.
     std::unique_ptr<jpeg_compress_struct, DestroyCompress> destroy(&cinfo);
-    if (ok) {
-        cinfo.dest = &destination.manager;
-        ok = writeRows(&cinfo, &errors, frame);
+    bool ok = setUp(&cinfo, &errors, frame);
+    for (int b; ok && (b = next++) < int(bands.size());) {
+        ok = compressBand(&cinfo, &errors, frame, b, &bands[std::size_t(b)]);
+        if (ok)
+            output.finished(b);
     }
-    char message[JMSG_LENGTH_MAX] = "";
-    if (!ok)
+    if (!ok) {
+        char message[JMSG_LENGTH_MAX] = "";
         (*cinfo.err->format_message)(reinterpret_cast<j_common_ptr>(&cinfo), message);
-    destroy.reset();
-    if (destination.error)
-        sink.fail(destination.error);
-    if (!ok)
         throw Failure(std::string("JPEG encoding failed: ") + message);
+    }
+}
+
+// Both cores compress; whichever fails first gives up the frame, so that the other stops
+// waiting for stripes that will not come.
+void compressOnBothCores(Frame& frame, std::vector<Band>& bands, OrderedOutput& output)
+{
+    std::atomic<int> next{0};
+    std::exception_ptr helperFailure;
+    auto run = [&](std::exception_ptr* failure) {
+        try {
+            compressBands(frame, bands, next, output);
+        } catch (...) {
+            frame.abandon();
+            if (!failure)
+                throw;
+            *failure = std::current_exception();
+        }
+    };
+    {
+        std::jthread helper(run, &helperFailure);
+        run(nullptr);
+    }
+    if (helperFailure)
+        std::rethrow_exception(helperFailure);
+}
+
+// The band's markers up to its scan data: where the scan data starts, and where the frame
+// header that gives the image's height is.
+struct Layout {
+    std::size_t scanData = 0;
+    std::size_t frameHeader = 0;
+};
+
+Layout layoutOf(const Band& band)
+{
+    Layout layout;
+    const unsigned char* d = band.data;
+    for (std::size_t at = 2; at + 4 <= band.size && d[at] == kMarker;) {
+        const std::size_t length = std::size_t(d[at + 2]) << 8 | d[at + 3];
+        if (d[at + 1] == kStartOfFrame)
+            layout.frameHeader = at;
+        if (d[at + 1] == kStartOfScan) {
+            layout.scanData = at + 2 + length;
+            break;
+        }
+        at += 2 + length;
+    }
+    if (layout.scanData == 0 || layout.frameHeader == 0 || layout.scanData + 2 > band.size ||
+        band.data[band.size - 2] != kMarker || band.data[band.size - 1] != kEndOfImage)
+        throw Failure("JPEG encoding failed: libjpeg wrote an unexpected layout");
+    return layout;
+}
+
+// The first band brings the headers, given the whole image's height; every band brings its
+// scan data, and the last one the end of the image.
+void writeBand(const Frame& frame, std::vector<Band>& bands, int index, ByteSink& sink)
+{
+    Band& band = bands[std::size_t(index)];
+    const Layout layout = layoutOf(band);
+    if (index == 0) {
+        unsigned char* height = band.data + layout.frameHeader + 5;
+        height[0] = std::uint8_t(frame.height() >> 8);
+        height[1] = std::uint8_t(frame.height());
+        sink.write(band.data, layout.scanData);
+    } else {
+        static constexpr std::uint8_t kRestart[2] = {kMarker, kLastRestart};
+        sink.write(kRestart, sizeof kRestart);
+    }
+    sink.write(band.data + layout.scanData, band.size - 2 - layout.scanData);
+    if (index + 1 == int(bands.size())) {
+        static constexpr std::uint8_t kEnd[2] = {kMarker, kEndOfImage};
+        sink.write(kEnd, sizeof kEnd);
+    }
+    std::free(std::exchange(band.data, nullptr));
+}
+
+} // namespace
+
+void encodeJpeg(Frame& frame, ByteSink& sink)
+{
+    std::vector<Band> bands(std::size_t((frame.stripes() + kBandStripes - 1) / kBandStripes));
+    OrderedOutput output(int(bands.size()), [&](int band) { writeBand(frame, bands, band, sink); });
+    compressOnBothCores(frame, bands, output);
 }

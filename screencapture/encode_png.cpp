@@ -1,9 +1,11 @@
 #include "encode.h"
 #include "failure.h"
+#include "ordered_output.h"
 
 #include <atomic>
 #include <cstring>
 #include <exception>
+#include <functional>
 #include <libdeflate.h>
 #include <memory>
 #include <thread>
@@ -19,7 +21,8 @@ constexpr int kStrategy = Z_DEFAULT_STRATEGY;
 
 // The image is compressed one stripe at a time, each on whichever core is free, as soon as it
 // is grabbed. Each stripe's data ends on a byte boundary (a sync flush), so that the pieces
-// joined in order are one zlib stream, as PNG requires.
+// joined in order are one zlib stream, as PNG requires; each goes to the file in an IDAT chunk
+// of its own as soon as the pieces before it are written.
 struct Piece {
     std::unique_ptr<std::uint8_t[]> data;
     std::size_t size = 0;
@@ -96,7 +99,7 @@ std::size_t filterStripe(Frame& frame, int stripe, std::uint8_t* out)
     return rowBytes * std::size_t(frame.rowsOf(stripe));
 }
 
-void compressStripes(Frame& frame, std::vector<Piece>& pieces, std::atomic<int>& next)
+void compressStripes(Frame& frame, std::vector<Piece>& pieces, std::atomic<int>& next, OrderedOutput& output)
 {
     const std::size_t rowBytes = std::size_t(frame.width()) * 3 + 1;
     auto filtered = std::make_unique_for_overwrite<std::uint8_t[]>(rowBytes * Frame::kStripeRows);
@@ -119,18 +122,19 @@ void compressStripes(Frame& frame, std::vector<Piece>& pieces, std::atomic<int>&
         if (deflate(&z, last ? Z_FINISH : Z_SYNC_FLUSH) == Z_STREAM_ERROR || z.avail_in != 0)
             throw Failure("PNG compression failed");
         piece.size = bound - z.avail_out;
+        output.finished(s);
     }
 }
 
 // Both cores compress; whichever fails first gives up the frame, so that the other stops
 // waiting for stripes that will not come.
-void compressOnBothCores(Frame& frame, std::vector<Piece>& pieces)
+void compressOnBothCores(Frame& frame, std::vector<Piece>& pieces, OrderedOutput& output)
 {
     std::atomic<int> next{0};
     std::exception_ptr helperFailure;
     auto run = [&](std::exception_ptr* failure) {
         try {
-            compressStripes(frame, pieces, next);
+            compressStripes(frame, pieces, next, output);
         } catch (...) {
             frame.abandon();
             if (!failure)
@@ -146,13 +150,53 @@ void compressOnBothCores(Frame& frame, std::vector<Piece>& pieces)
         std::rethrow_exception(helperFailure);
 }
 
+// One piece in an IDAT chunk: the first also carries the zlib header, the last the checksum
+// of all filtered bytes.
+class IdatWriter {
+public:
+    IdatWriter(std::vector<Piece>& pieces, ByteSink& sink) : m_pieces(pieces), m_sink(sink) {}
+
+    void operator()(int index)
+    {
+        static constexpr std::uint8_t kZlibHeader[2] = {0x78, 0x01};
+        Piece& piece = m_pieces[std::size_t(index)];
+        const bool first = index == 0;
+        const bool last = index + 1 == int(m_pieces.size());
+        m_adler = std::uint32_t(adler32_combine(m_adler, piece.adler, z_off_t(piece.filteredSize)));
+        std::uint8_t checksum[4];
+        putBigEndian(checksum, m_adler);
+
+        std::uint8_t head[8];
+        putBigEndian(head, std::uint32_t((first ? sizeof kZlibHeader : 0) + piece.size + (last ? 4 : 0)));
+        std::memcpy(head + 4, "IDAT", 4);
+        std::uint32_t crc = libdeflate_crc32(0, head + 4, 4);
+        m_sink.write(head, sizeof head);
+        if (first) {
+            crc = libdeflate_crc32(crc, kZlibHeader, sizeof kZlibHeader);
+            m_sink.write(kZlibHeader, sizeof kZlibHeader);
+        }
+        crc = libdeflate_crc32(crc, piece.data.get(), piece.size);
+        m_sink.write(piece.data.get(), piece.size);
+        if (last) {
+            crc = libdeflate_crc32(crc, checksum, sizeof checksum);
+            m_sink.write(checksum, sizeof checksum);
+        }
+        std::uint8_t tail[4];
+        putBigEndian(tail, crc);
+        m_sink.write(tail, sizeof tail);
+        piece.data.reset();
+    }
+
+private:
+    std::vector<Piece>& m_pieces;
+    ByteSink& m_sink;
+    std::uint32_t m_adler = 1;
+};
+
 } // namespace
 
 void encodePng(Frame& frame, ByteSink& sink)
 {
-    std::vector<Piece> pieces(std::size_t(frame.stripes()));
-    compressOnBothCores(frame, pieces);
-
     static constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
     sink.write(kSignature, sizeof kSignature);
     std::uint8_t header[13] = {};
@@ -162,28 +206,9 @@ void encodePng(Frame& frame, ByteSink& sink)
     header[9] = 2; // RGB
     writeChunk(sink, "IHDR", header, sizeof header);
 
-    // One IDAT chunk: the zlib header, the pieces, the checksum of all filtered bytes.
-    static constexpr std::uint8_t kZlibHeader[2] = {0x78, 0x01};
-    std::size_t size = sizeof kZlibHeader + 4;
-    std::uint32_t adler = 1;
-    for (const Piece& piece : pieces) {
-        size += piece.size;
-        adler = std::uint32_t(adler32_combine(adler, piece.adler, z_off_t(piece.filteredSize)));
-    }
-    std::uint8_t head[8];
-    putBigEndian(head, std::uint32_t(size));
-    std::memcpy(head + 4, "IDAT", 4);
-    std::uint32_t crc = libdeflate_crc32(0, head + 4, 4);
-    crc = libdeflate_crc32(crc, kZlibHeader, sizeof kZlibHeader);
-    sink.write(head, sizeof head);
-    sink.write(kZlibHeader, sizeof kZlibHeader);
-    for (const Piece& piece : pieces) {
-        crc = libdeflate_crc32(crc, piece.data.get(), piece.size);
-        sink.write(piece.data.get(), piece.size);
-    }
-    std::uint8_t tail[8];
-    putBigEndian(tail, adler);
-    putBigEndian(tail + 4, libdeflate_crc32(crc, tail, 4));
-    sink.write(tail, sizeof tail);
+    std::vector<Piece> pieces(std::size_t(frame.stripes()));
+    IdatWriter idat(pieces, sink);
+    OrderedOutput output(frame.stripes(), std::ref(idat));
+    compressOnBothCores(frame, pieces, output);
     writeChunk(sink, "IEND", nullptr, 0);
 }

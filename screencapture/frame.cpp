@@ -22,6 +22,11 @@ std::uint8_t* Frame::beginStripe(int stripe)
     return m_abandoned ? nullptr : m_memory.data() + offsetOf(stripe);
 }
 
+int Frame::adjacentStripes(int stripe, int most) const
+{
+    return std::min({most, kSlots - stripe % kSlots, stripes() - stripe});
+}
+
 bool Frame::slotFree(int stripe) const
 {
     const int previous = stripe - kSlots;

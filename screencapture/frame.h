@@ -37,6 +37,9 @@ public:
     void fail(std::exception_ptr failure);
     const SharedMemory& memory() const { return m_memory; }
     std::size_t offsetOf(int stripe) const { return slotBytes() * std::size_t(stripe % kSlots); }
+    // How many stripes from `stripe` on, at most `most`, lie one after another in memory, so
+    // that one request can fetch them together.
+    int adjacentStripes(int stripe, int most) const;
 
     // Reader side, any number of threads; each stripe is released once, by the one reader
     // that took it. Waits until the stripe is grabbed and returns its first row; rethrows the
@@ -48,10 +51,11 @@ public:
     // Tells the grab that no reader will release another stripe: its failure is on its way.
     void abandon();
 
-private:
-    // Enough for the grab to run ahead of two readers with a few stripes in flight.
-    static constexpr int kSlots = 12;
+    // Enough for the grab to run ahead of two readers a JPEG band apart, with a few stripes in
+    // flight.
+    static constexpr int kSlots = 16;
 
+private:
     bool slotFree(int stripe) const;
 
     std::size_t slotBytes() const { return stride() * kStripeRows; }

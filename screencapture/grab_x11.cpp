@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <optional>
 #include <sys/socket.h>
 #include <xcb/randr.h>
 #include <xcb/shm.h>
@@ -17,9 +18,34 @@ template <typename T> struct FreeReply {
 };
 template <typename T> using Reply = std::unique_ptr<T, FreeReply<T>>;
 
-// Stripes requested ahead of the one being received, so the server never waits for the client.
-// Fewer than the frame's ring holds, or a request would wait for a slot behind itself.
-constexpr int kStripesInFlight = 4;
+// Stripes fetched by one request: fewer requests wake this thread and the server less often,
+// and both share the cores with the encoders.
+constexpr int kStripesPerRequest = 4;
+// Requests sent ahead of the one being received, so that the server never waits for us.
+constexpr int kRequestsInFlight = 3;
+// A stripe's slot is free once the stripe after the slot's last one is released too: with more
+// stripes in flight, a request could wait for a slot that only its own reply would free.
+static_assert(kStripesPerRequest * kRequestsInFlight < Frame::kSlots - 1);
+
+// Stripes that follow one another in the frame's ring, and the rows they hold.
+struct StripeRun {
+    int first;
+    int count;
+    int rows;
+};
+
+// Reserves the slots of the next stripes that one request can fetch, at most kStripesPerRequest;
+// nothing once the readers gave up.
+std::optional<StripeRun> reserveRun(Frame& frame, int first)
+{
+    const int count = frame.adjacentStripes(first, kStripesPerRequest);
+    for (int s = first; s < first + count; ++s) {
+        if (!frame.beginStripe(s))
+            return std::nullopt;
+    }
+    const int last = first + count - 1;
+    return StripeRun{first, count, Frame::topOf(last) + frame.rowsOf(last) - Frame::topOf(first)};
+}
 
 [[noreturn]] void failRequest(xcb_generic_error_t* error)
 {
@@ -141,29 +167,29 @@ void GrabberX11::grabShared(Frame& frame, std::uint32_t segment)
 {
     xcb_connection_t* c = m_connection.get();
     const int w = frame.width();
-    std::deque<std::pair<int, xcb_shm_get_image_cookie_t>> pending;
-    for (int next = 0, done = 0; done < frame.stripes();) {
-        while (next < frame.stripes() && int(pending.size()) < kStripesInFlight) {
-            if (!frame.beginStripe(next))
+    std::deque<std::pair<StripeRun, xcb_shm_get_image_cookie_t>> pending;
+    for (int next = 0; next < frame.stripes() || !pending.empty();) {
+        while (next < frame.stripes() && int(pending.size()) < kRequestsInFlight) {
+            std::optional<StripeRun> run = reserveRun(frame, next);
+            if (!run)
                 return;
-            pending.emplace_back(next,
+            pending.emplace_back(*run,
                                  xcb_shm_get_image(c, m_screen->root, 0, std::int16_t(Frame::topOf(next)),
-                                                   std::uint16_t(w), std::uint16_t(frame.rowsOf(next)), ~0u,
+                                                   std::uint16_t(w), std::uint16_t(run->rows), ~0u,
                                                    XCB_IMAGE_FORMAT_Z_PIXMAP, segment,
                                                    std::uint32_t(frame.offsetOf(next))));
-            ++next;
+            next += run->count;
         }
         xcb_flush(c);
-        auto [stripe, cookie] = pending.front();
+        auto [run, cookie] = pending.front();
         pending.pop_front();
         xcb_generic_error_t* error = nullptr;
         Reply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(c, cookie, &error));
         if (!reply)
             failRequest(error);
-        blackenUncovered(frame.memory().data() + frame.offsetOf(stripe), frame.stride(), w,
-                         Frame::topOf(stripe), frame.rowsOf(stripe));
-        frame.publish(stripe);
-        ++done;
+        blackenUncovered(frame.memory().data() + frame.offsetOf(run.first), frame.stride(), w,
+                         Frame::topOf(run.first), run.rows);
+        frame.publish(run.first + run.count - 1);
     }
     xcb_shm_detach(c, segment);
     xcb_flush(c);
@@ -174,37 +200,39 @@ void GrabberX11::grabByRequest(Frame& frame)
     xcb_connection_t* c = m_connection.get();
     const int w = frame.width();
     std::deque<std::pair<int, xcb_get_image_cookie_t>> pending;
-    for (int next = 0, done = 0; done < frame.stripes();) {
-        while (next < frame.stripes() && int(pending.size()) < kStripesInFlight) {
+    for (int next = 0; next < frame.stripes() || !pending.empty();) {
+        while (next < frame.stripes() && int(pending.size()) < kRequestsInFlight) {
+            const int count = frame.adjacentStripes(next, kStripesPerRequest);
+            const int last = next + count - 1;
+            const int rows = Frame::topOf(last) + frame.rowsOf(last) - Frame::topOf(next);
             pending.emplace_back(next, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, m_screen->root, 0,
                                                      std::int16_t(Frame::topOf(next)), std::uint16_t(w),
-                                                     std::uint16_t(frame.rowsOf(next)), ~0u));
-            ++next;
+                                                     std::uint16_t(rows), ~0u));
+            next += count;
         }
         xcb_flush(c);
-        auto [stripe, cookie] = pending.front();
+        auto [first, cookie] = pending.front();
         pending.pop_front();
         xcb_generic_error_t* error = nullptr;
         Reply<xcb_get_image_reply_t> reply(xcb_get_image_reply(c, cookie, &error));
         if (!reply)
             failRequest(error);
-        std::uint8_t* slot = frame.beginStripe(stripe);
-        if (!slot)
+        std::optional<StripeRun> run = reserveRun(frame, first);
+        if (!run)
             return;
-        const int rows = frame.rowsOf(stripe);
+        std::uint8_t* slots = frame.memory().data() + frame.offsetOf(first);
         const std::uint8_t* data = xcb_get_image_data(reply.get());
         const std::size_t sourceStride =
-            std::size_t(xcb_get_image_data_length(reply.get())) / std::size_t(rows);
+            std::size_t(xcb_get_image_data_length(reply.get())) / std::size_t(run->rows);
         if (m_layout.isBgrx() && sourceStride == frame.stride()) {
-            std::memcpy(slot, data, frame.stride() * std::size_t(rows));
+            std::memcpy(slots, data, frame.stride() * std::size_t(run->rows));
         } else {
-            for (int r = 0; r < rows; ++r)
+            for (int r = 0; r < run->rows; ++r)
                 m_layout.convertRow(data + sourceStride * std::size_t(r),
-                                    slot + frame.stride() * std::size_t(r), w);
+                                    slots + frame.stride() * std::size_t(r), w);
         }
-        blackenUncovered(slot, frame.stride(), w, Frame::topOf(stripe), rows);
-        frame.publish(stripe);
-        ++done;
+        blackenUncovered(slots, frame.stride(), w, Frame::topOf(first), run->rows);
+        frame.publish(first + run->count - 1);
     }
 }
 

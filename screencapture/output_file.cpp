@@ -58,7 +58,7 @@ OutputFile::OutputFile(std::string path)
     }
     if (fd < 0)
         failIn(m_folder, errno);
-    m_sink = ByteSink(fd, m_path);
+    m_sink = ByteSink(fd, m_path, ByteSink::Writeback::Early);
 }
 
 OutputFile::~OutputFile()
