@@ -1,6 +1,7 @@
 #include "encode.h"
 #include "failure.h"
 #include "rgb_row.h"
+#include "shared_library.h"
 
 #include <cerrno>
 #include <cstdarg>
@@ -12,8 +13,21 @@
 
 namespace {
 
-struct CloseTiff {
-    void operator()(TIFF* tiff) const { TIFFClose(tiff); }
+// The libtiff functions this encoder calls; the library is loaded for TIFF captures only.
+struct Tiff {
+    SharedLibrary library{"libtiff.so.6"};
+    decltype(&TIFFSetErrorHandler) setErrorHandler =
+        library.function<decltype(&TIFFSetErrorHandler)>("TIFFSetErrorHandler");
+    decltype(&TIFFSetWarningHandler) setWarningHandler =
+        library.function<decltype(&TIFFSetWarningHandler)>("TIFFSetWarningHandler");
+    decltype(&TIFFFdOpen) fdOpen = library.function<decltype(&TIFFFdOpen)>("TIFFFdOpen");
+    decltype(&TIFFClose) close = library.function<decltype(&TIFFClose)>("TIFFClose");
+    decltype(&TIFFSetField) setField = library.function<decltype(&TIFFSetField)>("TIFFSetField");
+    decltype(&TIFFDefaultStripSize) defaultStripSize =
+        library.function<decltype(&TIFFDefaultStripSize)>("TIFFDefaultStripSize");
+    decltype(&TIFFWriteScanline) writeScanline =
+        library.function<decltype(&TIFFWriteScanline)>("TIFFWriteScanline");
+    decltype(&TIFFFlush) flush = library.function<decltype(&TIFFFlush)>("TIFFFlush");
 };
 
 // libtiff reports through a global handler; keep its last word for our own message.
@@ -30,41 +44,42 @@ void recordError(const char* module, const char* format, va_list arguments)
 
 void encodeTiff(Frame& frame, ByteSink& sink)
 {
-    TIFFSetErrorHandler(recordError);
-    TIFFSetWarningHandler(nullptr);
+    const Tiff lib;
+    lib.setErrorHandler(recordError);
+    lib.setWarningHandler(nullptr);
     // TIFFClose closes its descriptor, and the sink's stays ours.
     int fd = dup(sink.fd());
     if (fd < 0)
         sink.fail(errno);
-    std::unique_ptr<TIFF, CloseTiff> tiff(TIFFFdOpen(fd, sink.name().c_str(), "w"));
+    std::unique_ptr<TIFF, decltype(lib.close)> tiff(lib.fdOpen(fd, sink.name().c_str(), "w"), lib.close);
     if (!tiff) {
         close(fd);
         throw Failure("cannot write '" + sink.name() + "': " + lastTiffError);
     }
     TIFF* t = tiff.get();
-    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, std::uint32_t(frame.width()));
-    TIFFSetField(t, TIFFTAG_IMAGELENGTH, std::uint32_t(frame.height()));
-    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 3);
-    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
-    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(t, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    lib.setField(t, TIFFTAG_IMAGEWIDTH, std::uint32_t(frame.width()));
+    lib.setField(t, TIFFTAG_IMAGELENGTH, std::uint32_t(frame.height()));
+    lib.setField(t, TIFFTAG_SAMPLESPERPIXEL, 3);
+    lib.setField(t, TIFFTAG_BITSPERSAMPLE, 8);
+    lib.setField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    lib.setField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    lib.setField(t, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
     // Deflate with the horizontal predictor: lossless, compact for screen content, widely read.
-    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
-    TIFFSetField(t, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
-    TIFFSetField(t, TIFFTAG_ZIPQUALITY, 1);
-    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(t, 0));
+    lib.setField(t, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
+    lib.setField(t, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
+    lib.setField(t, TIFFTAG_ZIPQUALITY, 1);
+    lib.setField(t, TIFFTAG_ROWSPERSTRIP, lib.defaultStripSize(t, 0));
 
     std::vector<std::uint8_t> rgb(std::size_t(frame.width()) * 3);
     for (int s = 0; s < frame.stripes(); ++s) {
         const std::uint8_t* pixels = frame.waitForStripe(s);
         for (int r = 0; r < frame.rowsOf(s); ++r) {
             bgrxToRgb(pixels + frame.stride() * std::size_t(r), rgb.data(), frame.width());
-            if (TIFFWriteScanline(t, rgb.data(), std::uint32_t(Frame::topOf(s) + r), 0) < 0)
+            if (lib.writeScanline(t, rgb.data(), std::uint32_t(Frame::topOf(s) + r), 0) < 0)
                 throw Failure("cannot write '" + sink.name() + "': " + lastTiffError);
         }
         frame.release(s);
     }
-    if (!TIFFFlush(t))
+    if (!lib.flush(t))
         throw Failure("cannot write '" + sink.name() + "': " + lastTiffError);
 }

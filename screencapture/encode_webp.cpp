@@ -1,5 +1,6 @@
 #include "encode.h"
 #include "failure.h"
+#include "shared_library.h"
 
 #include <webp/encode.h>
 
@@ -17,9 +18,24 @@ int writeBytes(const std::uint8_t* data, std::size_t size, const WebPPicture* pi
     return writer->error == 0;
 }
 
+// The libwebp functions this encoder calls; the library is loaded for WebP captures only. The
+// header's WebPConfigInit and WebPPictureInit are inline wrappers of the *Internal functions.
+struct Webp {
+    SharedLibrary library{"libwebp.so.7"};
+    decltype(&WebPConfigInitInternal) configInit =
+        library.function<decltype(&WebPConfigInitInternal)>("WebPConfigInitInternal");
+    decltype(&WebPPictureInitInternal) pictureInit =
+        library.function<decltype(&WebPPictureInitInternal)>("WebPPictureInitInternal");
+    decltype(&WebPPictureAlloc) pictureAlloc =
+        library.function<decltype(&WebPPictureAlloc)>("WebPPictureAlloc");
+    decltype(&WebPPictureFree) pictureFree = library.function<decltype(&WebPPictureFree)>("WebPPictureFree");
+    decltype(&WebPEncode) encode = library.function<decltype(&WebPEncode)>("WebPEncode");
+};
+
 struct PictureGuard {
+    const Webp& lib;
     WebPPicture* picture;
-    ~PictureGuard() { WebPPictureFree(picture); }
+    ~PictureGuard() { lib.pictureFree(picture); }
 };
 
 } // namespace
@@ -27,9 +43,11 @@ struct PictureGuard {
 // Lossless at the fastest effort: screenshots are text and edges that lossy WebP blurs.
 void encodeWebp(Frame& frame, ByteSink& sink)
 {
+    const Webp lib;
     WebPConfig config;
     WebPPicture picture;
-    if (!WebPConfigInit(&config) || !WebPPictureInit(&picture))
+    if (!lib.configInit(&config, WEBP_PRESET_DEFAULT, 75.f, WEBP_ENCODER_ABI_VERSION) ||
+        !lib.pictureInit(&picture, WEBP_ENCODER_ABI_VERSION))
         throw Failure("the WebP library does not match its headers");
     config.lossless = 1;
     config.method = 0;
@@ -39,8 +57,8 @@ void encodeWebp(Frame& frame, ByteSink& sink)
     picture.use_argb = 1;
     picture.width = frame.width();
     picture.height = frame.height();
-    PictureGuard guard{&picture};
-    if (!WebPPictureAlloc(&picture))
+    PictureGuard guard{lib, &picture};
+    if (!lib.pictureAlloc(&picture))
         throw Failure("out of memory for the WebP picture");
     // BGRX in memory is XRGB in a little-endian word, the picture's layout but for opacity.
     for (int s = 0; s < frame.stripes(); ++s) {
@@ -57,7 +75,7 @@ void encodeWebp(Frame& frame, ByteSink& sink)
     Writer writer{&sink, 0};
     picture.writer = writeBytes;
     picture.custom_ptr = &writer;
-    if (!WebPEncode(&config, &picture)) {
+    if (!lib.encode(&config, &picture)) {
         if (writer.error)
             sink.fail(writer.error);
         throw Failure("WebP encoding failed (error " + std::to_string(picture.error_code) + ")");

@@ -1,13 +1,35 @@
 #include "sound.h"
 
+#include "failure.h"
+#include "shared_library.h"
+
 #include <canberra.h>
 #include <chrono>
 #include <memory>
+#include <optional>
 
 namespace {
 
-struct DestroyContext {
-    void operator()(ca_context* context) const { ca_context_destroy(context); }
+// The libcanberra functions this tool calls, loaded on the sound's own thread.
+struct Canberra {
+    SharedLibrary library{"libcanberra.so.0"};
+    decltype(&ca_context_create) contextCreate =
+        library.function<decltype(&ca_context_create)>("ca_context_create");
+    decltype(&ca_context_destroy) contextDestroy =
+        library.function<decltype(&ca_context_destroy)>("ca_context_destroy");
+    decltype(&ca_context_change_props) changeProps =
+        library.function<decltype(&ca_context_change_props)>("ca_context_change_props");
+    decltype(&ca_context_set_driver) setDriver =
+        library.function<decltype(&ca_context_set_driver)>("ca_context_set_driver");
+    decltype(&ca_context_open) open = library.function<decltype(&ca_context_open)>("ca_context_open");
+    decltype(&ca_proplist_create) proplistCreate =
+        library.function<decltype(&ca_proplist_create)>("ca_proplist_create");
+    decltype(&ca_proplist_destroy) proplistDestroy =
+        library.function<decltype(&ca_proplist_destroy)>("ca_proplist_destroy");
+    decltype(&ca_proplist_sets) proplistSets =
+        library.function<decltype(&ca_proplist_sets)>("ca_proplist_sets");
+    decltype(&ca_context_play_full) playFull =
+        library.function<decltype(&ca_context_play_full)>("ca_context_play_full");
 };
 
 // Longer than the sound, so that only a stuck sound server is cut short.
@@ -33,28 +55,34 @@ CaptureSound::CaptureSound(Frame& frame) : m_thread([this, &frame] { play(frame)
 
 void CaptureSound::play(Frame& frame)
 {
+    std::optional<Canberra> lib;
+    try {
+        lib.emplace();
+    } catch (const Failure&) {
+        return; // no sound library, no sound: the capture itself does not depend on it
+    }
     ca_context* raw = nullptr;
-    if (ca_context_create(&raw) != CA_SUCCESS)
+    if (lib->contextCreate(&raw) != CA_SUCCESS)
         return;
-    std::unique_ptr<ca_context, DestroyContext> context(raw);
-    ca_context_change_props(raw, CA_PROP_APPLICATION_NAME, "screencapture", CA_PROP_APPLICATION_ID,
-                            "org.kestrelle.screencapture", nullptr);
+    std::unique_ptr<ca_context, decltype(lib->contextDestroy)> context(raw, lib->contextDestroy);
+    lib->changeProps(raw, CA_PROP_APPLICATION_NAME, "screencapture", CA_PROP_APPLICATION_ID,
+                     "org.kestrelle.screencapture", nullptr);
     // Desktops play event sounds through a PulseAudio (or PipeWire) server; canberra's ALSA
     // fallback would print errors where there is no sound card, and silence is asked for then.
-    ca_context_set_driver(raw, "pulse");
-    ca_context_open(raw);
+    lib->setDriver(raw, "pulse");
+    lib->open(raw);
     try {
         frame.waitForAll();
     } catch (...) {
         return; // no capture, no sound; the failure is reported by the encoder
     }
     ca_proplist* rawProps = nullptr;
-    ca_proplist_create(&rawProps);
-    std::unique_ptr<ca_proplist, int (*)(ca_proplist*)> props(rawProps, ca_proplist_destroy);
-    ca_proplist_sets(rawProps, CA_PROP_EVENT_ID, "screen-capture");
-    ca_proplist_sets(rawProps, CA_PROP_EVENT_DESCRIPTION, "Screenshot taken");
+    lib->proplistCreate(&rawProps);
+    std::unique_ptr<ca_proplist, decltype(lib->proplistDestroy)> props(rawProps, lib->proplistDestroy);
+    lib->proplistSets(rawProps, CA_PROP_EVENT_ID, "screen-capture");
+    lib->proplistSets(rawProps, CA_PROP_EVENT_DESCRIPTION, "Screenshot taken");
     Playback playback;
-    if (ca_context_play_full(raw, 1, rawProps, onFinished, &playback) != CA_SUCCESS)
+    if (lib->playFull(raw, 1, rawProps, onFinished, &playback) != CA_SUCCESS)
         return;
     std::unique_lock lock(playback.mutex);
     playback.finished.wait_for(lock, kLongestSound, [&] { return playback.done; });
