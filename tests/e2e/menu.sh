@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# The tray icon and every entry of its menu, with the capture tool replaced by a recording stand-in.
+source "$(dirname "$0")/lib.sh"
+
+stage_with_recorder "$work/app"
+start_kestrelle "$work/app"
+wait_for_icon
+echo "ok - the icon docks in the tray"
+check "the first start stores the file type and says so once" \
+    test "$(setting screenshotFileType)/$(setting screenshotFileTypeIndex)/$(log_count 'No value set for screenshotFileTypeIndex')" = png/0/1
+
+choose_menu_entry "Capture Desktop to Clipboard"
+wait_for_start "$starts" 1
+expect '"Capture Desktop to Clipboard" starts the tool with -c -x' '"-c" "-x"' "$(recorded_arguments "$starts" 1)"
+
+shots="$work/my shots"
+mkdir "$shots"
+before=$(date +%s)
+choose_menu_entry "Capture Desktop"
+after=$(date +%s)
+choose_folder "$shots"
+wait_for_start "$starts" 2
+expect '"Capture Desktop" starts the tool with -x and one file path' 2 \
+    "$(recorded_arguments "$starts" 2 | grep -o '"[^"]*"' | wc -l)"
+check '"Capture Desktop" names the file in the typed folder after the moment of the menu choice' \
+    capture_path_fits "$before" "$after" "$shots" png "$(recorded_path 2)"
+echo "  the capture went to: $(recorded_path 2)"
+
+# A cancelled chooser starts nothing: the next start seen is the clipboard capture made after it.
+choose_menu_entry "Capture Desktop"
+wait_for_window "$kestrelle_chooser_title"
+xdotool windowfocus --sync "$(visible_window "$kestrelle_chooser_title")" key Escape
+wait_for "the cancelled chooser to close" window_gone "$kestrelle_chooser_title"
+choose_menu_entry "Capture Desktop to Clipboard"
+wait_for_start "$starts" 3
+expect "cancelling the chooser starts no capture" '"-c" "-x"' "$(recorded_arguments "$starts" 3)"
+
+for entry in "Set keyboard shortcuts...=Keyboard Shortcuts" "Preferences...=Preferences" \
+    "About Kestrelle=About Kestrelle"; do
+    title=${entry#*=}
+    choose_menu_entry "${entry%%=*}"
+    wait_for_window "$title"
+    choose_menu_entry "${entry%%=*}"
+    expect "\"${entry%%=*}\" chosen twice shows one \"$title\" window" 1 "$(window_count "$title")"
+    close_window "$title"
+    choose_menu_entry "${entry%%=*}"
+    wait_for_window "$title"
+    echo "ok - \"$title\" comes back after it was closed"
+    close_window "$title"
+done
+check "closing every window leaves Kestrelle running in the tray" icon_docked
+
+quit_kestrelle
+expect '"Quit Kestrelle" ends the program with status 0' 0 "$exit_status"
+check "the icon leaves the tray" wait_for "the icon to leave the tray" icon_gone
+start_kestrelle "$work/app"
+wait_for_icon
+echo "ok - after quitting, Kestrelle starts again"
+check "no capture was started by anything but the menu" test "$(recorded_starts "$starts")" -eq 3
+finish

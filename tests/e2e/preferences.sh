@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# The preferences window: a click on each check box and a file type chosen from the pop-up with the
+# keyboard are stored at once, steer the next captures, and survive a restart.
+source "$(dirname "$0")/lib.sh"
+
+# Where the controls sit in the window, which has a fixed size and layout.
+play_sound_box=(100 40)
+open_viewer_box=(100 83)
+file_type_popup=(117 127)
+
+shots="$work/shots"
+mkdir "$shots"
+stage_with_recorder "$work/app"
+start_kestrelle "$work/app"
+wait_for_icon
+
+choose_menu_entry "Preferences..."
+wait_for_window "Preferences"
+click_in "Preferences" "${play_sound_box[@]}"
+wait_for "the play-sound setting to be stored" setting_is playSoundAfterScreenshot true
+check "clicking \"Play sound\" logs it once" \
+    test "$(log_count 'Setting changed: Playing sound after screenshot')" -eq 1
+click_in "Preferences" "${open_viewer_box[@]}"
+wait_for "the open-in-viewer setting to be stored" setting_is openInPreview true
+check "clicking \"Open in the image viewer\" logs it once" \
+    test "$(log_count 'Setting changed: Opening screenshot in Preview after saving is complete')" -eq 1
+
+# The pop-up opens on a click; Down twice from PNG is TIFF, Return takes it.
+click_in "Preferences" "${file_type_popup[@]}"
+wait_for "the file-type list to open" menu_open
+xdotool key Down Down Return
+wait_for "the file type to be stored" setting_is screenshotFileType tiff
+expect "the pop-up stores the type and its index" tiff/2 \
+    "$(setting screenshotFileType)/$(setting screenshotFileTypeIndex)"
+check "choosing TIFF logs it once" test "$(log_count 'Setting screenshot file type to tiff')" -eq 1
+close_window "Preferences"
+
+# captures_follow_preferences N : captures N and N+1 (clipboard, then file) use all three settings.
+captures_follow_preferences() {
+    local first=$1 before after
+    choose_menu_entry "Capture Desktop to Clipboard"
+    wait_for_start "$starts" "$first"
+    expect "$2: with sound on, a clipboard capture has no -x" '"-c"' "$(recorded_arguments "$starts" "$first")"
+    before=$(date +%s)
+    choose_menu_entry "Capture Desktop"
+    after=$(date +%s)
+    choose_folder "$shots"
+    wait_for_start "$starts" $((first + 1))
+    expect "$2: a file capture opens the file in the viewer and plays the sound" '"-P" "…"' \
+        "$(recorded_arguments "$starts" $((first + 1)) | sed 's/ "[^"]*"$/ "…"/')"
+    check "$2: the file is a .tiff" capture_path_fits "$before" "$after" "$shots" tiff "$(recorded_path $((first + 1)))"
+}
+captures_follow_preferences 1 "before a restart"
+
+stored=$(cat "$settings")
+quit_kestrelle
+start_kestrelle "$work/app"
+wait_for_icon
+expect "a restart leaves the settings file as it was" "$stored" "$(cat "$settings")"
+captures_follow_preferences 3 "after a restart"
+
+# The check box shows the stored state after the restart: one click turns it off.
+choose_menu_entry "Preferences..."
+wait_for_window "Preferences"
+click_in "Preferences" "${play_sound_box[@]}"
+wait_for "the play-sound setting to be stored as off" setting_is playSoundAfterScreenshot false
+check "after a restart the box was checked: a click logs \"Not playing sound\"" \
+    log_has 'Setting changed: Not playing sound after screenshot'
+choose_menu_entry "Capture Desktop to Clipboard"
+wait_for_start "$starts" 5
+expect "with sound off again, the clipboard capture has -x" '"-c" "-x"' "$(recorded_arguments "$starts" 5)"
+finish

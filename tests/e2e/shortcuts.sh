@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Global shortcuts recorded in the keyboard-shortcuts window: stored in the settings file, pressed
+# anywhere they start the same capture as the menu, and after a restart they work with no window open.
+source "$(dirname "$0")/lib.sh"
+
+# The recorder fields in the window, which has a fixed size and layout.
+desktop_recorder=(305 28)
+clipboard_recorder=(305 60)
+
+shots="$work/shots"
+mkdir "$shots"
+stage_with_recorder "$work/app"
+start_kestrelle "$work/app"
+wait_for_icon
+
+# record KEYS RECORDER_X RECORDER_Y : a click on the recorder, then the key combination.
+record() {
+    local keys=$1
+    shift
+    click_in "Keyboard Shortcuts" "$@"
+    xdotool key "$keys"
+}
+
+choose_menu_entry "Set keyboard shortcuts..."
+wait_for_window "Keyboard Shortcuts"
+record ctrl+alt+k "${clipboard_recorder[@]}"
+wait_for "the clipboard shortcut to be stored" setting_is CaptureClipboardShortcut Ctrl+Alt+K
+echo "ok - the recorded clipboard shortcut is stored as Ctrl+Alt+K"
+record ctrl+alt+d "${desktop_recorder[@]}"
+wait_for "the desktop shortcut to be stored" setting_is CaptureShortcut Ctrl+Alt+D
+echo "ok - the recorded desktop shortcut is stored as Ctrl+Alt+D"
+close_window "Keyboard Shortcuts"
+
+choose_menu_entry "Capture Desktop to Clipboard"
+wait_for_start "$starts" 1
+xdotool key ctrl+alt+k
+wait_for_start "$starts" 2
+expect "Ctrl+Alt+K starts the tool as the menu entry does" \
+    "$(recorded_arguments "$starts" 1)" "$(recorded_arguments "$starts" 2)"
+
+before=$(date +%s)
+xdotool key ctrl+alt+d
+after=$(date +%s)
+choose_folder "$shots"
+wait_for_start "$starts" 3
+check "Ctrl+Alt+D opens the chooser and captures to the typed folder" \
+    capture_path_fits "$before" "$after" "$shots" png "$(recorded_path 3)"
+
+quit_kestrelle
+start_kestrelle "$work/app"
+wait_for_icon
+xdotool key ctrl+alt+k
+wait_for_start "$starts" 4
+expect "after a restart Ctrl+Alt+K works with no window opened" '"-c" "-x"' "$(recorded_arguments "$starts" 4)"
+check "no window of Kestrelle is open besides its icon" test "$(kestrelle_windows | wc -l)" -eq 1
+finish
