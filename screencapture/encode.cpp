@@ -47,7 +47,7 @@ void encode(ImageFormat format, Frame& frame, ByteSink& sink)
             return encodeWebp(frame, sink);
         }
     } catch (...) {
-        frame.abandon();
+        frame.fail(std::current_exception());
         throw;
     }
 }

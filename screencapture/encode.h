@@ -11,8 +11,8 @@ enum class ImageFormat { Png, Jpeg, Tiff, Bmp, Webp };
 // The format a file name's extension names, in any letter case; nothing for an unknown one.
 std::optional<ImageFormat> formatForFileName(std::string_view fileName);
 
-// Encodes the frame as it is grabbed, taking each stripe as it arrives. On failure the frame
-// is abandoned, so that the grab stops waiting for stripes to be released.
+// Encodes the frame as it is grabbed, taking each stripe as it arrives. A failure is recorded
+// in the frame, so that the grab stops waiting for stripes to be released.
 void encode(ImageFormat format, Frame& frame, ByteSink& sink);
 
 void encodePng(Frame& frame, ByteSink& sink);

@@ -1,3 +1,4 @@
+#include "both_cores.h"
 #include "encode.h"
 #include "failure.h"
 #include "ordered_output.h"
@@ -6,12 +7,10 @@
 #include <atomic>
 #include <csetjmp>
 #include <cstdio>
-#include <cstdlib>
-#include <exception>
+#include <jerror.h>
 #include <jpeglib.h>
 #include <memory>
-#include <thread>
-#include <utility>
+#include <new>
 #include <vector>
 
 namespace {
@@ -47,16 +46,50 @@ struct DestroyCompress {
     void operator()(jpeg_compress_struct* cinfo) const { jpeg_destroy_compress(cinfo); }
 };
 
-// One band as libjpeg writes it, in memory that libjpeg allocates.
-struct Band {
-    Band() = default;
-    Band(const Band&) = delete;
-    Band& operator=(const Band&) = delete;
-    ~Band() { std::free(data); }
+// One band as libjpeg writes it: a complete little image.
+using Band = std::vector<JOCTET>;
 
-    unsigned char* data = nullptr;
-    unsigned long size = 0;
+// Collects a band in memory that grows as libjpeg fills it. (libjpeg's own memory destination
+// would leave a freed buffer behind when a band is abandoned half-way.)
+struct BandDestination {
+    jpeg_destination_mgr manager;
+    Band* band;
 };
+
+constexpr std::size_t kFirstBandBytes = 64 * 1024;
+
+void startBand(j_compress_ptr cinfo)
+{
+    auto* d = reinterpret_cast<BandDestination*>(cinfo->dest);
+    d->band->resize(kFirstBandBytes);
+    d->manager.next_output_byte = d->band->data();
+    d->manager.free_in_buffer = d->band->size();
+}
+
+boolean growBand(j_compress_ptr cinfo)
+{
+    auto* d = reinterpret_cast<BandDestination*>(cinfo->dest);
+    const std::size_t used = d->band->size();
+    bool grown = true;
+    try {
+        d->band->resize(used * 2);
+    } catch (const std::bad_alloc&) {
+        grown = false;
+    }
+    if (!grown) {
+        cinfo->err->msg_code = JERR_OUT_OF_MEMORY;
+        (*cinfo->err->error_exit)(reinterpret_cast<j_common_ptr>(cinfo));
+    }
+    d->manager.next_output_byte = d->band->data() + used;
+    d->manager.free_in_buffer = d->band->size() - used;
+    return TRUE;
+}
+
+void endBand(j_compress_ptr cinfo)
+{
+    auto* d = reinterpret_cast<BandDestination*>(cinfo->dest);
+    d->band->resize(d->band->size() - d->manager.free_in_buffer);
+}
 
 // Kept free of objects with destructors, so that libjpeg's longjmp out of it is sound.
 bool setUp(jpeg_compress_struct* cinfo, ErrorManager* errors, const Frame& frame)
@@ -77,14 +110,15 @@ bool setUp(jpeg_compress_struct* cinfo, ErrorManager* errors, const Frame& frame
 
 // Feeds the band's stripes as they are grabbed. libjpeg converts each row into its own buffers
 // at once, so every stripe is released as soon as it is handed over.
-bool compressBand(jpeg_compress_struct* cinfo, ErrorManager* errors, Frame& frame, int band, Band* out)
+bool compressBand(jpeg_compress_struct* cinfo, ErrorManager* errors, Frame& frame, int band,
+                  BandDestination* out)
 {
     if (setjmp(errors->jump))
         return false;
     const int first = band * kBandStripes;
     const int end = std::min(frame.stripes(), first + kBandStripes);
     cinfo->image_height = JDIMENSION(Frame::topOf(end - 1) + frame.rowsOf(end - 1) - Frame::topOf(first));
-    jpeg_mem_dest(cinfo, &out->data, &out->size);
+    cinfo->dest = &out->manager;
     jpeg_start_compress(cinfo, TRUE);
     for (int s = first; s < end; ++s) {
         const std::uint8_t* pixels = frame.waitForStripe(s);
@@ -106,9 +140,14 @@ void compressBands(Frame& frame, std::vector<Band>& bands, std::atomic<int>& nex
     errors.manager.error_exit = errorExit;
     // Safe on a struct that jpeg_create_compress did not finish.
     std::unique_ptr<jpeg_compress_struct, DestroyCompress> destroy(&cinfo);
+    BandDestination destination{{}, nullptr};
+    destination.manager.init_destination = startBand;
+    destination.manager.empty_output_buffer = growBand;
+    destination.manager.term_destination = endBand;
     bool ok = setUp(&cinfo, &errors, frame);
     for (int b; ok && (b = next++) < int(bands.size());) {
-        ok = compressBand(&cinfo, &errors, frame, b, &bands[std::size_t(b)]);
+        destination.band = &bands[std::size_t(b)];
+        ok = compressBand(&cinfo, &errors, frame, b, &destination);
         if (ok)
             output.finished(b);
     }
@@ -117,30 +156,6 @@ void compressBands(Frame& frame, std::vector<Band>& bands, std::atomic<int>& nex
         (*cinfo.err->format_message)(reinterpret_cast<j_common_ptr>(&cinfo), message);
         throw Failure(std::string("JPEG encoding failed: ") + message);
     }
-}
-
-// Both cores compress; whichever fails first gives up the frame, so that the other stops
-// waiting for stripes that will not come.
-void compressOnBothCores(Frame& frame, std::vector<Band>& bands, OrderedOutput& output)
-{
-    std::atomic<int> next{0};
-    std::exception_ptr helperFailure;
-    auto run = [&](std::exception_ptr* failure) {
-        try {
-            compressBands(frame, bands, next, output);
-        } catch (...) {
-            frame.abandon();
-            if (!failure)
-                throw;
-            *failure = std::current_exception();
-        }
-    };
-    {
-        std::jthread helper(run, &helperFailure);
-        run(nullptr);
-    }
-    if (helperFailure)
-        std::rethrow_exception(helperFailure);
 }
 
 // The band's markers up to its scan data: where the scan data starts, and where the frame
@@ -153,8 +168,8 @@ struct Layout {
 Layout layoutOf(const Band& band)
 {
     Layout layout;
-    const unsigned char* d = band.data;
-    for (std::size_t at = 2; at + 4 <= band.size && d[at] == kMarker;) {
+    const JOCTET* d = band.data();
+    for (std::size_t at = 2; at + 4 <= band.size() && d[at] == kMarker;) {
         const std::size_t length = std::size_t(d[at + 2]) << 8 | d[at + 3];
         if (d[at + 1] == kStartOfFrame)
             layout.frameHeader = at;
@@ -164,8 +179,8 @@ Layout layoutOf(const Band& band)
         }
         at += 2 + length;
     }
-    if (layout.scanData == 0 || layout.frameHeader == 0 || layout.scanData + 2 > band.size ||
-        band.data[band.size - 2] != kMarker || band.data[band.size - 1] != kEndOfImage)
+    if (layout.scanData == 0 || layout.frameHeader == 0 || layout.scanData + 2 > band.size() ||
+        band[band.size() - 2] != kMarker || band[band.size() - 1] != kEndOfImage)
         throw Failure("JPEG encoding failed: libjpeg wrote an unexpected layout");
     return layout;
 }
@@ -177,20 +192,20 @@ void writeBand(const Frame& frame, std::vector<Band>& bands, int index, ByteSink
     Band& band = bands[std::size_t(index)];
     const Layout layout = layoutOf(band);
     if (index == 0) {
-        unsigned char* height = band.data + layout.frameHeader + 5;
+        JOCTET* height = band.data() + layout.frameHeader + 5;
         height[0] = std::uint8_t(frame.height() >> 8);
         height[1] = std::uint8_t(frame.height());
-        sink.write(band.data, layout.scanData);
+        sink.write(band.data(), layout.scanData);
     } else {
         static constexpr std::uint8_t kRestart[2] = {kMarker, kLastRestart};
         sink.write(kRestart, sizeof kRestart);
     }
-    sink.write(band.data + layout.scanData, band.size - 2 - layout.scanData);
+    sink.write(band.data() + layout.scanData, band.size() - 2 - layout.scanData);
     if (index + 1 == int(bands.size())) {
         static constexpr std::uint8_t kEnd[2] = {kMarker, kEndOfImage};
         sink.write(kEnd, sizeof kEnd);
     }
-    std::free(std::exchange(band.data, nullptr));
+    Band().swap(band);
 }
 
 } // namespace
@@ -199,5 +214,6 @@ void encodeJpeg(Frame& frame, ByteSink& sink)
 {
     std::vector<Band> bands(std::size_t((frame.stripes() + kBandStripes - 1) / kBandStripes));
     OrderedOutput output(int(bands.size()), [&](int band) { writeBand(frame, bands, band, sink); });
-    compressOnBothCores(frame, bands, output);
+    std::atomic<int> next{0};
+    runOnBothCores(frame, [&] { compressBands(frame, bands, next, output); });
 }

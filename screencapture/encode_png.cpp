@@ -1,14 +1,13 @@
+#include "both_cores.h"
 #include "encode.h"
 #include "failure.h"
 #include "ordered_output.h"
 
 #include <atomic>
 #include <cstring>
-#include <exception>
 #include <functional>
 #include <libdeflate.h>
 #include <memory>
-#include <thread>
 #include <vector>
 #include <zlib.h>
 
@@ -126,30 +125,6 @@ void compressStripes(Frame& frame, std::vector<Piece>& pieces, std::atomic<int>&
     }
 }
 
-// Both cores compress; whichever fails first gives up the frame, so that the other stops
-// waiting for stripes that will not come.
-void compressOnBothCores(Frame& frame, std::vector<Piece>& pieces, OrderedOutput& output)
-{
-    std::atomic<int> next{0};
-    std::exception_ptr helperFailure;
-    auto run = [&](std::exception_ptr* failure) {
-        try {
-            compressStripes(frame, pieces, next, output);
-        } catch (...) {
-            frame.abandon();
-            if (!failure)
-                throw;
-            *failure = std::current_exception();
-        }
-    };
-    {
-        std::jthread helper(run, &helperFailure);
-        run(nullptr);
-    }
-    if (helperFailure)
-        std::rethrow_exception(helperFailure);
-}
-
 // One piece in an IDAT chunk: the first also carries the zlib header, the last the checksum
 // of all filtered bytes.
 class IdatWriter {
@@ -209,6 +184,7 @@ void encodePng(Frame& frame, ByteSink& sink)
     std::vector<Piece> pieces(std::size_t(frame.stripes()));
     IdatWriter idat(pieces, sink);
     OrderedOutput output(frame.stripes(), std::ref(idat));
-    compressOnBothCores(frame, pieces, output);
+    std::atomic<int> next{0};
+    runOnBothCores(frame, [&] { compressStripes(frame, pieces, next, output); });
     writeChunk(sink, "IEND", nullptr, 0);
 }

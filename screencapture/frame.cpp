@@ -18,8 +18,8 @@ int Frame::rowsOf(int stripe) const
 std::uint8_t* Frame::beginStripe(int stripe)
 {
     std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [&] { return m_abandoned || slotFree(stripe); });
-    return m_abandoned ? nullptr : m_memory.data() + offsetOf(stripe);
+    m_changed.wait(lock, [&] { return m_failure || m_abandoned || slotFree(stripe); });
+    return m_failure || m_abandoned ? nullptr : m_memory.data() + offsetOf(stripe);
 }
 
 int Frame::adjacentStripes(int stripe, int most) const
@@ -46,7 +46,8 @@ void Frame::fail(std::exception_ptr failure)
 {
     {
         std::lock_guard lock(m_mutex);
-        m_failure = std::move(failure);
+        if (!m_failure)
+            m_failure = std::move(failure);
     }
     m_changed.notify_all();
 }

@@ -31,9 +31,12 @@ public:
     int rowsOf(int stripe) const;
 
     // Producer side, one thread, stripes in order. Waits until the stripe's slot is free and
-    // returns it (kStripeRows rows of stride() bytes); nullptr once the readers gave up.
+    // returns it (kStripeRows rows of stride() bytes); nullptr once the capture failed or the
+    // readers gave up.
     std::uint8_t* beginStripe(int stripe);
     void publish(int stripe);
+    // Either side: the capture cannot complete. The first failure is the one every reader
+    // waiting or yet to wait rethrows, and the grab stops.
     void fail(std::exception_ptr failure);
     const SharedMemory& memory() const { return m_memory; }
     std::size_t offsetOf(int stripe) const { return slotBytes() * std::size_t(stripe % kSlots); }
@@ -43,12 +46,12 @@ public:
 
     // Reader side, any number of threads; each stripe is released once, by the one reader
     // that took it. Waits until the stripe is grabbed and returns its first row; rethrows the
-    // grab's failure. A reader may also read the row above the stripe (the last row of the
+    // capture's failure. A reader may also read the row above the stripe (the last row of the
     // stripe before it): a slot is reused only once the stripe after it is released too.
     const std::uint8_t* waitForStripe(int stripe);
     void release(int stripe);
     void waitForAll();
-    // Tells the grab that no reader will release another stripe: its failure is on its way.
+    // Tells the grab that no reader will release another stripe.
     void abandon();
 
     // Enough for the grab to run ahead of two readers a JPEG band apart, with a few stripes in

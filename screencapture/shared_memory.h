@@ -4,7 +4,8 @@
 #include <cstdint>
 
 // Memory backed by an unnamed file (memfd), so that another process can map the same pages
-// when handed the descriptor. Its pages are faulted in when it is made.
+// when handed the descriptor. Where no such file can be made (a file size limit, say), it is
+// private memory that cannot be handed over. Its pages are faulted in when it is made.
 class SharedMemory {
 public:
     explicit SharedMemory(std::size_t size);
@@ -14,7 +15,8 @@ public:
 
     std::uint8_t* data() const { return m_data; }
     std::size_t size() const { return m_size; }
-    // A new descriptor of the same memory, for handing over; the receiver owns it. -1 on failure.
+    // A new descriptor of the same memory, for handing over; the receiver owns it. -1 when the
+    // memory is private or no descriptor is left.
     int duplicateFd() const;
 
 private:
