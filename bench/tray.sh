@@ -155,12 +155,12 @@ km=$(median <"$work/kestrelle.menu") fm=$(median <"$work/flameshot.menu")
 version=$(flameshot --version 2>/dev/null | awk 'NR == 1 { print $2 }')
 echo
 echo "Median of $runs runs on Xvfb $(xdpyinfo | awk '/dimensions:/ { print $2 }') with trayer, $(nproc) cores"
-printf '| %-42s | %9s | %16s | %16s |\n' "" Kestrelle "flameshot $version" "Kestrelle/flameshot"
-printf '| %-42s | %9s | %16s | %16s |\n' --- ---: ---: ---:
-printf '| %-42s | %9s | %16s | %16s |\n' "start to icon docked (ms)" "$kd" "$fd" "$(ratio "$kd" "$fd")"
-printf '| %-42s | %9s | %16s | %16s |\n' "RSS after 5 s idle (MiB)" "$(mib "$kr")" "$(mib "$fr")" "$(ratio "$kr" "$fr")"
-printf '| %-42s | %9s | %16s | %16s |\n' "PSS after 5 s idle (MiB)" "$(mib "$kp")" "$(mib "$fp")" "$(ratio "$kp" "$fp")"
-printf '| %-42s | %9s | %16s | %16s |\n' "menu choice to capture started (ms) [1]" "$km" "$fm" "n/a"
+printf '| %-42s | %9s | %17s | %19s |\n' "" Kestrelle "flameshot $version" "Kestrelle/flameshot"
+printf '| %-42s | %9s | %17s | %19s |\n' --- ---: ---: ---:
+printf '| %-42s | %9s | %17s | %19s |\n' "start to icon docked (ms)" "$kd" "$fd" "$(ratio "$kd" "$fd")"
+printf '| %-42s | %9s | %17s | %19s |\n' "RSS after 5 s idle (MiB)" "$(mib "$kr")" "$(mib "$fr")" "$(ratio "$kr" "$fr")"
+printf '| %-42s | %9s | %17s | %19s |\n' "PSS after 5 s idle (MiB)" "$(mib "$kp")" "$(mib "$fp")" "$(ratio "$kp" "$fp")"
+printf '| %-42s | %9s | %17s | %19s |\n' "menu choice to capture started (ms) [1]" "$km" "$fm" "n/a"
 echo
 echo "[1] Kestrelle: the Return that picks \"Capture Desktop to Clipboard\" to the capture tool's start."
 echo "    flameshot: the Return that picks \"Take Screenshot\" to its full-screen capture window shown;"
