@@ -2,6 +2,7 @@
 
 #include "Log.h"
 #include "ShortcutBinderNull.h"
+#include "portal/ShortcutBinderPortal.h"
 #include "x11/ShortcutBinderXcb.h"
 
 #include <QGuiApplication>
@@ -26,6 +27,16 @@ std::unique_ptr<ShortcutBinder> makeShortcutBinder(SettingsStore& store, Log& lo
             }
             return std::make_unique<ShortcutBinderXcb>(x11->connection(), store, log);
         }
+    }
+    // No usable X11 here. The session type counts too: inside a Wayland session Qt may run on another
+    // plugin (offscreen, or xcb without a display), and the portal serves those all the same.
+    if (platform.startsWith(QLatin1String("wayland")) ||
+        qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland")) {
+        const std::optional<QString> reason = ShortcutBinderPortal::unavailableReason();
+        if (!reason)
+            return std::make_unique<ShortcutBinderPortal>(store, log);
+        return std::make_unique<ShortcutBinderNull>(store, log,
+                                                    QStringLiteral("%1, %2").arg(platform, *reason));
     }
     return std::make_unique<ShortcutBinderNull>(store, log, platform);
 }

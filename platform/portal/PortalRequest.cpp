@@ -1,0 +1,84 @@
+#include "PortalRequest.h"
+
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QUuid>
+
+namespace {
+
+const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
+const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
+const QString requestInterface = QStringLiteral("org.freedesktop.portal.Request");
+
+} // namespace
+
+PortalRequest::PortalRequest(const QDBusConnection& bus, const QString& interface, const QString& method,
+                             QVariantList arguments, QVariantMap options, QObject* parent)
+    : QObject(parent), m_bus(bus)
+{
+    const QString token = newToken();
+    options.insert(QStringLiteral("handle_token"), token);
+    arguments.append(options);
+    listen(handlePath(bus, QStringLiteral("request"), token));
+
+    QDBusMessage message = QDBusMessage::createMethodCall(portalService, portalPath, interface, method);
+    message.setArguments(arguments);
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(message), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, &PortalRequest::called);
+}
+
+QString PortalRequest::handlePath(const QDBusConnection& bus, const QString& kind, const QString& token)
+{
+    QString sender = bus.baseService();
+    sender.remove(0, 1).replace(QLatin1Char('.'), QLatin1Char('_'));
+    return QStringLiteral("%1/%2/%3/%4").arg(portalPath, kind, sender, token);
+}
+
+QString PortalRequest::newToken()
+{
+    return QStringLiteral("kestrelle_") + QUuid::createUuid().toString(QUuid::Id128);
+}
+
+void PortalRequest::called(QDBusPendingCallWatcher* watcher)
+{
+    watcher->deleteLater();
+    const QDBusPendingReply<QDBusObjectPath> reply = *watcher;
+    if (m_done)
+        return;
+    if (reply.isError()) {
+        m_done = true;
+        stopListening();
+        emit failed(reply.error().message());
+        return;
+    }
+    // Portals older than the handle_token option choose their own path; the answer comes after the
+    // reply there.
+    if (reply.value().path() != m_path) {
+        stopListening();
+        listen(reply.value().path());
+    }
+}
+
+void PortalRequest::responded(uint response, const QVariantMap& results)
+{
+    if (m_done)
+        return;
+    m_done = true;
+    stopListening();
+    emit answered(response, results);
+}
+
+void PortalRequest::listen(const QString& path)
+{
+    m_path = path;
+    m_bus.connect(portalService, m_path, requestInterface, QStringLiteral("Response"), this,
+                  SLOT(responded(uint, QVariantMap)));
+}
+
+void PortalRequest::stopListening()
+{
+    m_bus.disconnect(portalService, m_path, requestInterface, QStringLiteral("Response"), this,
+                     SLOT(responded(uint, QVariantMap)));
+}

@@ -1,0 +1,219 @@
+// Stands in for the desktop's portal service, written from the published interface: owns
+// org.freedesktop.portal.Desktop and answers global-shortcut sessions as a desktop that takes every
+// preferred trigger as it is. With --without-global-shortcuts it is a portal without that interface.
+// The tests steer and inspect it through /test, interface org.kestrelle.test.FakePortal.
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDateTime>
+#include <QMap>
+#include <QPair>
+
+#include <cstdio>
+
+namespace {
+
+const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
+
+using Shortcuts = QList<QPair<QString, QVariantMap>>;
+
+struct Session {
+    QString owner;
+    bool bound = false;
+    bool closed = false;
+};
+
+// The portal's rule: the caller's unique name without its ':' and with '_' for '.'.
+QString handlePath(const QString& kind, const QString& sender, const QString& token)
+{
+    QString name = sender;
+    name.remove(0, 1).replace(QLatin1Char('.'), QLatin1Char('_'));
+    return QStringLiteral("%1/%2/%3/%4").arg(portalPath, kind, name, token);
+}
+
+} // namespace
+
+// The state the portal keeps, and the test's view of it.
+class FakePortal : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kestrelle.test.FakePortal")
+
+public:
+    explicit FakePortal(QDBusConnection bus) : m_bus(std::move(bus)) {}
+
+    QMap<QString, Session> sessions;
+    uint response = 0;
+    uint bindCount = 0;
+    QString boundSession;
+    Shortcuts bound;
+
+    // Answers before the method's reply, which a portal may do: a client that listens only once it has
+    // the reply misses the answer.
+    void answer(const QDBusMessage& call, const QString& requestPath, uint code, const QVariantMap& results)
+    {
+        QDBusMessage signal = QDBusMessage::createTargetedSignal(
+            call.service(), requestPath, QStringLiteral("org.freedesktop.portal.Request"),
+            QStringLiteral("Response"));
+        signal << code << results;
+        m_bus.send(signal);
+        m_bus.send(call.createReply(QVariant::fromValue(QDBusObjectPath(requestPath))));
+    }
+
+public slots:
+    QStringList OpenSessions() const
+    {
+        QStringList open;
+        for (auto it = sessions.begin(); it != sessions.end(); ++it) {
+            if (!it->closed)
+                open.append(it.key());
+        }
+        return open;
+    }
+    uint BindCount() const { return bindCount; }
+    QString BoundSession() const { return boundSession; }
+    Shortcuts Bound() const { return bound; }
+    // The response code for the next bindings: 1 as if the user declined.
+    void SetResponse(uint code) { response = code; }
+    void Activate(const QString& session, const QString& id)
+    {
+        QDBusMessage signal = QDBusMessage::createTargetedSignal(
+            sessions.value(session).owner, portalPath,
+            QStringLiteral("org.freedesktop.portal.GlobalShortcuts"), QStringLiteral("Activated"));
+        signal << QVariant::fromValue(QDBusObjectPath(session)) << id
+               << qulonglong(QDateTime::currentMSecsSinceEpoch() * 1000) << QVariantMap();
+        m_bus.send(signal);
+    }
+
+private:
+    QDBusConnection m_bus;
+};
+
+class SessionObject : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Session")
+
+public:
+    SessionObject(FakePortal& portal, QString path, QDBusConnection bus)
+        : m_portal(portal), m_path(std::move(path)), m_bus(std::move(bus))
+    {}
+
+public slots:
+    void Close()
+    {
+        m_portal.sessions[m_path].closed = true;
+        m_bus.unregisterObject(m_path);
+        deleteLater();
+    }
+
+private:
+    FakePortal& m_portal;
+    QString m_path;
+    QDBusConnection m_bus;
+};
+
+class GlobalShortcuts : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.GlobalShortcuts")
+    Q_PROPERTY(uint version READ version)
+
+public:
+    GlobalShortcuts(FakePortal& portal, QDBusConnection bus) : m_portal(portal), m_bus(std::move(bus)) {}
+    uint version() const { return 1; }
+
+public slots:
+    QDBusObjectPath CreateSession(const QVariantMap& options, const QDBusMessage& message)
+    {
+        message.setDelayedReply(true);
+        const QString sessionPath =
+            handlePath(QStringLiteral("session"), message.service(),
+                       options.value(QStringLiteral("session_handle_token")).toString());
+        const QString requestPath = handlePath(QStringLiteral("request"), message.service(),
+                                               options.value(QStringLiteral("handle_token")).toString());
+        if (m_portal.sessions.contains(sessionPath)) {
+            m_bus.send(message.createErrorReply(QDBusError::InvalidArgs, QStringLiteral("Session exists")));
+            return {};
+        }
+        m_portal.sessions.insert(sessionPath, {message.service()});
+        m_bus.registerObject(sessionPath, new SessionObject(m_portal, sessionPath, m_bus),
+                             QDBusConnection::ExportAllSlots);
+        m_portal.answer(
+            message, requestPath, 0,
+            {{QStringLiteral("session_handle"), QVariant::fromValue(QDBusObjectPath(sessionPath))}});
+        return {};
+    }
+
+    QDBusObjectPath BindShortcuts(const QDBusObjectPath& sessionHandle, const Shortcuts& shortcuts,
+                                  const QString&, const QVariantMap& options, const QDBusMessage& message)
+    {
+        message.setDelayedReply(true);
+        auto session = m_portal.sessions.find(sessionHandle.path());
+        // A session binds once, and only for the client that created it.
+        if (session == m_portal.sessions.end() || session->closed || session->bound ||
+            session->owner != message.service()) {
+            m_bus.send(message.createErrorReply(QDBusError::AccessDenied, QStringLiteral("Invalid session")));
+            return {};
+        }
+        session->bound = true;
+        ++m_portal.bindCount;
+        m_portal.boundSession = sessionHandle.path();
+        m_portal.bound = shortcuts;
+        Shortcuts taken;
+        for (const auto& [id, properties] : shortcuts) {
+            taken.append({id,
+                          {{QStringLiteral("description"), properties.value(QStringLiteral("description"))},
+                           {QStringLiteral("trigger_description"),
+                            properties.value(QStringLiteral("preferred_trigger"))}}});
+        }
+        const QString requestPath = handlePath(QStringLiteral("request"), message.service(),
+                                               options.value(QStringLiteral("handle_token")).toString());
+        m_portal.answer(message, requestPath, m_portal.response,
+                        {{QStringLiteral("shortcuts"), QVariant::fromValue(taken)}});
+        return {};
+    }
+
+private:
+    FakePortal& m_portal;
+    QDBusConnection m_bus;
+};
+
+// What a portal without global shortcuts still offers: another interface with its own version.
+class Settings : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Settings")
+    Q_PROPERTY(uint version READ version)
+
+public:
+    uint version() const { return 1; }
+};
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication application(argc, argv);
+    qDBusRegisterMetaType<Shortcuts::value_type>();
+    qDBusRegisterMetaType<Shortcuts>();
+    // Slots are matched to calls by the names of their parameter types.
+    qRegisterMetaType<Shortcuts>("Shortcuts");
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    FakePortal portal(bus);
+    GlobalShortcuts shortcuts(portal, bus);
+    Settings settings;
+    QObject* desktop = &shortcuts;
+    if (application.arguments().contains(QStringLiteral("--without-global-shortcuts")))
+        desktop = &settings;
+    // Objects first: once the name is owned, clients may call at once.
+    const bool ready =
+        bus.registerObject(portalPath, desktop,
+                           QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties) &&
+        bus.registerObject(QStringLiteral("/test"), &portal, QDBusConnection::ExportAllSlots) &&
+        bus.registerService(QStringLiteral("org.freedesktop.portal.Desktop"));
+    if (!ready) {
+        std::fprintf(stderr, "fake-portal: %s\n", qPrintable(bus.lastError().message()));
+        return 1;
+    }
+    return application.exec();
+}
+
+#include "fake-portal.moc"

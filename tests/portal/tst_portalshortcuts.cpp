@@ -1,0 +1,268 @@
+// Global shortcuts through the desktop portal: the binder the factory picks in a Wayland session, on a
+// private session bus with a fake portal service, the real QtDBus client and a real settings file.
+
+#include "RecordingLog.h"
+#include "SettingsStore.h"
+#include "ShortcutBinder.h"
+#include "portal/XdgShortcutTrigger.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusReply>
+#include <QKeySequence>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <memory>
+
+namespace {
+
+const QString captureKey = QStringLiteral("CaptureShortcut");
+const QString clipboardKey = QStringLiteral("CaptureClipboardShortcut");
+const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
+
+using Shortcuts = QList<QPair<QString, QVariantMap>>;
+
+QDBusConnection bus()
+{
+    return QDBusConnection::sessionBus();
+}
+
+} // namespace
+
+class PortalShortcutsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void triggerNamesModifiersAndTheKeysym_data();
+    void triggerNamesModifiersAndTheKeysym();
+    void bindsBothShortcutsAtOnceWithTheRecordedTriggers();
+    void activationRunsItsActionOnceOnTheMainThread();
+    void aNewCombinationBindsBothAgainInANewSession();
+    void aDeclinedBindingIsLoggedOnce();
+    void withoutGlobalShortcutsSaysSoOnceAndDoesNothing_data();
+    void withoutGlobalShortcutsSaysSoOnceAndDoesNothing();
+
+private:
+    bool startPortal(const QStringList& arguments = {});
+    QDBusMessage control(const QString& method, const QVariantList& arguments = {}) const;
+    uint bindCount() const { return control(QStringLiteral("BindCount")).arguments().value(0).toUInt(); }
+    QString boundSession() const
+    {
+        return control(QStringLiteral("BoundSession")).arguments().value(0).toString();
+    }
+    QStringList openSessions() const
+    {
+        return control(QStringLiteral("OpenSessions")).arguments().value(0).toStringList();
+    }
+    void activate(const QString& session, const QString& key) const
+    {
+        control(QStringLiteral("Activate"), {session, key});
+    }
+    void bindBoth();
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    RecordingLog m_log;
+    std::unique_ptr<SettingsStore> m_store;
+    std::unique_ptr<ShortcutBinder> m_binder;
+    QProcess m_portal;
+    QMap<QString, int> m_runs;
+    bool m_ranOffMainThread = false;
+};
+
+void PortalShortcutsTest::initTestCase()
+{
+    qDBusRegisterMetaType<Shortcuts::value_type>();
+    qDBusRegisterMetaType<Shortcuts>();
+    QVERIFY2(bus().isConnected(), "needs a session bus: run under dbus-run-session");
+}
+
+void PortalShortcutsTest::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_log.lines.clear();
+    m_runs.clear();
+    m_ranOffMainThread = false;
+    m_store = std::make_unique<SettingsStore>(m_dir->filePath(QStringLiteral("Kestrelle.conf")), m_log);
+    m_store->setObject(QStringLiteral("Ctrl+Shift+3"), captureKey);
+    m_store->setObject(QStringLiteral("Ctrl+Meta+4"), clipboardKey);
+}
+
+void PortalShortcutsTest::cleanup()
+{
+    m_binder.reset();
+    m_store.reset();
+    if (m_portal.state() != QProcess::NotRunning) {
+        m_portal.kill();
+        m_portal.waitForFinished();
+    }
+    QTRY_VERIFY(!bus().interface()->isServiceRegistered(portalService));
+}
+
+bool PortalShortcutsTest::startPortal(const QStringList& arguments)
+{
+    m_portal.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_portal.start(QStringLiteral(FAKE_PORTAL), arguments);
+    return m_portal.waitForStarted() &&
+           QTest::qWaitFor([] { return bus().interface()->isServiceRegistered(portalService).value(); },
+                           10000);
+}
+
+QDBusMessage PortalShortcutsTest::control(const QString& method, const QVariantList& arguments) const
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        portalService, QStringLiteral("/test"), QStringLiteral("org.kestrelle.test.FakePortal"), method);
+    call.setArguments(arguments);
+    return bus().call(call);
+}
+
+void PortalShortcutsTest::bindBoth()
+{
+    m_binder = makeShortcutBinder(*m_store, m_log);
+    for (const QString& key : {captureKey, clipboardKey}) {
+        m_binder->bindShortcutWithDefaultsKey(key, [this, key] {
+            ++m_runs[key];
+            m_ranOffMainThread = m_ranOffMainThread || QThread::currentThread() != qApp->thread();
+        });
+    }
+}
+
+void PortalShortcutsTest::triggerNamesModifiersAndTheKeysym_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("trigger");
+
+    QTest::newRow("digit") << "Ctrl+Shift+3"
+                           << "CTRL+SHIFT+3";
+    QTest::newRow("letters by their unshifted keysym") << "Ctrl+Alt+A"
+                                                       << "CTRL+ALT+a";
+    QTest::newRow("Super is the logo key") << "Meta+Print"
+                                           << "LOGO+Print";
+    QTest::newRow("function key") << "Shift+F12"
+                                  << "SHIFT+F12";
+    QTest::newRow("named key") << "Ctrl+PgUp"
+                               << "CTRL+Prior";
+    QTest::newRow("punctuation by name") << "Alt+/"
+                                         << "ALT+slash";
+}
+
+void PortalShortcutsTest::triggerNamesModifiersAndTheKeysym()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, trigger);
+    QCOMPARE(xdgShortcutTrigger(QKeySequence::fromString(stored, QKeySequence::PortableText)[0]), trigger);
+}
+
+void PortalShortcutsTest::bindsBothShortcutsAtOnceWithTheRecordedTriggers()
+{
+    QVERIFY(startPortal());
+    bindBoth();
+    QTRY_COMPARE(bindCount(), 1u);
+
+    const QDBusReply<Shortcuts> bound = control(QStringLiteral("Bound"));
+    QVERIFY(bound.isValid());
+    QCOMPARE(bound.value().size(), 2);
+    QCOMPARE(bound.value()[0].first, captureKey);
+    QCOMPARE(bound.value()[0].second.value(QStringLiteral("preferred_trigger")).toString(), "CTRL+SHIFT+3");
+    QCOMPARE(bound.value()[1].first, clipboardKey);
+    QCOMPARE(bound.value()[1].second.value(QStringLiteral("preferred_trigger")).toString(), "CTRL+LOGO+4");
+    const QString captureText = bound.value()[0].second.value(QStringLiteral("description")).toString();
+    const QString clipboardText = bound.value()[1].second.value(QStringLiteral("description")).toString();
+    QVERIFY(!captureText.isEmpty() && !clipboardText.isEmpty() && captureText != clipboardText);
+
+    QCOMPARE(openSessions(), QStringList{boundSession()});
+    QVERIFY(m_log.lines.isEmpty());
+}
+
+void PortalShortcutsTest::activationRunsItsActionOnceOnTheMainThread()
+{
+    QVERIFY(startPortal());
+    bindBoth();
+    QTRY_COMPARE(bindCount(), 1u);
+    const QString session = boundSession();
+
+    activate(session, clipboardKey);
+    QTRY_COMPARE(m_runs.value(clipboardKey), 1);
+    // Handled after the first, so once it ran the first has had every chance to run twice.
+    activate(session, captureKey);
+    QTRY_COMPARE(m_runs.value(captureKey), 1);
+    QCOMPARE(m_runs.value(clipboardKey), 1);
+    QVERIFY(!m_ranOffMainThread);
+}
+
+void PortalShortcutsTest::aNewCombinationBindsBothAgainInANewSession()
+{
+    QVERIFY(startPortal());
+    bindBoth();
+    QTRY_COMPARE(bindCount(), 1u);
+    const QString first = boundSession();
+
+    m_store->setObject(QStringLiteral("Ctrl+Alt+5"), captureKey);
+    QTRY_COMPARE(bindCount(), 2u);
+    const QString second = boundSession();
+    QVERIFY(second != first);
+    QTRY_COMPARE(openSessions(), QStringList{second});
+    const QDBusReply<Shortcuts> bound = control(QStringLiteral("Bound"));
+    QCOMPARE(bound.value().size(), 2);
+    QCOMPARE(bound.value()[0].second.value(QStringLiteral("preferred_trigger")).toString(), "CTRL+ALT+5");
+    QCOMPARE(bound.value()[1].second.value(QStringLiteral("preferred_trigger")).toString(), "CTRL+LOGO+4");
+
+    // The closed session's shortcuts are gone, the new ones work.
+    activate(first, captureKey);
+    activate(second, clipboardKey);
+    QTRY_COMPARE(m_runs.value(clipboardKey), 1);
+    QCOMPARE(m_runs.value(captureKey), 0);
+    activate(second, captureKey);
+    QTRY_COMPARE(m_runs.value(captureKey), 1);
+
+    // Other keys of the store are none of the binder's business.
+    m_store->setObject(QStringLiteral("png"), QStringLiteral("FileType"));
+    QTest::qWait(100);
+    QCOMPARE(bindCount(), 2u);
+    QVERIFY(m_log.lines.isEmpty());
+}
+
+void PortalShortcutsTest::aDeclinedBindingIsLoggedOnce()
+{
+    QVERIFY(startPortal());
+    control(QStringLiteral("SetResponse"), {1u});
+    bindBoth();
+    QTRY_COMPARE(m_log.lines.size(), 1);
+    QVERIFY2(m_log.lines[0].contains(QStringLiteral("declined")), qPrintable(m_log.lines[0]));
+    QTest::qWait(100);
+    QCOMPARE(m_log.lines.size(), 1);
+}
+
+void PortalShortcutsTest::withoutGlobalShortcutsSaysSoOnceAndDoesNothing_data()
+{
+    QTest::addColumn<bool>("portalRuns");
+    QTest::newRow("no portal on the bus") << false;
+    QTest::newRow("a portal without global shortcuts") << true;
+}
+
+void PortalShortcutsTest::withoutGlobalShortcutsSaysSoOnceAndDoesNothing()
+{
+    QFETCH(bool, portalRuns);
+    if (portalRuns)
+        QVERIFY(startPortal({QStringLiteral("--without-global-shortcuts")}));
+    bindBoth();
+    m_store->setObject(QStringLiteral("Ctrl+Alt+5"), captureKey);
+    QTest::qWait(200);
+
+    QCOMPARE(m_log.lines.size(), 1);
+    QVERIFY2(m_log.lines[0].contains(QStringLiteral("not available")), qPrintable(m_log.lines[0]));
+    if (portalRuns)
+        QCOMPARE(openSessions(), QStringList());
+}
+
+QTEST_MAIN(PortalShortcutsTest)
+
+#include "tst_portalshortcuts.moc"
