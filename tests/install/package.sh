@@ -1,0 +1,178 @@
+#!/usr/bin/env bash
+# Builds the Debian package from the build tree, installs it into this machine with apt, checks
+# what it put where and that the desktop's validators accept it, runs the installed program once,
+# removes the package and shows that /usr holds exactly what it held before.
+#   package.sh BUILD_TREE VERSION
+set -euo pipefail
+build=$1
+version=$2
+support=$(dirname "$0")/../support
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "skipped: this test installs a package into the machine, so it runs as root only"
+    exit 77
+fi
+package_gone() { ! dpkg-query -W -f='${Status}' kestrelle 2>/dev/null | grep -q 'ok installed'; }
+if ! package_gone; then
+    echo "skipped: a kestrelle package is installed already; this test would replace and remove it"
+    exit 77
+fi
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/kestrelle-package.XXXXXX")
+# apt reads the package file as its own unprivileged user.
+chmod 755 "$work"
+installed=false
+failures=0
+
+cleanup() {
+    local status=$?
+    if $installed; then
+        DEBIAN_FRONTEND=noninteractive apt-get remove -y -q kestrelle >/dev/null 2>&1 || true
+    fi
+    rm -rf "$work"
+    return "$status"
+}
+trap cleanup EXIT
+
+check() {
+    local what=$1
+    shift
+    if "$@"; then
+        echo "ok - $what"
+    else
+        echo "FAIL - $what"
+        failures=$((failures + 1))
+    fi
+}
+
+# Every path under /usr; compiled Python caches come and go with whatever else runs meanwhile.
+list_usr() {
+    find /usr -xdev -not -path '*/__pycache__*' | LC_ALL=C sort
+}
+
+# run_logged LOG CMD ARGS... : runs CMD with its output in LOG, shown only when it fails.
+run_logged() {
+    local log=$1
+    shift
+    if ! "$@" >"$log" 2>&1; then
+        echo "FAIL - $* failed:"
+        sed 's/^/  /' "$log"
+        return 1
+    fi
+}
+
+run_logged "$work/cpack.log" cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/package"
+deb=$(echo "$work"/package/kestrelle_*.deb)
+check "the package is named after the project's version: $(basename "$deb")" \
+    test "$(basename "$deb")" = "kestrelle_${version}_$(dpkg --print-architecture).deb"
+depends_on_linked_and_started() {
+    local depends
+    depends=$(dpkg-deb -f "$deb" Depends)
+    [[ "$depends" == *libqt6widgets6* && "$depends" == *libc6* && "$depends" == *xdg-utils* ]]
+}
+check "its dependencies name the libraries the binaries link (Qt, libc) and what they start (xdg-utils)" \
+    depends_on_linked_and_started
+# Libraries loaded by name at run time leave no trace in the link, so the package must name them.
+loaded_libraries_declared() {
+    local relations soname package ok=0
+    relations=", $(dpkg-deb -f "$deb" Depends), $(dpkg-deb -f "$deb" Recommends),"
+    dpkg-deb -x "$deb" "$work/unpacked"
+    for soname in $(strings -a "$work"/unpacked/usr/bin/* "$work"/unpacked/usr/libexec/kestrelle/* |
+        grep -oE 'lib[A-Za-z0-9_+-]+\.so\.[0-9]+' | sort -u); do
+        package=$(dpkg -S "*/$soname" 2>/dev/null | grep -v '^diversion' | head -n 1 | cut -d: -f1)
+        if [ -z "$package" ] || [[ "$relations" != *", $package "* && "$relations" != *", $package,"* ]]; then
+            echo "  $soname (from ${package:-no installed package}) is loaded by name but neither Depends nor Recommends names it"
+            ok=1
+        fi
+    done
+    return "$ok"
+}
+check "every library a binary loads by name is in Depends or Recommends" loaded_libraries_declared
+
+# Everything the package needs is on a machine that scripts/deps set up, so apt installs the one
+# package and takes nothing from the network, and its removal must restore /usr exactly. Recommends
+# are left out: apt remove keeps what they pulled in.
+export DEBIAN_FRONTEND=noninteractive
+others=$(apt-get install -s --no-install-recommends "$deb" 2>/dev/null | awk '$1 == "Inst" && $2 != "kestrelle" { print $2 }')
+if [ -n "$others" ]; then
+    echo "FAIL - installing the package would also install:" $others
+    echo "  every dependency should be on a machine that scripts/deps set up"
+    exit 1
+fi
+list_usr >"$work/before"
+installed=true
+run_logged "$work/install.log" apt install -y -q --no-install-recommends "$deb"
+
+# What the package put where, by dpkg's own record.
+dpkg -L kestrelle | LC_ALL=C sort >"$work/files"
+metainfo=$(grep '^/usr/share/metainfo/.*\.metainfo\.xml$' "$work/files" || true)
+id=$(basename "$metainfo" .metainfo.xml)
+expected=(
+    /usr/bin/kestrelle
+    /usr/libexec/kestrelle/screencapture
+    "/usr/share/applications/$id.desktop"
+    "/usr/share/kestrelle/$id.desktop"
+    "/usr/share/icons/hicolor/scalable/apps/$id.svg"
+    /usr/share/man/man1/kestrelle.1.gz
+    /usr/share/man/man1/kestrelle-screencapture.1.gz
+)
+for size in 16 22 24 32 48 64 128 256; do
+    expected+=("/usr/share/icons/hicolor/${size}x${size}/apps/$id.png")
+done
+missing=()
+for path in "${expected[@]}"; do
+    grep -qxF "$path" "$work/files" && [ -e "$path" ] || missing+=("$path")
+done
+check "dpkg -L lists the metainfo file and, under its id ($id), the menu entry, the icons, the autostart entry; the programs and their manual pages" \
+    test -n "$id" -a "${#missing[@]}" -eq 0
+[ "${#missing[@]}" -eq 0 ] || printf '  missing: %s\n' "${missing[@]}"
+check "the capture tool stays off the command path: kestrelle is the one program in /usr/bin" \
+    test "$(grep '^/usr/s\?bin/.' "$work/files")" = /usr/bin/kestrelle
+icons_sized() {
+    local size
+    for size in 16 22 24 32 48 64 128 256; do
+        [ "$(identify -format '%m %wx%h' "/usr/share/icons/hicolor/${size}x${size}/apps/$id.png")" = "PNG ${size}x${size}" ] ||
+            return 1
+    done
+}
+check "every icon PNG is as large as its folder says" icons_sized
+
+check "desktop-file-validate accepts the menu entry and the autostart entry" \
+    run_logged "$work/desktop.log" desktop-file-validate "/usr/share/applications/$id.desktop" "/usr/share/kestrelle/$id.desktop"
+check "appstreamcli validate --no-net accepts the metainfo" \
+    run_logged "$work/appstream.log" appstreamcli validate --no-net "$metainfo"
+check "the menu entry's Icon is the installed icon's name" \
+    grep -qxF "Icon=$id" "/usr/share/applications/$id.desktop"
+manual_pages_render() {
+    [ "$(man -w kestrelle kestrelle-screencapture | tr '\n' ' ')" = \
+        "/usr/share/man/man1/kestrelle.1.gz /usr/share/man/man1/kestrelle-screencapture.1.gz " ] &&
+        [ -z "$(MANWIDTH=80 man --warnings kestrelle kestrelle-screencapture 2>&1 >/dev/null)" ]
+}
+check "man finds both manual pages, and they render without warnings" manual_pages_render
+
+# The program as the menu entry starts it: its Exec line, found on the command path.
+exec_line=$(sed -n 's/^Exec=//p' "/usr/share/applications/$id.desktop")
+cat >"$work/run.sh" <<RUN
+set -euo pipefail
+export PATH=/usr/bin:/bin HOME=$work/home XDG_CONFIG_HOME=$work/config
+unset DBUS_SESSION_BUS_ADDRESS
+source "$support/drive-kestrelle.sh"
+$exec_line 2>"$work/kestrelle.log" &
+pid=\$!
+wait_for_icon
+settings_written() { test -s "$work/config/Kestrelle/Kestrelle.conf"; }
+wait_for "the first start to write the settings file" settings_written
+kill -TERM "\$pid"
+wait "\$pid"
+RUN
+check "the installed program, started as the menu entry says, docks in the tray, writes its settings and quits on SIGTERM" \
+    run_logged "$work/run.log" "$support/with-display" --tray --timeout 60 -- bash "$work/run.sh"
+
+run_logged "$work/remove.log" apt remove -y -q kestrelle
+installed=false
+check "apt removes the package" package_gone
+list_usr >"$work/after"
+check "/usr holds exactly what it held before the install" diff "$work/before" "$work/after"
+
+echo "$failures failed"
+[ "$failures" -eq 0 ]
