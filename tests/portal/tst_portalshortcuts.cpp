@@ -180,6 +180,9 @@ void PortalShortcutsTest::bindsBothShortcutsAtOnceWithTheRecordedTriggers()
 
     QCOMPARE(openSessions(), QStringList{boundSession()});
     QVERIFY(m_log.lines.isEmpty());
+    // Binding again would close the session for nothing, and some desktops ask the user every time.
+    QTest::qWait(100);
+    QCOMPARE(bindCount(), 1u);
 }
 
 void PortalShortcutsTest::activationRunsItsActionOnceOnTheMainThread()
