@@ -2,26 +2,50 @@
 
 #include <QWidget>
 
+namespace {
+
+struct Looks {
+    QColor window, text, base, button, highlight, placeholder;
+};
+
+// Every role is set, so that no control falls back to the desktop's colours and loses its contrast
+// against the look's background.
+QPalette paletteOf(const Looks& looks)
+{
+    QPalette palette;
+    palette.setColorGroup(QPalette::All, looks.text, looks.button, looks.button.lighter(130),
+                          looks.button.darker(160), looks.button.darker(120), looks.text, QColor(Qt::white),
+                          looks.base, looks.window);
+    palette.setColor(QPalette::ButtonText, looks.text);
+    palette.setColor(QPalette::AlternateBase, looks.base.darker(105));
+    palette.setColor(QPalette::ToolTipBase, looks.base);
+    palette.setColor(QPalette::ToolTipText, looks.text);
+    palette.setColor(QPalette::PlaceholderText, looks.placeholder);
+    palette.setColor(QPalette::Highlight, looks.highlight);
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::Link, looks.highlight);
+    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        palette.setColor(QPalette::Disabled, role, looks.placeholder);
+    return palette;
+}
+
+} // namespace
+
 QPalette appearanceNamed(AppearanceName name)
 {
-    if (name == AppearanceName::VibrantLight) {
-        QPalette light(QColor(0x24, 0x24, 0x24), QColor(0xf2, 0xf2, 0xf2));
-        light.setColor(QPalette::Base, Qt::white);
-        light.setColor(QPalette::Text, QColor(0x24, 0x24, 0x24));
-        light.setColor(QPalette::ButtonText, QColor(0x24, 0x24, 0x24));
-        return light;
-    }
-    QPalette dark(QColor(0xec, 0xec, 0xec), QColor(0x2b, 0x2b, 0x2e));
-    dark.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x20));
-    dark.setColor(QPalette::AlternateBase, QColor(0x32, 0x32, 0x36));
-    dark.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3e));
-    dark.setColor(QPalette::Text, QColor(0xec, 0xec, 0xec));
-    dark.setColor(QPalette::ButtonText, QColor(0xec, 0xec, 0xec));
-    dark.setColor(QPalette::WindowText, QColor(0xec, 0xec, 0xec));
-    dark.setColor(QPalette::PlaceholderText, QColor(0x9a, 0x9a, 0x9e));
-    dark.setColor(QPalette::Disabled, QPalette::Text, QColor(0x80, 0x80, 0x84));
-    dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x80, 0x80, 0x84));
-    return dark;
+    if (name == AppearanceName::VibrantLight)
+        return paletteOf({.window = QColor(0xf2, 0xf2, 0xf2),
+                          .text = QColor(0x1d, 0x1d, 0x1f),
+                          .base = Qt::white,
+                          .button = QColor(0xfa, 0xfa, 0xfa),
+                          .highlight = QColor(0x2a, 0x6e, 0xd8),
+                          .placeholder = QColor(0x8a, 0x8a, 0x8e)});
+    return paletteOf({.window = QColor(0x2b, 0x2b, 0x2e),
+                      .text = QColor(0xec, 0xec, 0xec),
+                      .base = QColor(0x1e, 0x1e, 0x20),
+                      .button = QColor(0x3a, 0x3a, 0x3e),
+                      .highlight = QColor(0x3d, 0x84, 0xf0),
+                      .placeholder = QColor(0x9a, 0x9a, 0x9e)});
 }
 
 void setAppearance(QWidget& view, const QPalette& appearance)

@@ -13,7 +13,11 @@ namespace {
 // Makes the recorder views with the store and binder they serve.
 class WidgetFactory final : public QUiLoader {
 public:
-    WidgetFactory(SettingsStore& store, ShortcutBinder& binder) : m_store(store), m_binder(binder) {}
+    WidgetFactory(SettingsStore& store, ShortcutBinder& binder) : m_store(store), m_binder(binder)
+    {
+        // Qt Designer's widget plugins would bring Qt Quick and more into memory; the file needs none.
+        clearPluginPaths();
+    }
 
     QWidget* createWidget(const QString& className, QWidget* parent, const QString& name) override
     {

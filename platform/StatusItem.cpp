@@ -14,9 +14,11 @@ QIcon imageNamed(const QString& name)
 void setStatusItemMenu(QSystemTrayIcon& item, QMenu& menu)
 {
     item.setContextMenu(&menu);
-    QObject::connect(&item, &QSystemTrayIcon::activated, &menu,
-                     [&menu](QSystemTrayIcon::ActivationReason reason) {
-                         if (reason == QSystemTrayIcon::Trigger && !menu.isVisible())
-                             menu.popup(QCursor::pos());
-                     });
+    QObject::connect(
+        &item, &QSystemTrayIcon::activated, &menu, [&menu](QSystemTrayIcon::ActivationReason reason) {
+            // A second click soon after the first arrives as a double click; it too opens the menu.
+            const bool click = reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick;
+            if (click && !menu.isVisible())
+                menu.popup(QCursor::pos());
+        });
 }
