@@ -28,6 +28,9 @@ template <typename Delegate> int applicationMain(int argc, char** argv)
 
     PlatformServices services;
     const Platform platform = services.platform();
+    // Lets the desktop match the program's windows to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(
+        platform.application.infoDictionary().value(QStringLiteral("CFBundleIdentifier")).toString());
     Delegate delegate(platform);
     InterfaceLoader interface(platform.standardUserDefaults, platform.sharedBinder);
     if (!interface.load(QStringLiteral(":/Interface.ui"), delegate))
