@@ -144,11 +144,7 @@ close_window() {
 }
 
 # window_count TITLE : how many visible windows carry this title.
-window_count() {
-    local pattern
-    pattern="^$(printf '%s' "$1" | sed 's/[][\.*^$()+?{}|]/\\&/g')\$"
-    xdotool search --onlyvisible --name "$pattern" 2>/dev/null | wc -l
-}
+window_count() { visible_windows "$1" | wc -l; }
 
 # click_in TITLE X Y : a left click at X,Y inside the visible window with this title.
 click_in() {

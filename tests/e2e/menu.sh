@@ -6,8 +6,11 @@ stage_with_recorder "$work/app"
 start_kestrelle "$work/app"
 wait_for_icon
 echo "ok - the icon docks in the tray"
-check "the first start stores the file type and says so once" \
-    test "$(setting screenshotFileType)/$(setting screenshotFileTypeIndex)/$(log_count 'No value set for screenshotFileTypeIndex')" = png/0/1
+# The icon may dock before the launch has finished: its last step is the first start's repair.
+first_start_repaired() { setting_is screenshotFileTypeIndex 0; }
+wait_for "the first start to store the file type" first_start_repaired
+expect "the first start stores png at index 0 and says so once" png/0/1 \
+    "$(setting screenshotFileType)/$(setting screenshotFileTypeIndex)/$(log_count 'No value set for screenshotFileTypeIndex')"
 
 choose_menu_entry "Capture Desktop to Clipboard"
 wait_for_start "$starts" 1

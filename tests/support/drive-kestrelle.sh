@@ -40,8 +40,9 @@ kestrelle_windows() {
 }
 
 is_embedded() { # the window's parent is some other program's window, not the root
-    xwininfo -id "$1" -tree 2>/dev/null | grep -q '^ *Parent window id: .*' &&
-        ! xwininfo -id "$1" -tree 2>/dev/null | grep -q '^ *Parent window id: .*(the root window)'
+    local parent
+    parent=$(xwininfo -id "$1" -tree 2>/dev/null | grep '^ *Parent window id:') || return 1
+    [[ $parent != *"(the root window)"* ]]
 }
 
 is_override_redirect() {
@@ -122,12 +123,15 @@ choose_menu_entry() {
     return 1
 }
 
-# visible_window TITLE : prints the visible window with exactly this title.
-visible_window() {
+# visible_windows TITLE : prints every visible window with exactly this title.
+visible_windows() {
     local pattern
     pattern="^$(printf '%s' "$1" | sed 's/[][\.*^$()+?{}|]/\\&/g')\$"
-    xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -n 1 | grep .
+    xdotool search --onlyvisible --name "$pattern" 2>/dev/null || true
 }
+
+# visible_window TITLE : prints the visible window with exactly this title.
+visible_window() { visible_windows "$1" | head -n 1 | grep .; }
 
 window_shown() { visible_window "$1" >/dev/null; }
 window_gone() { ! window_shown "$1"; }
