@@ -13,6 +13,7 @@
 #include <QPair>
 
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -46,6 +47,9 @@ public:
 
     QMap<QString, Session> sessions;
     uint response = 0;
+    // Bindings the user has not answered yet, as while the desktop's dialog is open.
+    bool holdBindings = false;
+    QList<std::function<void()>> heldAnswers;
     uint bindCount = 0;
     QString boundSession;
     Shortcuts bound;
@@ -77,6 +81,14 @@ public slots:
     Shortcuts Bound() const { return bound; }
     // The response code for the next bindings: 1 as if the user declined.
     void SetResponse(uint code) { response = code; }
+    void HoldBindings() { holdBindings = true; }
+    void AnswerHeldBindings()
+    {
+        holdBindings = false;
+        for (const auto& answer : std::as_const(heldAnswers))
+            answer();
+        heldAnswers.clear();
+    }
     void Activate(const QString& session, const QString& id)
     {
         QDBusMessage signal = QDBusMessage::createTargetedSignal(
@@ -169,8 +181,14 @@ public slots:
         }
         const QString requestPath = handlePath(QStringLiteral("request"), message.service(),
                                                options.value(QStringLiteral("handle_token")).toString());
-        m_portal.answer(message, requestPath, m_portal.response,
-                        {{QStringLiteral("shortcuts"), QVariant::fromValue(taken)}});
+        const QVariantMap results{{QStringLiteral("shortcuts"), QVariant::fromValue(taken)}};
+        const auto answer = [this, message, requestPath, code = m_portal.response, results] {
+            m_portal.answer(message, requestPath, code, results);
+        };
+        if (m_portal.holdBindings)
+            m_portal.heldAnswers.append(answer);
+        else
+            answer();
         return {};
     }
 

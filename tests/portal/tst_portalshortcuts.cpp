@@ -47,6 +47,7 @@ private slots:
     void bindsBothShortcutsAtOnceWithTheRecordedTriggers();
     void activationRunsItsActionOnceOnTheMainThread();
     void aNewCombinationBindsBothAgainInANewSession();
+    void aChangeWhileTheDesktopAsksWaitsForItsAnswer();
     void aDeclinedBindingIsLoggedOnce();
     void withoutGlobalShortcutsSaysSoOnceAndDoesNothing_data();
     void withoutGlobalShortcutsSaysSoOnceAndDoesNothing();
@@ -231,6 +232,27 @@ void PortalShortcutsTest::aNewCombinationBindsBothAgainInANewSession()
     QTest::qWait(100);
     QCOMPARE(bindCount(), 2u);
     QVERIFY(m_log.lines.isEmpty());
+}
+
+void PortalShortcutsTest::aChangeWhileTheDesktopAsksWaitsForItsAnswer()
+{
+    QVERIFY(startPortal());
+    bindBoth();
+    QTRY_COMPARE(bindCount(), 1u);
+
+    control(QStringLiteral("HoldBindings"));
+    m_store->setObject(QStringLiteral("Ctrl+Alt+5"), captureKey);
+    QTRY_COMPARE(bindCount(), 2u);
+    m_store->setObject(QStringLiteral("Ctrl+Alt+6"), captureKey);
+    QTest::qWait(100);
+    QCOMPARE(bindCount(), 2u);
+
+    control(QStringLiteral("AnswerHeldBindings"));
+    QTRY_COMPARE(bindCount(), 3u);
+    const QDBusReply<Shortcuts> bound = control(QStringLiteral("Bound"));
+    QCOMPARE(bound.value().value(0).second.value(QStringLiteral("preferred_trigger")).toString(),
+             "CTRL+ALT+6");
+    QTRY_COMPARE(openSessions(), QStringList{boundSession()});
 }
 
 void PortalShortcutsTest::aDeclinedBindingIsLoggedOnce()
