@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFile>
 #include <QMetaProperty>
 #include <QUiLoader>
@@ -13,11 +14,7 @@ namespace {
 // Makes the recorder views with the store and binder they serve.
 class WidgetFactory final : public QUiLoader {
 public:
-    WidgetFactory(SettingsStore& store, ShortcutBinder& binder) : m_store(store), m_binder(binder)
-    {
-        // Qt Designer's widget plugins would bring Qt Quick and more into memory; the file needs none.
-        clearPluginPaths();
-    }
+    WidgetFactory(SettingsStore& store, ShortcutBinder& binder) : m_store(store), m_binder(binder) {}
 
     QWidget* createWidget(const QString& className, QWidget* parent, const QString& name) override
     {
@@ -58,7 +55,12 @@ bool InterfaceLoader::load(const QString& path, QObject& owner)
         m_error = file.errorString();
         return false;
     }
+    // A loader loads every Qt Designer widget plugin it finds on the library paths when it is made,
+    // which would bring Qt Quick and more into memory; the file needs none of them.
+    const QStringList libraryPaths = QCoreApplication::libraryPaths();
+    QCoreApplication::setLibraryPaths({});
     WidgetFactory factory(m_store, m_binder);
+    QCoreApplication::setLibraryPaths(libraryPaths);
     const std::unique_ptr<QWidget> container(factory.load(&file));
     if (!container) {
         m_error = factory.errorString();
