@@ -35,7 +35,7 @@ struct StripeRun {
 };
 
 // Reserves the slots of the next stripes that one request can fetch, at most kStripesPerRequest;
-// nothing once the readers gave up.
+// nothing once the capture failed or the readers gave up.
 std::optional<StripeRun> reserveRun(Frame& frame, int first)
 {
     const int count = frame.adjacentStripes(first, kStripesPerRequest);
@@ -138,8 +138,8 @@ void GrabberX11::grab(Frame& frame)
         grabByRequest(frame);
 }
 
-// Only over a local socket: a segment named to a server elsewhere would be the wrong memory,
-// and passing the memory as a descriptor needs a Unix socket anyway.
+// Only over a local socket: the memory is handed to the server as a descriptor, which only a
+// Unix socket carries, and so never names memory on another machine or in another container.
 bool GrabberX11::attachShared(const Frame& frame, std::uint32_t segment)
 {
     xcb_connection_t* c = m_connection.get();

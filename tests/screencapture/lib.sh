@@ -4,7 +4,6 @@ set -euo pipefail
 
 tool=$1
 work=$(mktemp -d "${TMPDIR:-/tmp}/screencapture-test.XXXXXX")
-trap 'rm -rf "$work"' EXIT
 failures=0
 
 check() {
@@ -21,6 +20,23 @@ check() {
 finish() {
     echo "$failures failed"
     [ "$failures" -eq 0 ]
+}
+
+# Private X servers, for displays that tests/support/with-display does not make; stopped on exit.
+servers=()
+declare -A display
+trap 'for pid in "${servers[@]}"; do kill "$pid" 2>/dev/null; done; rm -rf "$work"' EXIT
+
+# start_server NAME WxHxD XVFB-ARGS...: sets display[NAME] once the server answers.
+start_server() {
+    local name=$1 screen=$2 number
+    shift 2
+    mkfifo "$work/$name.fd"
+    Xvfb -displayfd 3 -screen 0 "$screen" -noreset "$@" 3>"$work/$name.fd" >"$work/$name.log" 2>&1 &
+    servers+=($!)
+    read -r -t 10 number <"$work/$name.fd" || { cat "$work/$name.log" >&2; return 1; }
+    for _ in $(seq 100); do DISPLAY=":$number" xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
+    display[$name]=$number
 }
 
 # A deterministic desktop: noise, flat colour bands and a grey ramp, as the root background.

@@ -5,28 +5,13 @@
 # and a short last JPEG band.
 source "$(dirname "$0")/lib.sh"
 
-servers=()
-trap 'for pid in "${servers[@]}"; do kill "$pid" 2>/dev/null; done; rm -rf "$work"' EXIT
+start_server local 1001x603x24 -nolisten tcp
+start_server tcp 1001x603x24 -listen tcp
+start_server noshm 1001x603x24 -nolisten tcp -extension MIT-SHM
 
-# start_server NAME XVFB-ARGS...: a private Xvfb; prints its display number.
-start_server() {
-    local name=$1 number
-    shift
-    mkfifo "$work/$name.fd"
-    Xvfb -displayfd 3 -screen 0 1001x603x24 -noreset "$@" 3>"$work/$name.fd" >"$work/$name.log" 2>&1 &
-    servers+=($!)
-    read -r -t 10 number <"$work/$name.fd" || { cat "$work/$name.log" >&2; return 1; }
-    echo "$number"
-}
-
-local_display=$(start_server local -nolisten tcp)
-tcp_display=$(start_server tcp -listen tcp)
-noshm_display=$(start_server noshm -nolisten tcp -extension MIT-SHM)
-
-for way in "local :$local_display" "tcp 127.0.0.1:$tcp_display" "noshm :$noshm_display"; do
+for way in "local :${display[local]}" "tcp 127.0.0.1:${display[tcp]}" "noshm :${display[noshm]}"; do
     read -r name DISPLAY <<<"$way"
     export DISPLAY
-    for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
     show_test_picture
     grab_reference "$work/$name-reference.png"
     "$tool" -x "$work/$name.png"
