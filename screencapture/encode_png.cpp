@@ -16,7 +16,11 @@ namespace {
 // Level 1: screenshots are mostly flat areas and text, where the fastest level already finds
 // the long runs; higher levels cost far more time than they save bytes.
 constexpr int kLevel = 1;
-constexpr int kStrategy = Z_DEFAULT_STRATEGY;
+// Each stripe is compressed the way that suits its content. Where most pixels repeat the one
+// above, the rest is mostly text and window edges, whose shapes recur and which level 1's
+// matching packs tightly. Elsewhere, photos and video, few strings recur: matching costs twice
+// the time of plain run-length coding there, and saves nothing.
+constexpr double kMatchingFromUnchanged = 0.7;
 
 // The image is compressed one stripe at a time, each on whichever core is free, as soon as it
 // is grabbed. Each stripe's data ends on a byte boundary (a sync flush), so that the pieces
@@ -65,37 +69,47 @@ void filterSub(const std::uint8_t* bgrx, std::uint8_t* out, int width)
     }
 }
 
-// The UP filter: RGB differences to the pixel above.
-void filterUp(const std::uint8_t* bgrx, const std::uint8_t* above, std::uint8_t* out, int width)
+// The UP filter: RGB differences to the pixel above. Returns how many pixels are unchanged.
+int filterUp(const std::uint8_t* bgrx, const std::uint8_t* above, std::uint8_t* out, int width)
 {
     *out++ = 2;
+    int unchanged = 0;
     for (int x = 0; x < width; ++x, bgrx += 4, above += 4, out += 3) {
         out[0] = std::uint8_t(bgrx[2] - above[2]);
         out[1] = std::uint8_t(bgrx[1] - above[1]);
         out[2] = std::uint8_t(bgrx[0] - above[0]);
+        unchanged += (out[0] | out[1] | out[2]) == 0;
     }
+    return unchanged;
 }
+
+struct Filtered {
+    std::size_t size;
+    bool suitsMatching;
+};
 
 // UP suits screens: text, flat areas and window edges repeat the row above, and become long
 // runs of zero bytes. The first row of the image has nothing above and looks left instead.
-std::size_t filterStripe(Frame& frame, int stripe, std::uint8_t* out)
+Filtered filterStripe(Frame& frame, int stripe, std::uint8_t* out)
 {
     const std::size_t rowBytes = std::size_t(frame.width()) * 3 + 1;
     const std::uint8_t* pixels = frame.waitForStripe(stripe);
     const std::uint8_t* above = nullptr;
     if (stripe > 0)
         above = frame.waitForStripe(stripe - 1) + frame.stride() * (Frame::kStripeRows - 1);
-    for (int r = 0; r < frame.rowsOf(stripe); ++r) {
+    const int rows = frame.rowsOf(stripe);
+    int unchanged = 0;
+    for (int r = 0; r < rows; ++r) {
         const std::uint8_t* row = pixels + frame.stride() * std::size_t(r);
         std::uint8_t* filtered = out + rowBytes * std::size_t(r);
         if (above)
-            filterUp(row, above, filtered, frame.width());
+            unchanged += filterUp(row, above, filtered, frame.width());
         else
             filterSub(row, filtered, frame.width());
         above = row;
     }
     frame.release(stripe);
-    return rowBytes * std::size_t(frame.rowsOf(stripe));
+    return {rowBytes * std::size_t(rows), unchanged >= kMatchingFromUnchanged * rows * frame.width()};
 }
 
 void compressStripes(Frame& frame, std::vector<Piece>& pieces, std::atomic<int>& next, OrderedOutput& output)
@@ -103,16 +117,20 @@ void compressStripes(Frame& frame, std::vector<Piece>& pieces, std::atomic<int>&
     const std::size_t rowBytes = std::size_t(frame.width()) * 3 + 1;
     auto filtered = std::make_unique_for_overwrite<std::uint8_t[]>(rowBytes * Frame::kStripeRows);
     z_stream z{};
-    if (deflateInit2(&z, kLevel, Z_DEFLATED, -15, 8, kStrategy) != Z_OK)
+    if (deflateInit2(&z, kLevel, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
         throw Failure("out of memory for the PNG compressor");
     std::unique_ptr<z_stream, int (*)(z_stream*)> end(&z, deflateEnd);
     for (int s; (s = next++) < frame.stripes();) {
         Piece& piece = pieces[std::size_t(s)];
-        piece.filteredSize = filterStripe(frame, s, filtered.get());
+        const Filtered stripe = filterStripe(frame, s, filtered.get());
+        piece.filteredSize = stripe.size;
         piece.adler = libdeflate_adler32(1, filtered.get(), piece.filteredSize);
+        // Right after a reset, changing the strategy flushes nothing.
+        deflateReset(&z);
+        if (deflateParams(&z, kLevel, stripe.suitsMatching ? Z_DEFAULT_STRATEGY : Z_RLE) != Z_OK)
+            throw Failure("PNG compression failed");
         const std::size_t bound = deflateBound(&z, piece.filteredSize) + 16;
         piece.data = std::make_unique_for_overwrite<std::uint8_t[]>(bound);
-        deflateReset(&z);
         z.next_in = filtered.get();
         z.avail_in = uInt(piece.filteredSize);
         z.next_out = piece.data.get();
