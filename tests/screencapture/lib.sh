@@ -39,14 +39,23 @@ start_server() {
     display[$name]=$number
 }
 
-# A deterministic desktop: noise, flat colour bands and a grey ramp, as the root background.
+# A deterministic desktop as the root background: noise, flat colour bands and a grey ramp
+# above; below, a flat window with ruled lines, as screens of text and controls look (the
+# PNG encoder compresses the two kinds of stripe differently).
 show_test_picture() {
-    local size
+    local size width height
     size=$(xdpyinfo | awk '/dimensions:/ { print $2 }')
+    width=${size%x*} height=${size#*x}
+    local lines=()
+    for ((y = height * 2 / 3 + 3; y < height; y += 7)); do
+        lines+=(-draw "line $((width / 10)),$y $((width * 9 / 10)),$y")
+    done
     convert -seed 7 -size "$size" plasma:fractal \
         -fill '#ff0000' -draw 'rectangle 0,0 40,40' -fill '#00ff00' -draw 'rectangle 41,0 80,40' \
         -fill '#0000ff' -draw 'rectangle 81,0 120,40' -fill white -draw 'rectangle 121,0 160,40' \
-        \( -size 256x20 gradient:black-white \) -geometry +0+50 -composite "$work/picture.png"
+        \( -size 256x20 gradient:black-white \) -geometry +0+50 -composite \
+        -fill '#eceff4' -draw "rectangle 0,$((height * 2 / 3)) $width,$height" \
+        -stroke '#2e3440' "${lines[@]}" "$work/picture.png"
     # display exits 1 even when the background is set; the reference grab shows what is there.
     display -window root "$work/picture.png" || true
 }
