@@ -18,7 +18,9 @@ int Frame::rowsOf(int stripe) const
 std::uint8_t* Frame::beginStripe(int stripe)
 {
     std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [&] { return m_failure || m_abandoned || slotFree(stripe); });
+    m_grabWaitsFor = stripe;
+    m_freed.wait(lock, [&] { return m_failure || m_abandoned || slotFree(stripe); });
+    m_grabWaitsFor = -1;
     return m_failure || m_abandoned ? nullptr : m_memory.data() + offsetOf(stripe);
 }
 
@@ -39,7 +41,7 @@ void Frame::publish(int stripe)
         std::lock_guard lock(m_mutex);
         m_published = stripe + 1;
     }
-    m_changed.notify_all();
+    m_grabbed.notify_all();
 }
 
 void Frame::fail(std::exception_ptr failure)
@@ -49,12 +51,13 @@ void Frame::fail(std::exception_ptr failure)
         if (!m_failure)
             m_failure = std::move(failure);
     }
-    m_changed.notify_all();
+    m_grabbed.notify_all();
+    m_freed.notify_all();
 }
 
 void Frame::waitForGrab(std::unique_lock<std::mutex>& lock, int stripes)
 {
-    m_changed.wait(lock, [&] { return m_failure || m_abandoned || m_published >= stripes; });
+    m_grabbed.wait(lock, [&] { return m_failure || m_abandoned || m_published >= stripes; });
     if (m_failure)
         std::rethrow_exception(m_failure);
     if (m_published < stripes)
@@ -70,11 +73,14 @@ const std::uint8_t* Frame::waitForStripe(int stripe)
 
 void Frame::release(int stripe)
 {
+    bool freesAwaitedSlot = false;
     {
         std::lock_guard lock(m_mutex);
         m_released[std::size_t(stripe)] = true;
+        freesAwaitedSlot = m_grabWaitsFor >= 0 && slotFree(m_grabWaitsFor);
     }
-    m_changed.notify_all();
+    if (freesAwaitedSlot)
+        m_freed.notify_one();
 }
 
 void Frame::waitForAll()
@@ -89,5 +95,6 @@ void Frame::abandon()
         std::lock_guard lock(m_mutex);
         m_abandoned = true;
     }
-    m_changed.notify_all();
+    m_grabbed.notify_all();
+    m_freed.notify_all();
 }

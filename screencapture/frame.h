@@ -68,7 +68,11 @@ private:
     int m_height;
     SharedMemory m_memory;
     std::mutex m_mutex;
-    std::condition_variable m_changed;
+    // Readers wait for stripes; the grab waits for a slot, and is woken only once that slot is
+    // free, not at every stripe released.
+    std::condition_variable m_grabbed;
+    std::condition_variable m_freed;
+    int m_grabWaitsFor = -1; // the stripe whose slot the grab waits for
     int m_published = 0;
     std::vector<bool> m_released;
     bool m_abandoned = false;
