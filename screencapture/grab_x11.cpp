@@ -47,6 +47,17 @@ std::optional<StripeRun> reserveRun(Frame& frame, int first)
     return StripeRun{first, count, Frame::topOf(last) + frame.rowsOf(last) - Frame::topOf(first)};
 }
 
+// Shared memory only over a local socket: the memory is handed to the server as a descriptor,
+// which only a Unix socket carries, and so never names memory on another machine or in
+// another container.
+bool localConnection(xcb_connection_t* c)
+{
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    return getsockname(xcb_get_file_descriptor(c), reinterpret_cast<sockaddr*>(&address), &length) == 0 &&
+           address.ss_family == AF_UNIX;
+}
+
 [[noreturn]] void failRequest(xcb_generic_error_t* error)
 {
     const bool refused = error != nullptr;
@@ -84,12 +95,14 @@ std::vector<Rectangle> monitorsLeavingGaps(xcb_connection_t* c, const xcb_screen
     const xcb_query_extension_reply_t* randr = xcb_get_extension_data(c, &xcb_randr_id);
     if (!randr || !randr->present)
         return {};
-    Reply<xcb_randr_query_version_reply_t> version(
-        xcb_randr_query_version_reply(c, xcb_randr_query_version(c, 1, 5), nullptr));
+    // Both asked at once, for one round trip; a server older than RandR 1.5 answers the second
+    // with an error, which goes unread.
+    const auto versionCookie = xcb_randr_query_version(c, 1, 5);
+    const auto monitorsCookie = xcb_randr_get_monitors(c, screen->root, 1);
+    Reply<xcb_randr_query_version_reply_t> version(xcb_randr_query_version_reply(c, versionCookie, nullptr));
+    Reply<xcb_randr_get_monitors_reply_t> reply(xcb_randr_get_monitors_reply(c, monitorsCookie, nullptr));
     if (!version || (version->major_version == 1 && version->minor_version < 5))
         return {};
-    Reply<xcb_randr_get_monitors_reply_t> reply(
-        xcb_randr_get_monitors_reply(c, xcb_randr_get_monitors(c, screen->root, 1), nullptr));
     if (!reply || reply->nMonitors == 0)
         return {};
 
@@ -126,6 +139,12 @@ GrabberX11::GrabberX11(const char* display)
     xcb_prefetch_extension_data(c, &xcb_randr_id);
     xcb_prefetch_extension_data(c, &xcb_shm_id);
     m_layout = layoutOf(c, m_screen);
+    // Asked now, answered while the monitors are asked for and the frame is made.
+    if (localConnection(c)) {
+        const xcb_query_extension_reply_t* shm = xcb_get_extension_data(c, &xcb_shm_id);
+        if (shm && shm->present)
+            m_shmVersion = xcb_shm_query_version(c);
+    }
     m_monitors = monitorsLeavingGaps(c, m_screen);
 }
 
@@ -138,21 +157,12 @@ void GrabberX11::grab(Frame& frame)
         grabByRequest(frame);
 }
 
-// Only over a local socket: the memory is handed to the server as a descriptor, which only a
-// Unix socket carries, and so never names memory on another machine or in another container.
 bool GrabberX11::attachShared(const Frame& frame, std::uint32_t segment)
 {
     xcb_connection_t* c = m_connection.get();
-    sockaddr_storage address{};
-    socklen_t length = sizeof address;
-    if (getsockname(xcb_get_file_descriptor(c), reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
-        address.ss_family != AF_UNIX)
+    if (!m_shmVersion.sequence)
         return false;
-    const xcb_query_extension_reply_t* shm = xcb_get_extension_data(c, &xcb_shm_id);
-    if (!shm || !shm->present)
-        return false;
-    Reply<xcb_shm_query_version_reply_t> version(
-        xcb_shm_query_version_reply(c, xcb_shm_query_version(c), nullptr));
+    Reply<xcb_shm_query_version_reply_t> version(xcb_shm_query_version_reply(c, m_shmVersion, nullptr));
     if (!version || (version->major_version == 1 && version->minor_version < 2))
         return false;
     int fd = frame.memory().duplicateFd();

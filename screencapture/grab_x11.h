@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <vector>
+#include <xcb/shm.h>
 #include <xcb/xcb.h>
 
 struct XcbDisconnect {
@@ -37,5 +38,6 @@ private:
     XcbConnection m_connection;
     xcb_screen_t* m_screen = nullptr;
     PixelLayout m_layout;
-    std::vector<Rectangle> m_monitors; // empty when the monitors cover the whole root window
+    std::vector<Rectangle> m_monitors;             // empty when the monitors cover the whole root window
+    xcb_shm_query_version_cookie_t m_shmVersion{}; // not sent (0) where shared memory cannot work
 };

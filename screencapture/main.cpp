@@ -64,9 +64,10 @@ void captureToFile(const Options& options)
     if (!format)
         warn("'" + options.file + "' names no image format this tool writes; saving PNG data");
     auto desktop = connectToDesktop();
-    OutputFile output(options.file);
     Frame frame(desktop->width(), desktop->height());
     GrabThread grab(*desktop, frame);
+    // Made while the first stripes are on their way.
+    OutputFile output(options.file);
     std::optional<CaptureSound> sound;
     if (!options.silent)
         sound.emplace(frame);
