@@ -1,0 +1,167 @@
+// The stripe ring between the grab and the encoders, without a display: stripes arrive intact
+// and in place while slots are reused, readers may look at the row above, and a failure on
+// either side stops everyone rather than leaving a thread waiting.
+#include "both_cores.h"
+#include "failure.h"
+#include "frame.h"
+#include "ordered_output.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+int failures = 0;
+
+void check(bool ok, const char* what)
+{
+    std::printf("%s - %s\n", ok ? "ok" : "FAIL", what);
+    failures += !ok;
+}
+
+// Every row is filled with its own number (modulo a prime, which no ring size divides), so
+// that a row in the wrong place or overwritten too early shows.
+int mark(int y)
+{
+    return y % 251;
+}
+
+void produce(Frame& frame, int failAt = -1)
+{
+    for (int s = 0; s < frame.stripes(); ++s) {
+        if (s == failAt)
+            return frame.fail(std::make_exception_ptr(Failure("grab failed")));
+        std::uint8_t* slot = frame.beginStripe(s);
+        if (!slot)
+            return;
+        for (int r = 0; r < frame.rowsOf(s); ++r)
+            std::memset(slot + frame.stride() * std::size_t(r), mark(Frame::topOf(s) + r), frame.stride());
+        frame.publish(s);
+    }
+}
+
+bool rowIs(const std::uint8_t* row, std::size_t size, int y)
+{
+    for (std::size_t i = 0; i < size; ++i) {
+        if (row[i] != mark(y))
+            return false;
+    }
+    return true;
+}
+
+void streamsThroughTheRing()
+{
+    for (int round = 0; round < 20; ++round) {
+        Frame frame(33, 1000); // many more stripes than slots, the last one short
+        std::jthread grab([&] { produce(frame); });
+        std::atomic<int> next{0};
+        std::atomic<bool> intact{true};
+        runOnBothCores(frame, [&] {
+            for (int s; (s = next++) < frame.stripes();) {
+                const std::uint8_t* pixels = frame.waitForStripe(s);
+                for (int r = 0; r < frame.rowsOf(s); ++r) {
+                    if (!rowIs(pixels + frame.stride() * std::size_t(r), frame.stride(), Frame::topOf(s) + r))
+                        intact = false;
+                }
+                // Slow now and then, so that the other reader and the grab run far ahead.
+                if (s % 5 == 0)
+                    std::this_thread::sleep_for(std::chrono::microseconds(200));
+                if (s > 0 && !rowIs(frame.waitForStripe(s - 1) + frame.stride() * (Frame::kStripeRows - 1),
+                                    frame.stride(), Frame::topOf(s) - 1))
+                    intact = false;
+                frame.release(s);
+            }
+        });
+        frame.waitForAll();
+        if (!intact)
+            return check(false, "every row arrives intact, with the row above, through reused slots");
+    }
+    check(true, "every row arrives intact, with the row above, through reused slots");
+}
+
+void readerFailureStopsEveryone()
+{
+    Frame frame(8, 1000);
+    std::jthread grab([&] { produce(frame); });
+    std::atomic<int> next{0};
+    std::string reported;
+    try {
+        runOnBothCores(frame, [&] {
+            for (int s; (s = next++) < frame.stripes();) {
+                frame.waitForStripe(s);
+                if (s == 5)
+                    throw Failure("disk full");
+                frame.release(s);
+            }
+        });
+    } catch (const Failure& failure) {
+        reported = failure.what();
+    }
+    check(reported == "disk full", "a reader's failure is the one reported, and the other reader stops");
+    grab.join(); // would hang if the grab kept waiting for a slot
+    check(true, "the grab stops when a reader fails");
+}
+
+void grabFailureReachesReaders()
+{
+    Frame frame(8, 1000);
+    std::jthread grab([&] { produce(frame, 20); });
+    std::string seen;
+    try {
+        for (int s = 0; s < frame.stripes(); ++s) {
+            frame.waitForStripe(s);
+            frame.release(s);
+        }
+    } catch (const Failure& failure) {
+        seen = failure.what();
+    }
+    check(seen == "grab failed", "a reader waiting for a stripe gets the grab's failure");
+}
+
+void abandonFreesTheGrab()
+{
+    Frame frame(8, 1000);
+    std::jthread grab([&] { produce(frame); }); // nobody reads: the ring fills up
+    frame.waitForStripe(Frame::kSlots - 1);
+    frame.abandon();
+    grab.join();
+    check(true, "abandoning the frame frees a grab waiting for slots");
+}
+
+void runsFollowTheRing()
+{
+    Frame frame(8, Frame::kStripeRows * 40 - 3);
+    check(frame.adjacentStripes(0, 4) == 4, "four stripes from the start lie together");
+    check(frame.adjacentStripes(Frame::kSlots - 2, 4) == 2, "a run stops where the ring wraps");
+    check(frame.adjacentStripes(38, 4) == 2, "a run stops at the last stripe");
+    check(frame.rowsOf(39) == Frame::kStripeRows - 3, "the last stripe holds the rows left over");
+}
+
+void writesInOrder()
+{
+    std::vector<int> written;
+    OrderedOutput output(5, [&](int piece) { written.push_back(piece); });
+    for (int piece : {3, 1, 0, 4, 2})
+        output.finished(piece);
+    check(written == std::vector<int>({0, 1, 2, 3, 4}),
+          "pieces finished in any order are written in order, once");
+}
+
+} // namespace
+
+int main()
+{
+    streamsThroughTheRing();
+    readerFailureStopsEveryone();
+    grabFailureReachesReaders();
+    abandonFreesTheGrab();
+    runsFollowTheRing();
+    writesInOrder();
+    std::printf("%d failed\n", failures);
+    return failures == 0 ? 0 : 1;
+}
