@@ -3,6 +3,7 @@
 # stages the program in a folder of its own beside either a recording stand-in for the capture tool
 # or the real one, and has its own settings folder.
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/../support/checks.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/../support/drive-kestrelle.sh"
 
 kestrelle=$1
@@ -20,7 +21,6 @@ log=$work/kestrelle.log
 starts=$work/starts
 kestrelle_pid=
 tray_host_pid=
-failures=0
 
 cleanup() {
     local status=$?
@@ -35,32 +35,6 @@ cleanup() {
     return "$status"
 }
 trap cleanup EXIT
-
-check() {
-    local what=$1
-    shift
-    if "$@"; then
-        echo "ok - $what"
-    else
-        echo "FAIL - $what"
-        failures=$((failures + 1))
-    fi
-}
-
-# expect WHAT EXPECTED SEEN
-expect() {
-    if [ "$2" = "$3" ]; then
-        echo "ok - $1"
-    else
-        printf 'FAIL - %s\n  expected: %s\n  saw:      %s\n' "$1" "$2" "$3"
-        failures=$((failures + 1))
-    fi
-}
-
-finish() {
-    echo "$failures failed"
-    [ "$failures" -eq 0 ]
-}
 
 # stage_with_recorder DIR : kestrelle beside the stand-in that records each start in $starts.
 stage_with_recorder() {

@@ -7,6 +7,7 @@ set -euo pipefail
 build=$1
 version=$2
 support=$(dirname "$0")/../support
+source "$support/checks.sh"
 
 if [ "$(id -u)" -ne 0 ]; then
     echo "skipped: this test installs a package into the machine, so it runs as root only"
@@ -22,7 +23,6 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/kestrelle-package.XXXXXX")
 # apt reads the package file as its own unprivileged user.
 chmod 755 "$work"
 installed=false
-failures=0
 
 cleanup() {
     local status=$?
@@ -33,17 +33,6 @@ cleanup() {
     return "$status"
 }
 trap cleanup EXIT
-
-check() {
-    local what=$1
-    shift
-    if "$@"; then
-        echo "ok - $what"
-    else
-        echo "FAIL - $what"
-        failures=$((failures + 1))
-    fi
-}
 
 # Every path under /usr; compiled Python caches come and go with whatever else runs meanwhile.
 list_usr() {
@@ -174,5 +163,4 @@ check "apt removes the package" package_gone
 list_usr >"$work/after"
 check "/usr holds exactly what it held before the install" diff "$work/before" "$work/after"
 
-echo "$failures failed"
-[ "$failures" -eq 0 ]
+finish

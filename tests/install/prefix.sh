@@ -3,6 +3,7 @@
 # installed program's tray menu: the file must come from the installed private capture tool.
 # Runs on a display with a tray host that tests/support/with-display provides; $1 is the build tree.
 set -euo pipefail
+source "$(dirname "$0")/../support/checks.sh"
 source "$(dirname "$0")/../support/drive-kestrelle.sh"
 
 build=$1
@@ -13,7 +14,6 @@ prefix="$work/my prefix"
 shots=$work/shots
 log=$work/kestrelle.log
 kestrelle_pid=
-failures=0
 
 export XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache LC_ALL=C TZ=UTC
 # No session bus: Qt then docks into the XEmbed tray host rather than looking for a D-Bus one.
@@ -31,17 +31,6 @@ cleanup() {
     return "$status"
 }
 trap cleanup EXIT
-
-check() {
-    local what=$1
-    shift
-    if "$@"; then
-        echo "ok - $what"
-    else
-        echo "FAIL - $what"
-        failures=$((failures + 1))
-    fi
-}
 
 one_file_in() { [ "$(find "$1" -type f | wc -l)" -eq 1 ]; }
 no_files_in() { [ -z "$(find "$1" -type f)" ]; }
@@ -85,5 +74,4 @@ wait "$kestrelle_pid" || status=$?
 kestrelle_pid=
 check "the installed program quits on SIGTERM with status 0" test "$status" -eq 0
 
-echo "$failures failed"
-[ "$failures" -eq 0 ]
+finish

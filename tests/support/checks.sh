@@ -1,0 +1,31 @@
+# How the test scripts report: each check prints "ok - WHAT" or "FAIL - WHAT" and the script goes
+# on, so one run shows every fault; finish prints the count and fails the script if any check did.
+# Sourced.
+failures=0
+
+# check WHAT CMD ARGS... : passes when CMD succeeds.
+check() {
+    local what=$1
+    shift
+    if "$@"; then
+        echo "ok - $what"
+    else
+        echo "FAIL - $what"
+        failures=$((failures + 1))
+    fi
+}
+
+# expect WHAT EXPECTED SEEN
+expect() {
+    if [ "$2" = "$3" ]; then
+        echo "ok - $1"
+    else
+        printf 'FAIL - %s\n  expected: %s\n  saw:      %s\n' "$1" "$2" "$3"
+        failures=$((failures + 1))
+    fi
+}
+
+finish() {
+    echo "$failures failed"
+    [ "$failures" -eq 0 ]
+}
