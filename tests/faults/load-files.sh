@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# A hundred file captures with the real capture tool, started in quick succession: a burst of the
+# desktop shortcut opens a hundred choosers, each naming its capture after the moment of its press,
+# many in the same second; confirming them one after another starts the tool a hundred times while
+# earlier runs still encode. Every capture must end as a file of its own that decodes, none
+# overwritten. The choosers open in the folder Kestrelle was started in, so Return alone confirms
+# each: typing a path into a hundred choosers at this pace races their completion pop-ups.
+source "$(dirname "$0")/lib.sh"
+
+shots=$work/shots
+mkdir "$shots"
+mkdir -p "$(dirname "$settings")"
+printf '[General]\nCaptureShortcut=Ctrl+Alt+D\n' >"$settings"
+stage_with_tool "$work/app"
+cd "$shots"
+start_kestrelle "$work/app"
+cd - >/dev/null
+wait_for_icon
+
+file_count() { find "$shots" -maxdepth 1 -type f -name '*.png' | wc -l; }
+has_files() { [ "$(file_count)" -ge "$1" ]; }
+
+# confirm_choosers : Return in every open chooser.
+confirm_choosers() {
+    local chooser
+    for chooser in $(visible_windows "$kestrelle_chooser_title"); do
+        xdotool windowfocus --sync "$chooser" key Return
+    done
+    wait_for "every chooser to close" window_gone "$kestrelle_chooser_title"
+}
+
+# Two captures first: Qt sets up what its file dialogs share on first use, not per dialog, and
+# opens the MIME database when a chooser first lists a file.
+before=$(date +%s)
+for n in 1 2; do
+    xdotool key ctrl+alt+d
+    wait_for_window "$kestrelle_chooser_title"
+    confirm_choosers
+    wait_for "file number $n" has_files "$n"
+done
+wait_for "Kestrelle to have no child process left" no_children "$kestrelle_pid"
+descriptors=$(open_descriptors "$kestrelle_pid")
+
+xdotool key --delay 2 --repeat 98 --repeat-delay 2 ctrl+alt+d
+all_choosers() { [ "$(window_count "$kestrelle_chooser_title")" -eq 98 ]; }
+wait_for "98 directory choosers" all_choosers
+# The presses queue up: the last may be handled a little after xdotool has sent it.
+after=$(date +%s)
+
+confirm_choosers
+wait_for "a hundred files in the folder" has_files 100
+expect "a hundred captures give a hundred files" 100 "$(file_count)"
+check "nothing but the captures is left in the folder" test "$(find "$shots" -mindepth 1 | wc -l)" -eq 100
+
+# Each name is a press's moment, with " N" added by the tool when that name was taken.
+names=$(capture_file_names "$before" "$after")
+misnamed=0 broken=0
+for file in "$shots"/*; do
+    base=$(basename "$file" .png)
+    grep -qxF -- "${base% [0-9]*}" <<<"$names" || grep -qxF -- "$base" <<<"$names" || {
+        echo "  misnamed: $base"
+        misnamed=$((misnamed + 1))
+    }
+    identify -regard-warnings "$file" >/dev/null 2>&1 || broken=$((broken + 1))
+done
+expect "every file is named after the moment of a press" 0 "$misnamed"
+expect "every file decodes" 0 "$broken"
+check "Kestrelle is still running" test -d "/proc/$kestrelle_pid"
+wait_for "Kestrelle to have no child process left" no_children "$kestrelle_pid"
+expect "Kestrelle holds as many file descriptors as before the hundred choosers" "$descriptors" \
+    "$(open_descriptors "$kestrelle_pid")"
+check "nothing was logged but the first start's repair" test "$(wc -l <"$log")" -le 1
+finish

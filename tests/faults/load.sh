@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Captures started faster than a person could: a hundred presses of the clipboard shortcut in one
+# burst, then captures through the menu. Every press starts its own tool process, the menu still
+# opens, and the program keeps no child, zombie or file descriptor of theirs afterwards.
+source "$(dirname "$0")/lib.sh"
+
+mkdir -p "$(dirname "$settings")"
+printf '[General]\nCaptureClipboardShortcut=Ctrl+Alt+K\n' >"$settings"
+stage_with_recorder "$work/app"
+start_kestrelle "$work/app"
+wait_for_icon
+# Opening the menu once first: Qt creates the pop-up's resources on first use, not per capture.
+open_menu
+xdotool key Escape
+wait_for "the tray menu to close" menu_closed
+descriptors=$(open_descriptors "$kestrelle_pid")
+
+# Two milliseconds between presses, faster than any hand: a release and a press in the same
+# millisecond are how the server reports a held key repeating, which must not capture again.
+xdotool key --delay 2 --repeat 100 --repeat-delay 2 ctrl+alt+k
+wait_for_start "$starts" 100
+expect "100 presses start the tool 100 times" 100 "$(recorded_starts "$starts")"
+expect "every shortcut capture is a silent clipboard capture" '"-c" "-x"' \
+    "$(cut -d' ' -f2- "$starts" | sort -u)"
+open_menu
+echo "ok - the menu opens right after the burst"
+xdotool key Escape
+wait_for "the tray menu to close" menu_closed
+
+for n in $(seq 101 110); do
+    choose_menu_entry "Capture Desktop to Clipboard"
+    wait_for_start "$starts" "$n"
+done
+echo "ok - ten menu captures in a row start ten more"
+wait_for "Kestrelle to have no child process left" no_children "$kestrelle_pid"
+check "no zombie is left under Kestrelle" test -z "$(children "$kestrelle_pid" | awk '$2 ~ /Z/')"
+expect "Kestrelle holds as many file descriptors as before the captures" "$descriptors" \
+    "$(open_descriptors "$kestrelle_pid")"
+check "nothing was logged but the first start's repair" test "$(wc -l <"$log")" -le 1
+quit_kestrelle
+expect "Kestrelle quits with status 0 after the load" 0 "$exit_status"
+finish
