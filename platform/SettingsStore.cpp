@@ -16,6 +16,23 @@ QSettings open(const QString& path)
     return QSettings(path, QSettings::IniFormat);
 }
 
+// Qt's reader skips a line that is neither a group, a comment nor a key with a value, without a word,
+// and the next write drops it for good: to the user that file is as damaged as one Qt refuses.
+bool holdsSkippedLines(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    while (!file.atEnd()) {
+        const QByteArray line = file.readLine().trimmed();
+        if (line.isEmpty() || line.startsWith(';') || line.startsWith('#') || line.startsWith('['))
+            continue;
+        if (!line.contains('='))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 SettingsStore::SettingsStore(QString filePath, Log& log, GlobalDomain globalDomain, QObject* parent)
@@ -39,13 +56,15 @@ void SettingsStore::checkReadable()
         m_log.log(QStringLiteral("Settings: %1 is a directory, not a settings file; settings will not be "
                                  "kept")
                       .arg(m_filePath));
+        // That says it for every write as well.
+        m_writeFailureReported = true;
         return;
     }
     const QSettings settings(m_filePath, QSettings::IniFormat);
     if (settings.status() == QSettings::AccessError) {
         m_log.log(
             QStringLiteral("Settings: cannot read %1; going on without the stored settings").arg(m_filePath));
-    } else if (settings.status() == QSettings::FormatError) {
+    } else if (settings.status() == QSettings::FormatError || holdsSkippedLines(m_filePath)) {
         // The next write rewrites the file from what could be parsed; keep the original for the user.
         const QString copy = m_filePath + QStringLiteral(".damaged");
         QFile::remove(copy);
@@ -154,9 +173,14 @@ void SettingsStore::setObject(const QVariant& value, const QString& key)
     settings.sync();
     if (settings.status() == QSettings::NoError) {
         m_unsaved.clear();
-    } else {
-        m_log.log(QStringLiteral("Settings: could not write %1 to %2; the change holds until Kestrelle quits")
-                      .arg(key, m_filePath));
+        m_writeFailureReported = false;
+    } else if (!m_writeFailureReported) {
+        // Once until a write succeeds again: a full disk or a read-only file fails every change alike.
+        m_writeFailureReported = true;
+        m_log.log(
+            QStringLiteral("Settings: could not write %1 to %2; changes hold until Kestrelle quits or the "
+                           "file can be written again")
+                .arg(key, m_filePath));
     }
     emit valueChanged(key);
 }

@@ -18,7 +18,7 @@ class Log;
 // A key that holds nothing reads as false, 0, no string or no object. A value that cannot be read as
 // the type asked for reads the same way, with one log line (once until the key is written again). A file that
 // cannot be parsed or written never stops the program: the store says so in the log and goes on with what it
-// could read.
+// could read. A write that fails is said once, until a write succeeds again.
 class SettingsStore : public QObject {
     Q_OBJECT
 
@@ -56,5 +56,6 @@ private:
     GlobalDomain m_globalDomain;
     // Written while the file could not be; read from here until a write succeeds.
     QVariantMap m_unsaved;
+    bool m_writeFailureReported = false;
     mutable QSet<QString> m_reportedWrongType;
 };
