@@ -80,8 +80,8 @@ void AppDelegate::applicationDidFinishLaunching()
     // First run: the file-type pair is stored once; any value under the index, of any type, counts.
     if (!m_defaults.objectForKey(kScreenshotFileTypeIndexKey)) {
         m_platform.log.log(QStringLiteral("Error: No value set for screenshotFileTypeIndex. Setting now..."));
-        m_defaults.setInteger(0, kScreenshotFileTypeIndexKey);
-        m_defaults.setObject(QStringLiteral("png"), kScreenshotFileTypeKey);
+        m_defaults.setObjects(
+            {{kScreenshotFileTypeIndexKey, qint64(0)}, {kScreenshotFileTypeKey, QStringLiteral("png")}});
     }
 
     if (const QPointer<QComboBox> picker = m_fileTypePicker)

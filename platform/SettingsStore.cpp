@@ -163,10 +163,19 @@ void SettingsStore::setInteger(qint64 value, const QString& key)
 
 void SettingsStore::setObject(const QVariant& value, const QString& key)
 {
+    setObjects({{key, value}});
+}
+
+void SettingsStore::setObjects(const QVariantMap& values)
+{
+    if (values.isEmpty())
+        return;
     // Changes that could not be written are written again with the next one, so none is lost once the
     // file can be written again.
-    m_unsaved.insert(key, value);
-    m_reportedWrongType.remove(key);
+    for (auto it = values.cbegin(); it != values.cend(); ++it) {
+        m_unsaved.insert(it.key(), it.value());
+        m_reportedWrongType.remove(it.key());
+    }
     QSettings settings = open(m_filePath);
     for (auto it = m_unsaved.cbegin(); it != m_unsaved.cend(); ++it)
         settings.setValue(it.key(), it.value());
@@ -180,7 +189,8 @@ void SettingsStore::setObject(const QVariant& value, const QString& key)
         m_log.log(
             QStringLiteral("Settings: could not write %1 to %2; changes hold until Kestrelle quits or the "
                            "file can be written again")
-                .arg(key, m_filePath));
+                .arg(values.firstKey(), m_filePath));
     }
-    emit valueChanged(key);
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        emit valueChanged(it.key());
 }

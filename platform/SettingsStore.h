@@ -41,6 +41,9 @@ public:
     void setInteger(qint64 value, const QString& key);
     // A string or an integer.
     void setObject(const QVariant& value, const QString& key);
+    // Several values in one write: a pair that belongs together is never stored half, even when the
+    // program is killed between the two.
+    void setObjects(const QVariantMap& values);
 
 signals:
     // After every write, so that views tied to a key (the shortcut recorders and binders) can follow it.

@@ -23,8 +23,9 @@ void AppDelegate::fileType(QObject*)
         return;
     const QString type = lowercaseString(picker->currentText());
     m_platform.log.log(QStringLiteral("Setting screenshot file type to ") + type);
-    m_defaults.setObject(type, kScreenshotFileTypeKey);
-    m_defaults.setObject(qint64(picker->currentIndex()), kScreenshotFileTypeIndexKey);
+    // One write: the type and its index never disagree in the file.
+    m_defaults.setObjects(
+        {{kScreenshotFileTypeKey, type}, {kScreenshotFileTypeIndexKey, qint64(picker->currentIndex())}});
 }
 
 void AppDelegate::openInPreview(QObject*)

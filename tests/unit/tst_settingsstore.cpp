@@ -153,6 +153,22 @@ private slots:
         QCOMPARE(nextRun.boolForKey(QStringLiteral("playSoundAfterScreenshot")), true);
     }
 
+    void aPairIsWrittenInOneWrite()
+    {
+        RecordingLog log;
+        SettingsStore store(path(), log);
+        QStringList fileAtEachSignal;
+        connect(&store, &SettingsStore::valueChanged, this,
+                [&](const QString&) { fileAtEachSignal << QString::fromUtf8(readFile(path())); });
+        store.setObjects({{QStringLiteral("screenshotFileType"), QStringLiteral("bmp")},
+                          {QStringLiteral("screenshotFileTypeIndex"), qint64(3)}});
+        QCOMPARE(fileAtEachSignal.size(), 2);
+        // Already at the first signal the file holds both: nothing runs between the two writes.
+        QVERIFY(fileAtEachSignal.constFirst().contains(QStringLiteral("screenshotFileType=bmp")));
+        QVERIFY(fileAtEachSignal.constFirst().contains(QStringLiteral("screenshotFileTypeIndex=3")));
+        QVERIFY(log.lines.isEmpty());
+    }
+
     void linesThatQtSkipsMakeTheFileDamaged()
     {
         // A file cut short in a key's name, and a hand-edited line without its "=": Qt reads neither and

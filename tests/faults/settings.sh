@@ -1,0 +1,218 @@
+#!/usr/bin/env bash
+# A settings file that is damaged, of the wrong types, in the way, read-only or on a full disk, and a
+# read-only config folder: Kestrelle starts, says so once, keeps every setting it did not change, and
+# writes the changes it had to hold once the file can be written again. Then kill -9 right after each
+# preference action: the change is already in the file.
+source "$(dirname "$0")/lib.sh"
+
+# Where the preference controls sit in their window, which has a fixed size and layout.
+play_sound_box=(100 40)
+open_viewer_box=(100 83)
+file_type_popup=(117 127)
+
+stored='[General]
+playSoundAfterScreenshot=true
+openInPreview=true
+screenshotFileType=jpg
+screenshotFileTypeIndex=1
+CaptureClipboardShortcut=Ctrl+Alt+K'
+
+mounts=()
+unmount_all() {
+    local i
+    for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do umount "${mounts[$i]}" 2>/dev/null || true; done
+    mounts=()
+}
+trap 'status=$?; unmount_all; (exit $status); cleanup' EXIT
+
+# A mount point of our own, read-only or a tiny tmpfs; each case says whether mounting works here.
+mount_read_only() { mount --bind "$1" "$1" && mounts+=("$1") && mount -o remount,ro,bind "$1"; }
+mount_small_tmpfs() { mount -t tmpfs -o size=64k tmpfs "$1" && mounts+=("$1"); }
+can_mount=true
+probe=$work/probe
+mkdir "$probe"
+if mount_small_tmpfs "$probe"; then unmount_all; else can_mount=false; fi
+
+stage_with_recorder "$work/app"
+case_number=0
+# new_case NAME : a settings folder of its own and an empty log.
+new_case() {
+    case_number=$((case_number + 1))
+    export XDG_CONFIG_HOME=$work/config$case_number
+    settings=$XDG_CONFIG_HOME/Kestrelle/Kestrelle.conf
+    mkdir -p "$(dirname "$settings")"
+    : >"$log"
+    echo "# $1"
+}
+
+start_and_dock() {
+    start_kestrelle "$work/app"
+    wait_for_icon
+}
+
+stop() {
+    quit_kestrelle
+    expect "$1: Kestrelle quits with status 0" 0 "$exit_status"
+}
+
+# The shortcut and the sound setting as read back by a capture: Ctrl+Alt+K starts a clipboard capture.
+shortcut_capture_arguments() {
+    local before
+    before=$(recorded_starts "$starts")
+    xdotool key ctrl+alt+k
+    wait_for_start "$starts" $((before + 1))
+    recorded_arguments "$starts" $((before + 1))
+}
+
+other_settings_kept() { # KEY... : each of these lines of $stored is in the file as it was
+    local key
+    for key in "$@"; do
+        grep -qxF -- "$(grep "^$key=" <<<"$stored")" "$settings" || return 1
+    done
+}
+
+# The same for a clipboard capture from the menu.
+menu_capture_arguments() {
+    local before
+    before=$(recorded_starts "$starts")
+    choose_menu_entry "Capture Desktop to Clipboard"
+    wait_for_start "$starts" $((before + 1))
+    recorded_arguments "$starts" $((before + 1))
+}
+
+logged_more() { [ "$(log_count "$1")" -gt "$2" ]; }
+
+# toggle_sound : a click on "Play sound" in the Preferences window, which it opens if need be.
+toggle_sound() {
+    local lines
+    lines=$(log_count 'Setting changed:')
+    window_shown Preferences || {
+        choose_menu_entry "Preferences..."
+        wait_for_window Preferences
+    }
+    click_in Preferences "${play_sound_box[@]}"
+    wait_for "the click to reach Kestrelle" logged_more 'Setting changed:' "$lines"
+}
+
+# damaged NAME CONTENT SOUND KEYS... : a file Qt cannot read in full; a click on "Play sound" must
+# store SOUND, and KEYS are the lines that must survive it.
+damaged() {
+    local name=$1 content=$2 sound=$3
+    shift 3
+    new_case "$name"
+    printf '%s' "$content" >"$settings"
+    start_and_dock
+    expect "$name: one log line says the file is damaged" 1 "$(log_count 'is damaged')"
+    check "$name: the original is kept beside it" cmp -s <(printf '%s' "$content") "$settings.damaged"
+    toggle_sound
+    check "$name: a change is written" setting_is playSoundAfterScreenshot "$sound"
+    check "$name: what could be read survives the write" other_settings_kept "$@"
+    stop "$name"
+}
+damaged "binary junk" "$stored"$'\n\x89PNG\r\n\x1a\n\x01\x02 junk without a value\n' false \
+    openInPreview screenshotFileType screenshotFileTypeIndex CaptureClipboardShortcut
+damaged "cut short in a key" "${stored:0:70}" false openInPreview
+damaged "cut short in a group" "[Gen" true
+
+new_case "wrong types"
+printf '%s\n' '[General]' playSoundAfterScreenshot=maybe 'openInPreview=@ByteArray(yes)' \
+    screenshotFileType=jpg screenshotFileTypeIndex=first CaptureClipboardShortcut=Ctrl+Alt+K >"$settings"
+cp "$settings" "$work/wrong-types"
+start_and_dock
+expect "wrong types: each wrong value is said once" \
+    "openInPreview playSoundAfterScreenshot screenshotFileTypeIndex" \
+    "$(grep -o 'the value of [A-Za-z]* is not' "$log" | cut -d' ' -f4 | sort | xargs)"
+expect "wrong types: the unreadable sound setting reads as off" '"-c" "-x"' "$(shortcut_capture_arguments)"
+expect "wrong types: a second capture says nothing more" '"-c" "-x"' "$(shortcut_capture_arguments)"
+expect "wrong types: still one line per wrong value" 3 "$(log_count 'the value of')"
+check "wrong types: the file is left as it was" cmp -s "$work/wrong-types" "$settings"
+stop "wrong types"
+
+new_case "a folder in place of the file"
+mkdir "$settings"
+start_and_dock
+expect "folder: one line says the settings will not be kept" 1 "$(log_count 'is a directory')"
+toggle_sound
+expect "folder: a change that cannot be written says nothing more" 0 "$(log_count 'could not write')"
+expect "folder: the change holds for this run" '"-c"' "$(menu_capture_arguments)"
+stop "folder"
+
+# unwritable NAME BLOCK UNBLOCK : BLOCK makes the stored file unwritable, UNBLOCK undoes it.
+unwritable() {
+    local name=$1 block=$2 unblock=$3
+    new_case "$name"
+    printf '%s\n' "$stored" >"$settings"
+    $block
+    start_and_dock
+    expect "$name: Kestrelle starts and says nothing yet" 0 "$(wc -l <"$log")"
+    expect "$name: the stored shortcut and sound work" '"-c"' "$(shortcut_capture_arguments)"
+    toggle_sound
+    expect "$name: the failed write is said in one line" 1 "$(log_count 'could not write')"
+    expect "$name: the change holds for this run" '"-c" "-x"' "$(shortcut_capture_arguments)"
+    toggle_sound
+    toggle_sound
+    expect "$name: later failed writes add no line" 1 "$(log_count 'could not write')"
+    check "$name: the file keeps every setting" cmp -s <(printf '%s\n' "$stored") "$settings"
+    $unblock
+    click_in Preferences "${open_viewer_box[@]}"
+    wait_for "$name: the held change and the new one to be written" setting_is openInPreview false
+    check "$name: the held sound change is written with it" setting_is playSoundAfterScreenshot false
+    check "$name: the other settings survive" other_settings_kept screenshotFileType screenshotFileTypeIndex \
+        CaptureClipboardShortcut
+    close_window Preferences
+    stop "$name"
+}
+read_only_file() { mount_read_only "$settings"; }
+fill_disk() {
+    mkdir -p "$work/full"
+    mv "$settings" "$work/full/"
+    mount_small_tmpfs "$(dirname "$settings")"
+    mv "$work/full/Kestrelle.conf" "$settings"
+    head -c 1M /dev/zero >"$(dirname "$settings")/filler" 2>/dev/null || true
+}
+free_disk() { rm "$(dirname "$settings")/filler"; }
+if $can_mount; then
+    unwritable "read-only file" read_only_file unmount_all
+    unwritable "full disk" fill_disk free_disk
+    unmount_all
+
+    new_case "read-only config folder, first start"
+    rmdir "$(dirname "$settings")"
+    mount_read_only "$XDG_CONFIG_HOME"
+    start_and_dock
+    expect "read-only folder: the first start's repair and one failed write" \
+        "1 1" "$(log_count 'No value set for screenshotFileTypeIndex') $(log_count 'could not write')"
+    expect "read-only folder: captures work" '"-c" "-x"' "$(menu_capture_arguments)"
+    stop "read-only folder"
+    unmount_all
+else
+    echo "ok - # SKIP read-only and full-disk cases: this machine does not allow mounts"
+fi
+
+# kill -9 right after each preference action: the action logs, then writes, then returns; the kill
+# follows the log line at once.
+killed_after() {
+    local name=$1 line=$2 key=$3 value=$4
+    shift 4
+    new_case "kill -9 after $name"
+    printf '%s\n' "$stored" >"$settings"
+    start_and_dock
+    choose_menu_entry "Preferences..."
+    wait_for_window Preferences
+    "$@"
+    wait_for "the $name to be logged" log_has "$line"
+    kill -9 "$kestrelle_pid"
+    wait "$kestrelle_pid" 2>/dev/null || true
+    kestrelle_pid=
+    check "kill -9 after $name: the change is in the file" setting_is "$key" "$value"
+}
+choose_bmp() {
+    click_in Preferences "${file_type_popup[@]}"
+    wait_for "the file-type list to open" menu_open
+    xdotool key Down Down Return
+}
+killed_after "the sound box" 'Not playing sound' playSoundAfterScreenshot false click_in Preferences "${play_sound_box[@]}"
+killed_after "the viewer box" 'Not opening screenshot' openInPreview false click_in Preferences "${open_viewer_box[@]}"
+killed_after "a file type" 'Setting screenshot file type to bmp' screenshotFileType bmp choose_bmp
+check "kill -9 after a file type: its index is in the file too" setting_is screenshotFileTypeIndex 3
+finish
