@@ -48,106 +48,72 @@ private slots:
         QVERIFY(test.log.lines.isEmpty());
     }
 
-    void eachClipboardCaptureReadsTheSoundAnew()
-    {
-        TestPlatform test;
-        AppDelegate delegate(test.platform());
-        delegate.captureToClipboard();
-        test.defaults.setBool(true, QStringLiteral("playSoundAfterScreenshot"));
-        delegate.captureToClipboard();
-        QCOMPARE(test.launcher.launches.size(), 2u);
-        QCOMPARE(test.launcher.launches[0].arguments, (QStringList{"-c", "-x"}));
-        QCOMPARE(test.launcher.launches[1].arguments, QStringList{"-c"});
-    }
-
-    void fileCaptureArguments_data()
-    {
-        QTest::addColumn<int>("openInPreview"); // -1: never set
-        QTest::addColumn<int>("playSound");
-        QTest::addColumn<QStringList>("options");
-        QTest::newRow("preview, sound") << 1 << 1 << QStringList{"-P"};
-        QTest::newRow("preview, silent") << 1 << 0 << QStringList{"-P", "-x"};
-        QTest::newRow("no preview, sound") << 0 << 1 << QStringList{};
-        QTest::newRow("no preview, silent") << 0 << 0 << QStringList{"-x"};
-        QTest::newRow("never set") << -1 << -1 << QStringList{"-x"};
-    }
-    void fileCaptureArguments()
-    {
-        QFETCH(int, openInPreview);
-        QFETCH(int, playSound);
-        QFETCH(QStringList, options);
-        TestPlatform test;
-        test.defaults.setObject(QStringLiteral("png"), QStringLiteral("screenshotFileType"));
-        if (openInPreview >= 0)
-            test.defaults.setBool(openInPreview, QStringLiteral("openInPreview"));
-        if (playSound >= 0)
-            test.defaults.setBool(playSound, QStringLiteral("playSoundAfterScreenshot"));
-        test.clock.instant = newYork(2031, 3, 7, 14, 5, 9);
-        AppDelegate delegate(test.platform());
-
-        delegate.captureDesktop();
-        QVERIFY(test.launcher.launches.empty());
-        test.chooser.answer(0, DirectoryChooser::kResponseOK, QStringLiteral("/Volumes/Shots"));
-
-        QCOMPARE(test.launcher.launches.size(), 1u);
-        QCOMPARE(test.launcher.launches[0].launchPath, kTool);
-        QCOMPARE(test.launcher.launches[0].arguments,
-                 options + QStringList{"/Volumes/Shots/Kestrelle on 03-07-2031 at 02.05.09 PM.png"});
-    }
-
-    void theFileIsNamedAfterTheMenuChoice_data()
+    void fileCaptureArgumentsAndName_data()
     {
         QTest::addColumn<QDateTime>("choice");
         QTest::addColumn<QString>("directory");
         QTest::addColumn<QString>("fileType");
-        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("openInPreview"); // -1: never set
+        QTest::addColumn<int>("playSound");
+        QTest::addColumn<QStringList>("arguments");
         const QDateTime example = newYork(2031, 3, 7, 14, 5, 9);
-        QTest::newRow("afternoon") << example << "/Volumes/Shots"
-                                   << "png"
-                                   << "/Volumes/Shots/Kestrelle on 03-07-2031 at 02.05.09 PM.png";
+        const QString name = QStringLiteral("Kestrelle on 03-07-2031 at 02.05.09 PM.png");
+        QTest::newRow("preview, sound") << example << "/tmp"
+                                        << "png" << 1 << 1 << QStringList{"-P", "/tmp/" + name};
+        QTest::newRow("preview, silent") << example << "/tmp"
+                                         << "png" << 1 << 0 << QStringList{"-P", "-x", "/tmp/" + name};
+        QTest::newRow("no preview, sound") << example << "/tmp"
+                                           << "png" << 0 << 1 << QStringList{"/tmp/" + name};
+        QTest::newRow("no preview, silent") << example << "/tmp"
+                                            << "png" << 0 << 0 << QStringList{"-x", "/tmp/" + name};
+        QTest::newRow("never set") << example << "/tmp"
+                                   << "png" << -1 << -1 << QStringList{"-x", "/tmp/" + name};
         QTest::newRow("noon") << newYork(2031, 3, 7, 12, 0, 0) << "/tmp"
-                              << "png"
-                              << "/tmp/Kestrelle on 03-07-2031 at 12.00.00 PM.png";
+                              << "png" << 0 << 1
+                              << QStringList{"/tmp/Kestrelle on 03-07-2031 at 12.00.00 PM.png"};
         QTest::newRow("midnight") << newYork(2031, 3, 8, 0, 0, 0) << "/tmp"
-                                  << "png"
-                                  << "/tmp/Kestrelle on 03-08-2031 at 12.00.00 AM.png";
-        QTest::newRow("morning, new year") << newYork(2032, 1, 1, 9, 30, 0) << "/tmp"
-                                           << "jpg"
-                                           << "/tmp/Kestrelle on 01-01-2032 at 09.30.00 AM.jpg";
+                                  << "png" << 0 << 1
+                                  << QStringList{"/tmp/Kestrelle on 03-08-2031 at 12.00.00 AM.png"};
+        QTest::newRow("morning, new year")
+            << newYork(2032, 1, 1, 9, 30, 0) << "/tmp"
+            << "jpg" << 0 << 1 << QStringList{"/tmp/Kestrelle on 01-01-2032 at 09.30.00 AM.jpg"};
         QTest::newRow("local time, not UTC")
             << QDateTime(QDate(2031, 3, 8), QTime(2, 0, 0), QTimeZone::utc()) << "/tmp"
-            << "png"
-            << "/tmp/Kestrelle on 03-07-2031 at 09.00.00 PM.png";
+            << "png" << 0 << 1 << QStringList{"/tmp/Kestrelle on 03-07-2031 at 09.00.00 PM.png"};
         QTest::newRow("root folder") << example << "/"
-                                     << "png"
-                                     << "//Kestrelle on 03-07-2031 at 02.05.09 PM.png";
-        QTest::newRow("spaces and accents")
-            << example << "/home/zoë/My Shots"
-            << "png"
-            << "/home/zoë/My Shots/Kestrelle on 03-07-2031 at 02.05.09 PM.png";
-        QTest::newRow("type used verbatim") << example << "/tmp"
-                                            << "PNG"
-                                            << "/tmp/Kestrelle on 03-07-2031 at 02.05.09 PM.PNG";
+                                     << "png" << 0 << 1 << QStringList{"//" + name};
+        QTest::newRow("spaces and accents") << example << "/home/zoë/My Shots"
+                                            << "png" << 0 << 1 << QStringList{"/home/zoë/My Shots/" + name};
+        QTest::newRow("type used verbatim")
+            << example << "/tmp"
+            << "PNG" << 0 << 1 << QStringList{"/tmp/Kestrelle on 03-07-2031 at 02.05.09 PM.PNG"};
     }
-    void theFileIsNamedAfterTheMenuChoice()
+    void fileCaptureArgumentsAndName()
     {
         QFETCH(QDateTime, choice);
         QFETCH(QString, directory);
         QFETCH(QString, fileType);
-        QFETCH(QString, path);
+        QFETCH(int, openInPreview);
+        QFETCH(int, playSound);
+        QFETCH(QStringList, arguments);
         TestPlatform test;
-        test.defaults.setBool(true, QStringLiteral("playSoundAfterScreenshot"));
         test.defaults.setObject(fileType, QStringLiteral("screenshotFileType"));
+        if (openInPreview >= 0)
+            test.defaults.setBool(openInPreview, QStringLiteral("openInPreview"));
+        if (playSound >= 0)
+            test.defaults.setBool(playSound, QStringLiteral("playSoundAfterScreenshot"));
         test.clock.instant = choice;
         AppDelegate delegate(test.platform());
 
         delegate.captureDesktop();
+        QVERIFY(test.launcher.launches.empty());
         // Confirmed two minutes later: the name keeps the moment of the menu choice.
         test.clock.instant = choice.addSecs(120);
         test.chooser.answer(0, DirectoryChooser::kResponseOK, directory);
 
         QCOMPARE(test.launcher.launches.size(), 1u);
-        QCOMPARE(test.launcher.launches[0].arguments, QStringList{path});
+        QCOMPARE(test.launcher.launches[0].launchPath, kTool);
+        QCOMPARE(test.launcher.launches[0].arguments, arguments);
         QVERIFY(test.log.lines.isEmpty());
     }
 
@@ -165,7 +131,7 @@ private slots:
                  QStringLiteral("/tmp/Kestrelle on 03-07-2031 at 02.05.09 午後.png"));
     }
 
-    void settingsChangedWhileTheChooserIsOpenApplyToLaterCapturesOnly()
+    void settingsAreReadAtEachCaptureAndAtTheMenuChoice()
     {
         TestPlatform test;
         test.defaults.setObject(QStringLiteral("png"), QStringLiteral("screenshotFileType"));
@@ -179,12 +145,14 @@ private slots:
         test.chooser.answer(0, DirectoryChooser::kResponseOK, QStringLiteral("/tmp"));
         delegate.captureDesktop();
         test.chooser.answer(0, DirectoryChooser::kResponseOK, QStringLiteral("/tmp"));
+        delegate.captureToClipboard();
 
-        QCOMPARE(test.launcher.launches.size(), 2u);
+        QCOMPARE(test.launcher.launches.size(), 3u);
         QCOMPARE(test.launcher.launches[0].arguments,
                  (QStringList{"-x", "/tmp/Kestrelle on 03-07-2031 at 02.05.09 PM.png"}));
         QCOMPARE(test.launcher.launches[1].arguments,
                  (QStringList{"-P", "/tmp/Kestrelle on 03-07-2031 at 02.05.09 PM.jpg"}));
+        QCOMPARE(test.launcher.launches[2].arguments, QStringList{"-c"});
     }
 
     void onlyAConfirmationStartsTheTool()

@@ -130,40 +130,50 @@ private slots:
     {
         QTest::addColumn<QString>("system");
         QTest::addColumn<OperatingSystemVersion>("version");
-        QTest::addColumn<QVariant>("appVersion");
+        QTest::addColumn<QVariantMap>("info");
+        QTest::addColumn<QString>("userStyle"); // null: none stored
         QTest::addColumn<bool>("darkDesktop");
+        QTest::addColumn<bool>("dark");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("versionText");
-        QTest::newRow("OS X 10.11.6") << "macOS" << OperatingSystemVersion{10, 11, 6} << QVariant("2.0")
-                                      << false << "Kestrelle for OS X"
+        const QVariantMap v2{{"CFBundleShortVersionString", "2.0"}};
+        QTest::newRow("OS X 10.11.6") << "macOS" << OperatingSystemVersion{10, 11, 6} << v2 << QString()
+                                      << false << false << "Kestrelle for OS X"
                                       << "Version 2.0";
-        QTest::newRow("macOS 10.12.0") << "macOS" << OperatingSystemVersion{10, 12, 0} << QVariant("2.0")
-                                       << true << "Kestrelle for macOS"
-                                       << "Version 2.0";
+        QTest::newRow("macOS 10.12.0, dark desktop") << "macOS" << OperatingSystemVersion{10, 12, 0} << v2
+                                                     << QString() << true << true << "Kestrelle for macOS"
+                                                     << "Version 2.0";
         QTest::newRow("macOS 11.0: the minor number counts")
-            << "macOS" << OperatingSystemVersion{11, 0, 0} << QVariant("2.0") << false << "Kestrelle for OS X"
+            << "macOS" << OperatingSystemVersion{11, 0, 0} << v2 << QString() << false << false
+            << "Kestrelle for OS X"
             << "Version 2.0";
-        QTest::newRow("Linux, no version")
-            << "Linux" << OperatingSystemVersion{6, 1, 0} << QVariant() << true << "Kestrelle for Linux"
-            << "Version unknown";
-        QTest::newRow("a number as version")
-            << "Linux" << OperatingSystemVersion{6, 1, 0} << QVariant(42) << false << "Kestrelle for Linux"
+        QTest::newRow("no version key") << "Linux" << OperatingSystemVersion{6, 1, 0} << QVariantMap()
+                                        << QString() << true << true << "Kestrelle for Linux"
+                                        << "Version unknown";
+        // Only the presence of a stored style counts, never its text.
+        QTest::newRow("a number as version, user style Light")
+            << "Linux" << OperatingSystemVersion{6, 1, 0} << QVariantMap{{"CFBundleShortVersionString", 42}}
+            << "Light" << false << true << "Kestrelle for Linux"
             << "Version 42";
     }
     void theWindowsAreDressed()
     {
         QFETCH(QString, system);
         QFETCH(OperatingSystemVersion, version);
-        QFETCH(QVariant, appVersion);
+        QFETCH(QVariantMap, info);
+        QFETCH(QString, userStyle);
         QFETCH(bool, darkDesktop);
+        QFETCH(bool, dark);
         QFETCH(QString, name);
         QFETCH(QString, versionText);
         TestPlatform test([darkDesktop](const QString&) {
             return darkDesktop ? std::optional<QString>(QStringLiteral("Dark")) : std::nullopt;
         });
+        if (!userStyle.isNull())
+            test.defaults.setObject(userStyle, QStringLiteral("AppleInterfaceStyle"));
         test.application.name = system;
         test.application.version = version;
-        test.application.info = {{QStringLiteral("CFBundleShortVersionString"), appVersion}};
+        test.application.info = info;
         Outlets outlets(test);
         AppDelegate delegate(test.platform());
         outlets.connect(delegate);
@@ -172,7 +182,7 @@ private slots:
         QCOMPARE(outlets.nameText.text(), name);
         QCOMPARE(outlets.versionText.text(), versionText);
         const QPalette looks =
-            appearanceNamed(darkDesktop ? AppearanceName::VibrantDark : AppearanceName::VibrantLight);
+            appearanceNamed(dark ? AppearanceName::VibrantDark : AppearanceName::VibrantLight);
         for (QWidget* view : {&outlets.aboutView, &outlets.prefsView, &outlets.shortcutView}) {
             QCOMPARE(view->palette().color(QPalette::Window), looks.color(QPalette::Window));
             QVERIFY(view->autoFillBackground());
