@@ -14,6 +14,10 @@ namespace platform {
 // interface file's windows and outlets, the launch sequence, then the main loop.
 template <typename Delegate> int applicationMain(int argc, char** argv)
 {
+    // Qt's own messages, such as the one it prints when the X server goes away before it exits, in the
+    // log's line format: time, process name and id, text.
+    qSetMessagePattern(QStringLiteral("%{time yyyy-MM-dd HH:mm:ss.zzz} %1[%{pid}] %{message}")
+                           .arg(QFileInfo(QString::fromLocal8Bit(argv[0])).fileName()));
     QApplication application(argc, argv);
     // A tray program keeps running with no window open.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include <algorithm>
+
 namespace {
 
 bool isExecutableFile(const QString& path)
@@ -28,23 +30,34 @@ QStringList ProcessTaskLauncher::installedStandInFolders()
             QDir::cleanPath(programDir.filePath(QStringLiteral(KESTRELLE_TOOL_DIR_FROM_BIN)))};
 }
 
+QStringList ProcessTaskLauncher::candidates(const QString& launchPath) const
+{
+    QStringList paths{launchPath};
+    const QString name = QFileInfo(launchPath).fileName();
+    for (const QString& folder : m_standInFolders)
+        paths << QDir(folder).filePath(name);
+    return paths;
+}
+
 QString ProcessTaskLauncher::resolve(const QString& launchPath) const
 {
-    if (isExecutableFile(launchPath))
-        return launchPath;
-    const QString name = QFileInfo(launchPath).fileName();
-    for (const QString& folder : m_standInFolders) {
-        const QString candidate = QDir(folder).filePath(name);
-        if (isExecutableFile(candidate))
-            return candidate;
-    }
-    return {};
+    const QStringList paths = candidates(launchPath);
+    const auto found = std::find_if(paths.cbegin(), paths.cend(), isExecutableFile);
+    return found == paths.cend() ? QString() : *found;
 }
 
 void ProcessTaskLauncher::launch(const QString& launchPath, const QStringList& arguments)
 {
     const QString program = resolve(launchPath);
     if (program.isEmpty()) {
+        // A tool that lost its permission is not a missing one: name the file the user has to fix.
+        const QStringList paths = candidates(launchPath);
+        const auto present = std::find_if(paths.cbegin(), paths.cend(),
+                                          [](const QString& path) { return QFileInfo(path).isFile(); });
+        if (present != paths.cend()) {
+            m_log.log(QStringLiteral("Could not start %1: %2 is not executable").arg(launchPath, *present));
+            return;
+        }
         m_log.log(QStringLiteral("Could not start %1: it is not installed (also looked in %2)")
                       .arg(launchPath, m_standInFolders.join(QStringLiteral(", "))));
         return;

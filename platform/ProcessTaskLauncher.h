@@ -21,6 +21,9 @@ public:
     QString resolve(const QString& launchPath) const;
 
 private:
+    // launchPath, then a program of its file name in each stand-in folder.
+    QStringList candidates(const QString& launchPath) const;
+
     Log& m_log;
     QStringList m_standInFolders;
 };

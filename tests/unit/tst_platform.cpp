@@ -98,6 +98,12 @@ private slots:
         unstartable.launch(QStringLiteral("/nonexistent/sbin/screencapture"), {"-c"});
         QCOMPARE(log.lines.size(), 2);
         QVERIFY(log.lines[1].contains(path));
+
+        // Present but not executable: the line names the file and what is wrong with it.
+        QVERIFY(tool.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        unstartable.launch(QStringLiteral("/nonexistent/sbin/screencapture"), {"-c"});
+        QCOMPARE(log.lines.size(), 3);
+        QVERIFY(log.lines[2].endsWith(path + QStringLiteral(" is not executable")));
     }
 
     void logLinesCarryTimeProcessAndOneLineOfText()
