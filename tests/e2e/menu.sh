@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # The tray icon and every entry of its menu, with the capture tool replaced by a recording stand-in.
+# A confirmed "Capture Desktop" is checked in captures.sh, with the real tool.
 source "$(dirname "$0")/lib.sh"
 
 stage_with_recorder "$work/app"
@@ -29,27 +30,14 @@ choose_menu_entry "Capture Desktop to Clipboard"
 wait_for_start "$starts" 1
 expect '"Capture Desktop to Clipboard" starts the tool with -c -x' '"-c" "-x"' "$(recorded_arguments "$starts" 1)"
 
-shots="$work/my shots"
-mkdir "$shots"
-before=$(date +%s)
-choose_menu_entry "Capture Desktop"
-after=$(date +%s)
-choose_folder "$shots"
-wait_for_start "$starts" 2
-expect '"Capture Desktop" starts the tool with -x and one file path' 2 \
-    "$(recorded_arguments "$starts" 2 | grep -o '"[^"]*"' | wc -l)"
-check '"Capture Desktop" names the file in the typed folder after the moment of the menu choice' \
-    capture_path_fits "$before" "$after" "$shots" png "$(recorded_path 2)"
-echo "  the capture went to: $(recorded_path 2)"
-
 # A cancelled chooser starts nothing: the next start seen is the clipboard capture made after it.
 choose_menu_entry "Capture Desktop"
 wait_for_window "$kestrelle_chooser_title"
 xdotool windowfocus --sync "$(visible_window "$kestrelle_chooser_title")" key Escape
 wait_for "the cancelled chooser to close" window_gone "$kestrelle_chooser_title"
 choose_menu_entry "Capture Desktop to Clipboard"
-wait_for_start "$starts" 3
-expect "cancelling the chooser starts no capture" '"-c" "-x"' "$(recorded_arguments "$starts" 3)"
+wait_for_start "$starts" 2
+expect "cancelling the chooser starts no capture" '"-c" "-x"' "$(recorded_arguments "$starts" 2)"
 
 for entry in "Set keyboard shortcuts...=Keyboard Shortcuts" "Preferences...=Preferences" \
     "About Kestrelle=About Kestrelle"; do
@@ -72,5 +60,5 @@ check "the icon leaves the tray" wait_for "the icon to leave the tray" icon_gone
 start_kestrelle "$work/app"
 wait_for_icon
 echo "ok - after quitting, Kestrelle starts again"
-check "no capture was started by anything but the menu" test "$(recorded_starts "$starts")" -eq 3
+check "no capture was started by anything but the menu" test "$(recorded_starts "$starts")" -eq 2
 finish

@@ -49,36 +49,30 @@ is_override_redirect() {
     xwininfo -id "$1" -all 2>/dev/null | grep -q 'Override Redirect State: yes'
 }
 
-# Prints the tray icon's window: the one that a tray host has taken in. Fails when it is not docked.
-kestrelle_icon() {
+# first_kestrelle_window TEST : prints the first of Kestrelle's windows for which TEST succeeds.
+first_kestrelle_window() {
     local w
     for w in $(kestrelle_windows); do
-        if is_embedded "$w"; then
+        if "$1" "$w"; then
             echo "$w"
             return 0
         fi
     done
     return 1
 }
+
+# Prints the tray icon's window: the one that a tray host has taken in. Fails when it is not docked.
+kestrelle_icon() { first_kestrelle_window is_embedded; }
 
 icon_docked() { kestrelle_icon >/dev/null; }
 icon_gone() { ! icon_docked; }
 
-wait_for_icon() {
-    wait_for "Kestrelle's icon to dock in the tray" icon_docked
-}
+wait_for_icon() { wait_for "Kestrelle's icon to dock in the tray" icon_docked; }
+
+is_menu_window() { ! is_embedded "$1" && is_override_redirect "$1"; }
 
 # Prints the open menu's window, a pop-up of its own at the root.
-kestrelle_menu() {
-    local w
-    for w in $(kestrelle_windows); do
-        if ! is_embedded "$w" && is_override_redirect "$w"; then
-            echo "$w"
-            return 0
-        fi
-    done
-    return 1
-}
+kestrelle_menu() { first_kestrelle_window is_menu_window; }
 
 menu_open() { kestrelle_menu >/dev/null; }
 menu_closed() { ! menu_open; }
@@ -136,9 +130,7 @@ visible_window() { visible_windows "$1" | head -n 1 | grep .; }
 window_shown() { visible_window "$1" >/dev/null; }
 window_gone() { ! window_shown "$1"; }
 
-wait_for_window() {
-    wait_for "a window titled \"$1\"" window_shown "$1"
-}
+wait_for_window() { wait_for "a window titled \"$1\"" window_shown "$1"; }
 
 # choose_folder DIR : types DIR into the open directory chooser and confirms it with Return. With
 # no window manager nothing gives the chooser the focus, so it is given the focus first.
@@ -152,10 +144,7 @@ choose_folder() {
 }
 
 # capture_to_folder DIR : "Capture Desktop", then DIR typed into the chooser.
-capture_to_folder() {
-    choose_menu_entry "Capture Desktop"
-    choose_folder "$1"
-}
+capture_to_folder() { choose_menu_entry "Capture Desktop" && choose_folder "$1"; }
 
 # start_tray_host WORK : starts trayer as with-display does and waits until it owns the tray
 # selection; builds the selection probe into WORK and sets tray_host_pid. The caller stops trayer.
@@ -182,21 +171,15 @@ EOF
 }
 
 # recorded_starts LOG : how many times the stand-in has started.
-recorded_starts() {
-    if [ -f "$1" ]; then wc -l <"$1"; else echo 0; fi
-}
+recorded_starts() { if [ -f "$1" ]; then wc -l <"$1"; else echo 0; fi; }
 
 # recorded_arguments LOG N : the arguments of the Nth start, as quoted words.
-recorded_arguments() {
-    sed -n "${2}p" "$1" | cut -d' ' -f2-
-}
+recorded_arguments() { sed -n "${2}p" "$1" | cut -d' ' -f2-; }
 
 has_started() { [ "$(recorded_starts "$1")" -ge "$2" ]; }
 
 # wait_for_start LOG N : waits until the stand-in has started N times in all.
-wait_for_start() {
-    wait_for "the capture tool to start (start number $2)" has_started "$1" "$2"
-}
+wait_for_start() { wait_for "the capture tool to start (start number $2)" has_started "$1" "$2"; }
 
 # capture_file_names T0 T1 : every file name that a capture chosen between T0 and T1 (seconds since
 # the epoch) can get, without the extension, in the C locale of the caller's time zone.
