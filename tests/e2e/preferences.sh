@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The preferences window: a click on each check box and a file type chosen from the pop-up with the
-# keyboard are stored at once, steer the next captures, and survive a restart.
+# keyboard are stored at once and survive a restart to steer the captures. That a running instance
+# reads them at each capture is checked by the unit tests.
 source "$(dirname "$0")/lib.sh"
 
 # Where the controls sit in the window, which has a fixed size and layout.
@@ -35,29 +36,23 @@ expect "the pop-up stores the type and its index" tiff/2 \
 check "choosing TIFF logs it once" test "$(log_count 'Setting screenshot file type to tiff')" -eq 1
 close_window "Preferences"
 
-# captures_follow_preferences N : captures N and N+1 (clipboard, then file) use all three settings.
-captures_follow_preferences() {
-    local first=$1 before after
-    choose_menu_entry "Capture Desktop to Clipboard"
-    wait_for_start "$starts" "$first"
-    expect "$2: with sound on, a clipboard capture has no -x" '"-c"' "$(recorded_arguments "$starts" "$first")"
-    before=$(date +%s)
-    choose_menu_entry "Capture Desktop"
-    after=$(date +%s)
-    choose_folder "$shots"
-    wait_for_start "$starts" $((first + 1))
-    expect "$2: a file capture opens the file in the viewer and plays the sound" '"-P" "…"' \
-        "$(recorded_arguments "$starts" $((first + 1)) | sed 's/ "[^"]*"$/ "…"/')"
-    check "$2: the file is a .tiff" capture_path_fits "$before" "$after" "$shots" tiff "$(recorded_path $((first + 1)))"
-}
-captures_follow_preferences 1 "before a restart"
-
+# After a restart the captures (clipboard, then file) use all three stored settings.
 stored=$(cat "$settings")
 quit_kestrelle
 start_kestrelle "$work/app"
 wait_for_icon
 expect "a restart leaves the settings file as it was" "$stored" "$(cat "$settings")"
-captures_follow_preferences 3 "after a restart"
+choose_menu_entry "Capture Desktop to Clipboard"
+wait_for_start "$starts" 1
+expect "with sound on, a clipboard capture has no -x" '"-c"' "$(recorded_arguments "$starts" 1)"
+before=$(date +%s)
+choose_menu_entry "Capture Desktop"
+after=$(date +%s)
+choose_folder "$shots"
+wait_for_start "$starts" 2
+expect "a file capture opens the file in the viewer and plays the sound" '"-P" "…"' \
+    "$(recorded_arguments "$starts" 2 | sed 's/ "[^"]*"$/ "…"/')"
+check "the file is a .tiff" capture_path_fits "$before" "$after" "$shots" tiff "$(recorded_path 2)"
 
 # The check box shows the stored state after the restart: one click turns it off.
 choose_menu_entry "Preferences..."
@@ -67,6 +62,6 @@ wait_for "the play-sound setting to be stored as off" setting_is playSoundAfterS
 check "after a restart the box was checked: a click logs \"Not playing sound\"" \
     log_has 'Setting changed: Not playing sound after screenshot'
 choose_menu_entry "Capture Desktop to Clipboard"
-wait_for_start "$starts" 5
-expect "with sound off again, the clipboard capture has -x" '"-c" "-x"' "$(recorded_arguments "$starts" 5)"
+wait_for_start "$starts" 3
+expect "with sound off again, the clipboard capture has -x" '"-c" "-x"' "$(recorded_arguments "$starts" 3)"
 finish
