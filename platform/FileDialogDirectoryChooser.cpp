@@ -2,11 +2,40 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+namespace {
+
+// Qt's own dialog says that a folder does not exist in a box that blocks the whole program until it is
+// dismissed: the tray menu and every other open chooser. This one ties the box to its own chooser.
+class FolderDialog final : public QFileDialog {
+public:
+    void accept() override
+    {
+        const QStringList chosen = selectedFiles();
+        if (chosen.isEmpty() || QFileInfo::exists(chosen.constFirst())) {
+            QFileDialog::accept();
+            return;
+        }
+        auto* box =
+            new QMessageBox(QMessageBox::Warning, windowTitle(),
+                            QStringLiteral("%1\nDirectory not found.\nPlease verify the correct directory "
+                                           "name was given.")
+                                .arg(QFileInfo(chosen.constFirst()).fileName()),
+                            QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setWindowModality(Qt::WindowModal);
+        box->open();
+    }
+};
+
+} // namespace
 
 void FileDialogDirectoryChooser::begin(const QString& prompt, Completion completion)
 {
     // Parentless and deleted when closed: the dialog owns itself while it is open.
-    auto* dialog = new QFileDialog;
+    auto* dialog = new FolderDialog;
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setFileMode(QFileDialog::Directory);
     dialog->setOption(QFileDialog::ShowDirsOnly);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # What Kestrelle depends on, taken away under it: the capture tool missing, not executable or unable
 # to start (one line per capture, Kestrelle stays up, the tool put back works at the next capture);
-# the folder typed into the chooser deleted before it is confirmed; and the X server gone (Kestrelle
+# the folder typed into the chooser, or the one it shows, deleted before it is confirmed; and the X server gone (Kestrelle
 # exits with a message instead of spinning).
 source "$(dirname "$0")/lib.sh"
 
@@ -69,18 +69,45 @@ xdotool key Return
 two_windows() { [ "$(window_count "$kestrelle_chooser_title")" -eq 2 ]; }
 wait_for "the chooser to say that the folder does not exist" two_windows
 check "nothing is captured into a deleted folder" test "$(recorded_starts "$starts")" -eq 1
-for window in $(visible_windows "$kestrelle_chooser_title"); do
-    [ "$(xwininfo -id "$window" | awk '/Width:/ { print $2 }')" -lt 400 ] && box=$window
-done
-xdotool windowfocus --sync "$box" key Return
+open_menu
+xdotool key Escape
+wait_for "the tray menu to close" menu_closed
+echo "ok - the tray menu opens while the chooser says so"
+# dismiss_message : Return in the chooser's message box, the narrower of its two windows.
+dismiss_message() {
+    local window box=
+    for window in $(visible_windows "$kestrelle_chooser_title"); do
+        [ "$(xwininfo -id "$window" | awk '/Width:/ { print $2 }')" -lt 400 ] && box=$window
+    done
+    xdotool windowfocus --sync "$box" key Return
+    wait_for "the message to close" one_window
+}
 one_window() { [ "$(window_count "$kestrelle_chooser_title")" -eq 1 ]; }
-wait_for "the message to close" one_window
+dismiss_message
 chooser=$(visible_window "$kestrelle_chooser_title")
 xdotool windowfocus --sync "$chooser" key ctrl+a BackSpace type --delay 4 -- "$shots"
 xdotool key Return
 wait_for "the chooser to close" window_gone "$kestrelle_chooser_title"
 wait_for_start "$starts" 2
 check "the folder chosen next gets the capture" test "$(dirname "$(recorded_path 2)")" = "$shots"
+
+# The folder the chooser shows is deleted under it, and Save pressed: the same, nothing captured.
+quit_kestrelle
+shown=$work/shown
+mkdir "$shown"
+cd "$shown"
+start_kestrelle "$app"
+cd - >/dev/null
+wait_for_icon
+choose_menu_entry "Capture Desktop"
+wait_for_window "$kestrelle_chooser_title"
+rmdir "$shown"
+xdotool windowfocus --sync "$(visible_window "$kestrelle_chooser_title")" key Return
+wait_for "the chooser to say that its folder does not exist" two_windows
+check "nothing is captured into the deleted folder it showed" test "$(recorded_starts "$starts")" -eq 2
+dismiss_message
+xdotool windowfocus --sync "$(visible_window "$kestrelle_chooser_title")" key Escape
+wait_for "the chooser to close" window_gone "$kestrelle_chooser_title"
 quit_kestrelle
 expect "Kestrelle quits with status 0 after all of it" 0 "$exit_status"
 

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -152,6 +153,26 @@ private slots:
         QCOMPARE(answers[0], std::make_pair(DirectoryChooser::kResponseCancel, QString()));
         QCOMPARE(answers[1], std::make_pair(DirectoryChooser::kResponseOK, folder.path()));
         QTRY_VERIFY(openDialogs().isEmpty());
+    }
+
+    void aMissingFolderIsSaidWithoutBlockingTheProgram()
+    {
+        QTemporaryDir folder;
+        FileDialogDirectoryChooser chooser;
+        int answers = 0;
+        chooser.begin(QStringLiteral("Save"), [&](qint64, const QString&) { ++answers; });
+        QFileDialog* dialog = openDialogs().constFirst();
+        dialog->setDirectory(folder.path());
+        dialog->selectFile(folder.filePath(QStringLiteral("gone")));
+        static_cast<QDialog*>(dialog)->accept();
+        const auto* box = dialog->findChild<QMessageBox*>();
+        QVERIFY(box);
+        QVERIFY(box->isVisible());
+        QCOMPARE(box->windowModality(), Qt::WindowModal);
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(answers, 0);
+        dialog->reject();
+        QCOMPARE(answers, 1);
     }
 
     void theSystemVersionComesFromItsRelease()
