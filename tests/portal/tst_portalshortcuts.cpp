@@ -191,9 +191,15 @@ void PortalShortcutsTest::bindsBothShortcutsOnceWithTheRecordedTriggers()
     QVERIFY(!captureText.isEmpty() && !clipboardText.isEmpty() && captureText != clipboardText);
     QCOMPARE(openSessions(), QStringList{boundSession()});
     QVERIFY(m_log.lines.isEmpty());
-    QTest::qWait(100);
     // Binding again would close the session for nothing, and some desktops ask the user every time.
+    QTest::qWait(100);
     QCOMPARE(bindCount(), 1u);
+
+    // The first binder of a process, as in the program: it connects to Activated before QtDBus knows
+    // QDBusObjectPath by name, the connection fails unseen, and no shortcut ever runs.
+    activate(boundSession(), clipboardKey);
+    QEXPECT_FAIL("", "Activated is connected before QDBusObjectPath is registered by name", Continue);
+    QVERIFY(QTest::qWaitFor([this] { return m_runs.value(clipboardKey) == 1; }, 1000));
 }
 
 void PortalShortcutsTest::aNewCombinationBindsBothAgainInANewSessionWhoseActivationsRunOnce()
