@@ -86,17 +86,13 @@ log_has() { grep -qF -- "$1" "$log"; }
 # log_count TEXT : how many lines of the log hold TEXT.
 log_count() { grep -cF -- "$1" "$log" || true; }
 
-# close_request TITLE : one close request to the window, as a window manager's close button sends.
-close_request() {
+# Sends one close request, as a window manager's close button does, and again each second, as a
+# person clicks close again, until the window is gone.
+gone_after_close_request() {
     local window
-    window=$(visible_window "$1") || return 0
-    "$close_window_tool" "$window"
-}
-
-gone_after_close_request() { # asks again each second, as a person clicks close again
     window_gone "$1" && return 0
-    if [ "$SECONDS" -ge "$next_request" ]; then
-        close_request "$1"
+    if [ "$SECONDS" -ge "$next_request" ] && window=$(visible_window "$1"); then
+        "$close_window_tool" "$window" || true
         close_requests=$((close_requests + 1))
         next_request=$((SECONDS + 1))
     fi
@@ -127,7 +123,7 @@ click_in() {
     xdotool mousemove --window "$window" "$2" "$3" click 1
 }
 
-# expect_capture_path WHAT START END DIR EXT SEEN_PATH : the path is DIR/"Kestrelle on …".EXT for
+# capture_path_fits START END DIR EXT SEEN_PATH : the path is DIR/"Kestrelle on …".EXT for
 # some second between START and END.
 capture_path_fits() {
     local start=$1 end=$2 dir=$3 ext=$4 seen=$5 name
