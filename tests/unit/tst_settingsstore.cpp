@@ -77,17 +77,6 @@ private slots:
         QVERIFY(log.lines.isEmpty());
     }
 
-    void aChangeByAnotherProgramIsReadAtTheNextRead()
-    {
-        writeFile(path(), "[General]\nscreenshotFileType=png\n");
-        RecordingLog log;
-        const SettingsStore store(path(), log);
-        QCOMPARE(store.stringForKey(QStringLiteral("screenshotFileType")), QStringLiteral("png"));
-        writeFile(path(), "[General]\nscreenshotFileType=PNG\nopenInPreview=true\n");
-        QCOMPARE(store.stringForKey(QStringLiteral("screenshotFileType")), QStringLiteral("PNG"));
-        QCOMPARE(store.boolForKey(QStringLiteral("openInPreview")), true);
-    }
-
     void valuesOfTheWrongTypeReadAsAbsentWithOneLogLineEach()
     {
         writeFile(path(), "[General]\n"
@@ -232,20 +221,23 @@ private slots:
         QVERIFY(QFileInfo(folder).isDir());
     }
 
-    void theDesktopAnswersForStringsTheUserFileLacks()
+    void theDesktopAnswersForStringsTheUserFileLacksAndAnotherProgramsChangeIsReadAtOnce()
     {
         QStringList asked;
         const auto desktop = [&asked](const QString& key) -> std::optional<QString> {
             asked << key;
             return QStringLiteral("Dark");
         };
+        writeFile(path(), "[General]\nopenInPreview=false\n");
         RecordingLog log;
         const SettingsStore store(path(), log, desktop);
+        QCOMPARE(store.boolForKey(QStringLiteral("openInPreview")), false);
         QCOMPARE(store.stringForKey(QStringLiteral("AppleInterfaceStyle")), QStringLiteral("Dark"));
         QCOMPARE(asked, QStringList{QStringLiteral("AppleInterfaceStyle")});
 
-        writeFile(path(), "[General]\nAppleInterfaceStyle=Light\n");
+        writeFile(path(), "[General]\nAppleInterfaceStyle=Light\nopenInPreview=true\n");
         QCOMPARE(store.stringForKey(QStringLiteral("AppleInterfaceStyle")), QStringLiteral("Light"));
+        QCOMPARE(store.boolForKey(QStringLiteral("openInPreview")), true);
         QCOMPARE(asked.size(), 1);
     }
 };
