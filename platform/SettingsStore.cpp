@@ -180,7 +180,8 @@ void SettingsStore::setObjects(const QVariantMap& values)
     for (auto it = m_unsaved.cbegin(); it != m_unsaved.cend(); ++it)
         settings.setValue(it.key(), it.value());
     settings.sync();
-    if (settings.status() == QSettings::NoError) {
+    // A format error is the read's, from a damaged file; only an access error says the write failed.
+    if (settings.status() != QSettings::AccessError) {
         m_unsaved.clear();
         m_writeFailureReported = false;
     } else if (!m_writeFailureReported) {

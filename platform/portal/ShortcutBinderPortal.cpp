@@ -55,8 +55,12 @@ ShortcutBinderPortal::ShortcutBinderPortal(SettingsStore& store, Log& log, QObje
     // The list needs its element type known to D-Bus as well.
     qDBusRegisterMetaType<PortalShortcuts::value_type>();
     qDBusRegisterMetaType<PortalShortcuts>();
-    m_bus.connect(portalService, portalPath, shortcutsInterface, QStringLiteral("Activated"), this,
-                  SLOT(activated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
+    // The signal's slot is found by its signature's type names, which QtDBus knows only once registered.
+    qRegisterMetaType<QDBusObjectPath>();
+    if (!m_bus.connect(portalService, portalPath, shortcutsInterface, QStringLiteral("Activated"), this,
+                       SLOT(activated(QDBusObjectPath, QString, qulonglong, QVariantMap))))
+        m_log.log(QStringLiteral("Shortcuts: cannot follow the desktop portal's shortcut presses: ") +
+                  m_bus.lastError().message());
     connect(&m_store, &SettingsStore::valueChanged, this, &ShortcutBinderPortal::follow);
 }
 

@@ -195,10 +195,9 @@ void PortalShortcutsTest::bindsBothShortcutsOnceWithTheRecordedTriggers()
     QTest::qWait(100);
     QCOMPARE(bindCount(), 1u);
 
-    // The first binder of a process, as in the program: it connects to Activated before QtDBus knows
-    // QDBusObjectPath by name, the connection fails unseen, and no shortcut ever runs.
+    // The first binder of a process, as in the program: its presses must arrive even though nothing
+    // else has made QtDBus know the types of the Activated signal yet.
     activate(boundSession(), clipboardKey);
-    QEXPECT_FAIL("", "Activated is connected before QDBusObjectPath is registered by name", Continue);
     QVERIFY(QTest::qWaitFor([this] { return m_runs.value(clipboardKey) == 1; }, 1000));
 }
 
