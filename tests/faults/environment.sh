@@ -11,13 +11,21 @@ printf '%s\n' '[General]' screenshotFileType=png screenshotFileTypeIndex=0 \
 shots=$work/shots
 mkdir "$shots"
 
+# confirm_chooser : Return in the chooser, which opens in the folder Kestrelle was started in.
+confirm_chooser() {
+    wait_for_window "$kestrelle_chooser_title"
+    xdotool windowfocus --sync "$(visible_window "$kestrelle_chooser_title")" key Return
+    wait_for "the chooser to close" window_gone "$kestrelle_chooser_title"
+}
+
 # four_captures : both captures from the menu and from their shortcuts.
 four_captures() {
     choose_menu_entry "Capture Desktop to Clipboard"
     xdotool key ctrl+alt+k
-    capture_to_folder "$shots"
+    choose_menu_entry "Capture Desktop"
+    confirm_chooser
     xdotool key ctrl+alt+d
-    choose_folder "$shots"
+    confirm_chooser
 }
 
 logged_at_least() { [ "$(log_count "$1")" -ge "$2" ]; }
@@ -26,7 +34,9 @@ logged_at_least() { [ "$(log_count "$1")" -ge "$2" ]; }
 app=$work/app
 stage_with_recorder "$app"
 mv "$app/screencapture" "$work/recorder"
+cd "$shots"
 start_kestrelle "$app"
+cd - >/dev/null
 wait_for_icon
 four_captures
 wait_for "a line for each capture without a tool" logged_at_least "Could not start" 4
@@ -58,7 +68,7 @@ wait_for "the tray menu to close" menu_closed
 echo "ok - Kestrelle is up and its menu opens"
 
 # The folder typed into the chooser is deleted before Return: the chooser says it does not exist and
-# stays open, nothing is captured; another folder then works.
+# stays open, nothing is captured; the folder it shows then works.
 gone=$work/gone
 mkdir "$gone"
 choose_menu_entry "Capture Desktop"
@@ -84,12 +94,10 @@ dismiss_message() {
 }
 one_window() { [ "$(window_count "$kestrelle_chooser_title")" -eq 1 ]; }
 dismiss_message
-chooser=$(visible_window "$kestrelle_chooser_title")
-xdotool windowfocus --sync "$chooser" key ctrl+a BackSpace type --delay 4 -- "$shots"
-xdotool key Return
-wait_for "the chooser to close" window_gone "$kestrelle_chooser_title"
+xdotool windowfocus --sync "$(visible_window "$kestrelle_chooser_title")" key ctrl+a BackSpace
+confirm_chooser
 wait_for_start "$starts" 2
-check "the folder chosen next gets the capture" test "$(dirname "$(recorded_path 2)")" = "$shots"
+check "the folder chosen then gets the capture" test "$(dirname "$(recorded_path 2)")" = "$shots"
 
 # The folder the chooser shows is deleted under it, and Save pressed: the same, nothing captured.
 quit_kestrelle
