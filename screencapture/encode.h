@@ -1,15 +1,8 @@
 #pragma once
 
 #include "byte_sink.h"
+#include "file_name.h"
 #include "frame.h"
-
-#include <optional>
-#include <string_view>
-
-enum class ImageFormat { Png, Jpeg, Tiff, Bmp, Webp };
-
-// The format a file name's extension names, in any letter case; nothing for an unknown one.
-std::optional<ImageFormat> formatForFileName(std::string_view fileName);
 
 // Encodes the frame as it is grabbed, taking each stripe as it arrives. A failure is recorded
 // in the frame, so that the grab stops waiting for stripes to be released.

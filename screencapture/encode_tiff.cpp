@@ -30,14 +30,26 @@ struct Tiff {
     decltype(&TIFFFlush) flush = library.function<decltype(&TIFFFlush)>("TIFFFlush");
 };
 
-// libtiff reports through a global handler; keep its last word for our own message.
+// libtiff reports through a global handler; keep its last word for our own message. A failed
+// write reaches the handler with the write's errno still set, which says more to the user ("No
+// space left on device") than libtiff's "Write error at scanline 28", so the handler keeps it
+// too; callers clear errno before each call into libtiff so that an old value is not taken.
 thread_local std::string lastTiffError;
+thread_local int lastTiffErrno = 0;
 
 void recordError(const char* module, const char* format, va_list arguments)
 {
+    lastTiffErrno = errno;
     char text[512];
     std::vsnprintf(text, sizeof text, format, arguments);
     lastTiffError = module ? std::string(module) + ": " + text : text;
+}
+
+[[noreturn]] void failWriting(const ByteSink& sink)
+{
+    if (lastTiffErrno != 0)
+        sink.fail(lastTiffErrno);
+    throw Failure("cannot write '" + sink.name() + "': " + lastTiffError);
 }
 
 } // namespace
@@ -75,11 +87,13 @@ void encodeTiff(Frame& frame, ByteSink& sink)
         const std::uint8_t* pixels = frame.waitForStripe(s);
         for (int r = 0; r < frame.rowsOf(s); ++r) {
             bgrxToRgb(pixels + frame.stride() * std::size_t(r), rgb.data(), frame.width());
+            errno = 0;
             if (lib.writeScanline(t, rgb.data(), std::uint32_t(Frame::topOf(s) + r), 0) < 0)
-                throw Failure("cannot write '" + sink.name() + "': " + lastTiffError);
+                failWriting(sink);
         }
         frame.release(s);
     }
+    errno = 0;
     if (!lib.flush(t))
-        throw Failure("cannot write '" + sink.name() + "': " + lastTiffError);
+        failWriting(sink);
 }

@@ -1,6 +1,7 @@
 #include "output_file.h"
 
 #include "failure.h"
+#include "file_name.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -10,24 +11,6 @@
 #include <unistd.h>
 
 namespace {
-
-std::string folderOf(const std::string& path)
-{
-    std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// "a/b.png" -> "a/b 2.png"; the extension is what follows the last dot of the file name.
-std::string numbered(const std::string& path, int n)
-{
-    std::size_t slash = path.find_last_of('/');
-    std::size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        dot = path.size();
-    return path.substr(0, dot) + " " + std::to_string(n) + path.substr(dot);
-}
 
 mode_t currentUmask()
 {
@@ -74,7 +57,7 @@ std::string OutputFile::commit()
         m_sink.fail(errno);
     std::string name = m_path;
     for (int n = 2; !publishAs(name); ++n)
-        name = numbered(m_path, n);
+        name = numberedName(m_path, n);
     m_hiddenName.clear();
     // The new name must survive a crash as well as the contents.
     if (int folder = open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); folder >= 0) {

@@ -2,11 +2,8 @@
 # -c: the image stays on the clipboard after the tool has returned, served by one process.
 source "$(dirname "$0")/lib.sh"
 
-servers() { # live clipboard servers; an exited one may linger as a zombie until reaped
-    local pid
-    for pid in $(pgrep -x screencapture || true); do
-        [ "$(awk '{ print $3 }' "/proc/$pid/stat" 2>/dev/null)" != Z ] && echo "$pid"
-    done | wc -l
+servers() { # live clipboard servers
+    tool_processes | wc -l
 }
 paste_png() {
     timeout 10 xclip -selection clipboard -t image/png -o >"$1"

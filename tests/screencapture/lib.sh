@@ -4,28 +4,15 @@ set -euo pipefail
 
 tool=$1
 work=$(mktemp -d "${TMPDIR:-/tmp}/screencapture-test.XXXXXX")
-failures=0
+source "$(dirname "${BASH_SOURCE[0]}")/../support/checks.sh"
 
-check() {
-    local what=$1
-    shift
-    if "$@"; then
-        echo "ok - $what"
-    else
-        echo "FAIL - $what"
-        failures=$((failures + 1))
-    fi
-}
-
-finish() {
-    echo "$failures failed"
-    [ "$failures" -eq 0 ]
-}
-
-# Private X servers, for displays that tests/support/with-display does not make; stopped on exit.
+# Private X servers, for displays that tests/support/with-display does not make, and file systems
+# mounted by a test: stopped and unmounted on exit.
 servers=()
+mounts=()
 declare -A display
-trap 'for pid in "${servers[@]}"; do kill "$pid" 2>/dev/null; done; rm -rf "$work"' EXIT
+trap 'for pid in "${servers[@]}"; do kill "$pid" 2>/dev/null || true; done
+      for dir in "${mounts[@]}"; do umount "$dir" 2>/dev/null || true; done; rm -rf "$work"' EXIT
 
 # start_server NAME WxHxD XVFB-ARGS...: sets display[NAME] once the server answers.
 start_server() {
@@ -37,6 +24,24 @@ start_server() {
     read -r -t 10 number <"$work/$name.fd" || { cat "$work/$name.log" >&2; return 1; }
     for _ in $(seq 100); do DISPLAY=":$number" xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
     display[$name]=$number
+}
+
+# mount_tmpfs DIR SIZE: a small file system of its own at DIR; fails where mounting is not allowed.
+mount_tmpfs() {
+    mkdir -p "$1"
+    mount -t tmpfs -o "size=$2,mode=0777" tmpfs "$1" 2>/dev/null || return 1
+    mounts+=("$1")
+}
+
+# The tool's live processes on this test's display (other tests run beside this one); an exited one
+# may linger as a zombie until reaped, and is left out.
+tool_processes() {
+    local pid
+    for pid in $(pgrep -x screencapture || true); do
+        [ "$(awk '{ print $3 }' "/proc/$pid/stat" 2>/dev/null)" != Z ] &&
+            tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "DISPLAY=$DISPLAY" && echo "$pid"
+    done
+    return 0
 }
 
 # A deterministic desktop as the root background: noise, flat colour bands and a grey ramp

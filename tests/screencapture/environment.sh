@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# The world around the tool failing under it: the X server going away in the middle of a
+# capture, its own clipboard server killed, and no sound server. (Full disks and a missing image
+# viewer are in files.sh.)
+source "$(dirname "$0")/lib.sh"
+
+# No leftover of any kind in a folder: neither the file nor a hidden one it was written under.
+empty_folder() {
+    [ -z "$(ls -A "$1")" ]
+}
+
+# The X server killed while a 4K capture runs, at a different moment each round. Each capture
+# either ends before the kill (status 0, the whole image) or says what happened (status 1, one
+# line) and leaves nothing; none may hang. Later rounds kill earlier, so that some land in the
+# middle of the grab.
+picture_4k=$work/picture-4k.png
+convert -seed 3 -size 3840x2160 plasma:fractal "$picture_4k"
+middle=0
+for delay in 0.30 0.20 0.12 0.08 0.05 0.03 0.02 0.01; do
+    name=gone${delay/./}
+    start_server "$name" 3840x2160x24 -nolisten tcp
+    server=${servers[-1]}
+    export DISPLAY=":${display[$name]}"
+    display -window root "$picture_4k" || true
+    mkdir "$work/$name"
+    timeout 30 "$tool" -x "$work/$name/shot.png" 2>"$work/$name.err" &
+    capture=$!
+    sleep "$delay"
+    { kill -KILL "$server" && wait "$server"; } 2>/dev/null || true
+    status=0
+    wait "$capture" || status=$?
+    err=$(cat "$work/$name.err")
+    if [ "$status" -eq 0 ]; then
+        check "server killed after ${delay}s, capture done first: the whole image" \
+            test "$(image_info "$work/$name/shot.png")" = "PNG 3840x2160" -a -z "$err"
+    else
+        middle=$((middle + 1))
+        check "server killed after ${delay}s: status 1 (saw $status), one line, nothing left" \
+            test "$status" -eq 1 -a "$(wc -l <<<"$err")" -eq 1
+        # Killed before the tool connected, the display cannot be opened; after, the connection is lost.
+        check "server killed after ${delay}s: the message says so ($err)" \
+            grep -Eq '^screencapture: (.*X server|cannot open display)' <<<"$err"
+        check "server killed after ${delay}s: no file, no hidden file" empty_folder "$work/$name"
+    fi
+done
+check "at least one kill landed during a capture ($middle of 8)" test "$middle" -ge 1
+
+# The clipboard server killed: the next -c owns the clipboard again and serves the image.
+start_server clip 640x480x24 -nolisten tcp
+export DISPLAY=":${display[clip]}"
+show_test_picture
+grab_reference "$work/clip-reference.png"
+"$tool" -c -x
+kill -KILL $(tool_processes)
+out=$(timeout 10 "$tool" -c -x 2>&1) && status=0 || status=$?
+check "-c after the clipboard server was killed: status 0, silent" test "$status" -eq 0 -a -z "$out"
+timeout 10 xclip -selection clipboard -t image/png -o >"$work/pasted.png" || true
+check "-c after the clipboard server was killed: the screen is pasted" \
+    same_pixels "$work/pasted.png" "$work/clip-reference.png"
+echo text | xclip -selection clipboard 2>/dev/null
+
+# No sound server: the sound is left out without a word; the capture is whole and succeeds.
+mkdir -m 0700 "$work/runtime"
+out=$(XDG_RUNTIME_DIR=$work/runtime PULSE_SERVER=unix:$work/runtime/none timeout 30 \
+    "$tool" "$work/sound.png" 2>&1) && status=0 || status=$?
+check "no sound server: status 0, nothing said" test "$status" -eq 0 -a -z "$out"
+check "no sound server: the image is the screen" same_pixels "$work/sound.png" "$work/clip-reference.png"
+finish
