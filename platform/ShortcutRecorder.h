@@ -56,11 +56,13 @@ private:
     void refresh();
     void storedValueChanged(const QString& key);
 
-    QPushButton* m_field;
-    QToolButton* m_clearButton;
-    QLabel* m_hint;
+    // First: the children made in the constructor send this widget events (ChildAdded) that
+    // event() answers by looking at it, before any later member would be initialized.
+    bool m_recording = false;
     QPointer<SettingsStore> m_store;
     QPointer<ShortcutBinder> m_binder;
     QString m_key;
-    bool m_recording = false;
+    QPushButton* m_field;
+    QToolButton* m_clearButton;
+    QLabel* m_hint;
 };
