@@ -24,8 +24,8 @@ tray_host_pid=
 
 cleanup() {
     local status=$?
-    [ -n "$kestrelle_pid" ] && kill "$kestrelle_pid" 2>/dev/null
-    [ -n "$tray_host_pid" ] && kill "$tray_host_pid" 2>/dev/null
+    [ -n "$kestrelle_pid" ] && kill "$kestrelle_pid" 2>/dev/null || true
+    [ -n "$tray_host_pid" ] && kill "$tray_host_pid" 2>/dev/null || true
     wait 2>/dev/null
     if [ "$status" -ne 0 ] && [ -s "$log" ]; then
         echo "Kestrelle's log:"
