@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -121,7 +122,8 @@ void ClipboardServerX11::answer(const xcb_selection_request_event_t& request)
     // Clients from before the conventions name no property and expect the target's name.
     xcb_atom_t property = request.property != XCB_NONE ? request.property : request.target;
     bool ok = request.selection == m_clipboard &&
-              (request.time == XCB_CURRENT_TIME || request.time >= m_ownedSince) &&
+              // Server time wraps after about 49 days: compare by the signed difference.
+              (request.time == XCB_CURRENT_TIME || std::int32_t(request.time - m_ownedSince) >= 0) &&
               (request.target == m_multiple ? convertMultiple(request.requestor, property)
                                             : convert(request.target, request.requestor, property));
 
