@@ -22,19 +22,7 @@ starts=$work/starts
 kestrelle_pid=
 tray_host_pid=
 
-cleanup() {
-    local status=$?
-    [ -n "$kestrelle_pid" ] && kill "$kestrelle_pid" 2>/dev/null || true
-    [ -n "$tray_host_pid" ] && kill "$tray_host_pid" 2>/dev/null || true
-    wait 2>/dev/null
-    if [ "$status" -ne 0 ] && [ -s "$log" ]; then
-        echo "Kestrelle's log:"
-        sed 's/^/  /' "$log"
-    fi
-    rm -rf "$work"
-    return "$status"
-}
-trap cleanup EXIT
+trap 'end_session $?' EXIT
 
 # stage_with_recorder DIR : kestrelle beside the stand-in that records each start in $starts.
 stage_with_recorder() {

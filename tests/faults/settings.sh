@@ -23,7 +23,7 @@ unmount_all() {
     for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do umount "${mounts[$i]}" 2>/dev/null || true; done
     mounts=()
 }
-trap 'status=$?; unmount_all; (exit $status); cleanup' EXIT
+trap 'status=$?; unmount_all; end_session $status' EXIT
 
 # A mount point of our own, read-only or a tiny tmpfs; each case says whether mounting works here.
 mount_read_only() { mount --bind "$1" "$1" && mounts+=("$1") && mount -o remount,ro,bind "$1"; }

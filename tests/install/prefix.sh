@@ -19,18 +19,7 @@ export XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache LC_ALL=C TZ=UTC
 # No session bus: Qt then docks into the XEmbed tray host rather than looking for a D-Bus one.
 unset DBUS_SESSION_BUS_ADDRESS
 
-cleanup() {
-    local status=$?
-    [ -n "$kestrelle_pid" ] && kill "$kestrelle_pid" 2>/dev/null
-    wait 2>/dev/null
-    if [ "$status" -ne 0 ] && [ -s "$log" ]; then
-        echo "Kestrelle's log:"
-        sed 's/^/  /' "$log"
-    fi
-    rm -rf "$work"
-    return "$status"
-}
-trap cleanup EXIT
+trap 'end_session $?' EXIT
 
 one_file_in() { [ "$(find "$1" -type f | wc -l)" -eq 1 ]; }
 no_files_in() { [ -z "$(find "$1" -type f)" ]; }

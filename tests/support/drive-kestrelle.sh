@@ -189,3 +189,19 @@ capture_file_names() {
         LC_ALL=C date -d "@$t" '+Kestrelle on %m-%d-%Y at %I.%M.%S %p'
     done
 }
+
+# end_session STATUS : for an EXIT trap. Stops the program ($kestrelle_pid) and a tray host
+# ($tray_host_pid) the script started, shows the program's log ($log) when the script failed, and
+# removes $work. Either may have exited already.
+end_session() {
+    local status=$1
+    [ -n "${kestrelle_pid:-}" ] && kill "$kestrelle_pid" 2>/dev/null || true
+    [ -n "${tray_host_pid:-}" ] && kill "$tray_host_pid" 2>/dev/null || true
+    wait 2>/dev/null || true
+    if [ "$status" -ne 0 ] && [ -s "${log:-}" ]; then
+        echo "Kestrelle's log:"
+        sed 's/^/  /' "$log"
+    fi
+    rm -rf "$work"
+    return "$status"
+}
