@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <optional>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -96,14 +97,19 @@ int main(int argc, char** argv)
 
     // A reader that went away must surface as a write error, not end the process.
     std::signal(SIGPIPE, SIG_IGN);
+    int status = 0;
     try {
         if (commandLine.options.clipboard)
             captureToClipboard(commandLine.options);
         else
             captureToFile(commandLine.options);
-        return 0;
     } catch (const Failure& failure) {
         warn(failure.what());
-        return 1;
+        status = 1;
     }
+    if (CaptureSound::leftBehind()) {
+        std::fflush(nullptr);
+        _exit(status);
+    }
+    return status;
 }

@@ -3,10 +3,14 @@
 #include "failure.h"
 #include "shared_library.h"
 
+#include <atomic>
 #include <canberra.h>
 #include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <thread>
 
 namespace {
 
@@ -34,6 +38,10 @@ struct Canberra {
 
 // Longer than the sound, so that only a stuck sound server is cut short.
 constexpr auto kLongestSound = std::chrono::seconds(5);
+// How long the capture waits for the sound thread, from the moment the image is written.
+constexpr auto kLongestWait = kLongestSound + std::chrono::seconds(1);
+
+std::atomic<bool> g_leftBehind = false;
 
 struct Playback {
     std::mutex mutex;
@@ -49,11 +57,46 @@ void onFinished(ca_context*, std::uint32_t, int, void* userdata)
     playback->finished.notify_all();
 }
 
+void play(CaptureSound::State& state, Frame& frame);
+
 } // namespace
 
-CaptureSound::CaptureSound(Frame& frame) : m_thread([this, &frame] { play(frame); }) {}
+// Shared by the capture and the sound thread, which may outlive the capture when the sound
+// server hangs; the thread touches the frame only while the capture still waits for it.
+struct CaptureSound::State {
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    bool givenUp = false;
+};
 
-void CaptureSound::play(Frame& frame)
+CaptureSound::CaptureSound(Frame& frame) : m_state(std::make_shared<State>())
+{
+    std::thread([state = m_state, &frame] {
+        play(*state, frame);
+        std::lock_guard lock(state->mutex);
+        state->done = true;
+        state->finished.notify_all();
+    }).detach();
+}
+
+CaptureSound::~CaptureSound()
+{
+    std::unique_lock lock(m_state->mutex);
+    if (m_state->finished.wait_for(lock, kLongestWait, [this] { return m_state->done; }))
+        return;
+    m_state->givenUp = true;
+    g_leftBehind = true;
+}
+
+bool CaptureSound::leftBehind()
+{
+    return g_leftBehind;
+}
+
+namespace {
+
+void play(CaptureSound::State& state, Frame& frame)
 {
     std::optional<Canberra> lib;
     try {
@@ -70,11 +113,19 @@ void CaptureSound::play(Frame& frame)
     // Desktops play event sounds through a PulseAudio (or PipeWire) server; canberra's ALSA
     // fallback would print errors where there is no sound card, and silence is asked for then.
     lib->setDriver(raw, "pulse");
+    // Connecting is what hangs when the sound server does not answer.
     lib->open(raw);
-    try {
-        frame.waitForAll();
-    } catch (...) {
-        return; // no capture, no sound; the failure is reported by the encoder
+    {
+        // The frame is complete or failed by the time the capture gives up on the sound, so this
+        // wait is short then, and the capture's frame outlives it.
+        std::lock_guard lock(state.mutex);
+        if (state.givenUp)
+            return;
+        try {
+            frame.waitForAll();
+        } catch (...) {
+            return; // no capture, no sound; the failure is reported by the encoder
+        }
     }
     ca_proplist* rawProps = nullptr;
     lib->proplistCreate(&rawProps);
@@ -87,3 +138,5 @@ void CaptureSound::play(Frame& frame)
     std::unique_lock lock(playback.mutex);
     playback.finished.wait_for(lock, kLongestSound, [&] { return playback.done; });
 }
+
+} // namespace

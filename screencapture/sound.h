@@ -2,9 +2,7 @@
 
 #include "frame.h"
 
-#include <condition_variable>
-#include <mutex>
-#include <thread>
+#include <memory>
 
 // Plays the desktop's "screen-capture" sound once the frame is grabbed. The sound system is
 // prepared on a thread of its own, so neither its start-up nor the playing delays the capture;
@@ -15,10 +13,15 @@ public:
     CaptureSound(const CaptureSound&) = delete;
     CaptureSound& operator=(const CaptureSound&) = delete;
     // Waits, a few seconds at most, for the sound to finish: ending the process would cut it.
-    ~CaptureSound() = default;
+    // A sound server that does not answer in that time is left behind (see leftBehind()).
+    ~CaptureSound();
+
+    // Whether a sound thread is still inside the sound library: the process must then end with
+    // _exit, since the library's exit handlers would run under that thread's feet.
+    static bool leftBehind();
+
+    struct State;
 
 private:
-    void play(Frame& frame);
-
-    std::jthread m_thread;
+    std::shared_ptr<State> m_state;
 };

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The world around the tool failing under it: the X server going away in the middle of a
-# capture, its own clipboard server killed, and no sound server. (Full disks and a missing image
-# viewer are in files.sh.)
+# capture, its own clipboard server killed, and no sound server or a stuck one. (Full disks and a
+# missing image viewer are in files.sh.)
 source "$(dirname "$0")/lib.sh"
 
 # No leftover of any kind in a folder: neither the file nor a hidden one it was written under.
@@ -65,4 +65,19 @@ out=$(XDG_RUNTIME_DIR=$work/runtime PULSE_SERVER=unix:$work/runtime/none timeout
     "$tool" "$work/sound.png" 2>&1) && status=0 || status=$?
 check "no sound server: status 0, nothing said" test "$status" -eq 0 -a -z "$out"
 check "no sound server: the image is the screen" same_pixels "$work/sound.png" "$work/clip-reference.png"
+
+# A sound server that accepts connections and never answers: the tool ends within seconds all
+# the same, its capture written.
+python3 -c 'import socket, sys, time
+s = socket.socket(socket.AF_UNIX); s.bind(sys.argv[1]); s.listen(8)
+held = []
+while True: held.append(s.accept())' "$work/runtime/stuck" &
+stuck=$!
+for _ in $(seq 100); do [ -S "$work/runtime/stuck" ] && break; sleep 0.05; done
+started=$SECONDS
+XDG_RUNTIME_DIR=$work/runtime PULSE_SERVER=unix:$work/runtime/stuck timeout 60 \
+    "$tool" "$work/stuck.png" 2>/dev/null && status=0 || status=$?
+kill "$stuck"
+check "stuck sound server: status 0 within 15 s" test "$status" -eq 0 -a $((SECONDS - started)) -lt 15
+check "stuck sound server: the image is the screen" same_pixels "$work/stuck.png" "$work/clip-reference.png"
 finish
