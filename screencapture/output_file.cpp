@@ -80,6 +80,8 @@ bool OutputFile::publishAs(const std::string& name)
             result = link(m_hiddenName.c_str(), name.c_str());
             if (result == 0)
                 unlink(m_hiddenName.c_str());
+            else if (errno == EPERM || errno == EOPNOTSUPP || errno == ENOSYS)
+                result = claimThenRename(name);
         }
     }
     if (result == 0)
@@ -87,4 +89,21 @@ bool OutputFile::publishAs(const std::string& name)
     if (errno == EEXIST)
         return false;
     throw Failure("cannot save '" + name + "': " + errnoText(errno));
+}
+
+// For file systems with neither no-replace renames nor hard links (sshfs, SMB): the name is
+// claimed with an empty file of our own, which the rename then replaces. Someone may glimpse the
+// empty file for a moment, but no existing file is replaced and the capture is not lost.
+int OutputFile::claimThenRename(const std::string& name)
+{
+    int claim = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (claim < 0)
+        return -1;
+    close(claim);
+    if (rename(m_hiddenName.c_str(), name.c_str()) == 0)
+        return 0;
+    int error = errno;
+    unlink(name.c_str());
+    errno = error;
+    return -1;
 }

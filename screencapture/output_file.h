@@ -5,7 +5,7 @@
 #include <string>
 
 // A new image file that appears whole or not at all. It is written to an unnamed (or hidden)
-// file in the target folder, flushed to disk, then linked under the requested name; an
+// file in the target folder, flushed to disk, then linked (or renamed) under the requested name; an
 // existing file of that name is never replaced: the new one gets " 2", " 3", ... before the
 // extension instead.
 class OutputFile {
@@ -21,6 +21,7 @@ public:
 
 private:
     bool publishAs(const std::string& name);
+    int claimThenRename(const std::string& name);
 
     std::string m_path;
     std::string m_folder;

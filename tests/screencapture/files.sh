@@ -64,6 +64,16 @@ else
     echo "ok - full tmpfs # SKIP: cannot mount a tmpfs here"
 fi
 
+# A file system with no unnamed files, no no-replace renames and no hard links (sshfs, SMB mounts):
+# every capture still lands whole, and a taken name is never replaced.
+cc -shared -fPIC -O1 -o "$work/no-links.so" "$(dirname "$0")/../support/no-links.c" -ldl
+mkdir "$work/remote"
+echo keep >"$work/remote/shot.png"
+for _ in 1 2; do LD_PRELOAD=$work/no-links.so "$tool" -x "$work/remote/shot.png"; done
+check "no hard links: the taken name kept, the captures numbered" \
+    test "$(cat "$work/remote/shot.png")" = keep -a "$(ls "$work/remote" | wc -l)" -eq 3
+check "no hard links: the capture decodes" decodes_cleanly "$work/remote/shot 3.png"
+
 # A stand-in viewer that records what it was asked to open.
 mkdir "$work/bin" "$work/shots"
 printf '#!/bin/sh\nprintf "%%s\\n" "$@" >"%s/opened"\n' "$work" >"$work/bin/xdg-open"
