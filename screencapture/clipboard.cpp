@@ -1,5 +1,6 @@
 #include "clipboard.h"
 
+#include "clipboard_wayland.h"
 #include "clipboard_x11.h"
 #include "failure.h"
 
@@ -7,6 +8,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <optional>
 #include <string>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -35,6 +37,39 @@ std::string readAll(int fd)
     }
 }
 
+bool isSet(const char* variable)
+{
+    const char* value = std::getenv(variable);
+    return value && *value;
+}
+
+// Waits for the image, takes the clipboard for it and serves it; never returns.
+template <typename Server>
+[[noreturn]] void serveImage(Server& server, int image, int command, int answer, int devNull)
+{
+    char go;
+    ssize_t n;
+    do
+        n = read(command, &go, 1);
+    while (n < 0 && errno == EINTR);
+    if (n != 1)
+        _exit(0); // the capture failed; there is nothing to serve
+
+    struct stat status {};
+    fstat(image, &status);
+    void* png = mmap(nullptr, std::size_t(status.st_size), PROT_READ, MAP_SHARED, image, 0);
+    if (png == MAP_FAILED)
+        throw Failure("cannot map the image for the clipboard: " + errnoText(errno));
+    server.take(static_cast<const std::uint8_t*>(png), std::size_t(status.st_size));
+    (void)!write(answer, "", 1);
+    close(answer);
+    // Nobody reads our messages from here on, and an open pipe would keep the caller's
+    // reader (a shell's $(...), say) waiting for as long as we serve.
+    dup2(devNull, STDERR_FILENO);
+    server.serve();
+    _exit(0);
+}
+
 // The server's life, in the child process; it never returns into the caller's code.
 [[noreturn]] void runServer(int image, int command, int answer)
 {
@@ -43,31 +78,26 @@ std::string readAll(int fd)
     dup2(devNull, STDOUT_FILENO);
     setsid();
     std::signal(SIGHUP, SIG_IGN);
+    // A client that stops pasting half-way is a failed write, not the end of the server.
+    std::signal(SIGPIPE, SIG_IGN);
 
     try {
         // Connect while the desktop is being grabbed.
-        ClipboardServerX11 server;
-        char go;
-        ssize_t n;
-        do
-            n = read(command, &go, 1);
-        while (n < 0 && errno == EINTR);
-        if (n != 1)
-            _exit(0); // the capture failed; there is nothing to serve
-
-        struct stat status {};
-        fstat(image, &status);
-        void* png = mmap(nullptr, std::size_t(status.st_size), PROT_READ, MAP_SHARED, image, 0);
-        if (png == MAP_FAILED)
-            throw Failure("cannot map the image for the clipboard: " + errnoText(errno));
-        server.take(static_cast<const std::uint8_t*>(png), std::size_t(status.st_size));
-        (void)!write(answer, "", 1);
-        close(answer);
-        // Nobody reads our messages from here on, and an open pipe would keep the caller's
-        // reader (a shell's $(...), say) waiting for as long as we serve.
-        dup2(devNull, STDERR_FILENO);
-        server.serve();
-        _exit(0);
+        if (isSet("WAYLAND_DISPLAY")) {
+            std::optional<ClipboardServerWayland> wayland;
+            try {
+                wayland.emplace();
+            } catch (const Failure& failure) {
+                // Compositors without data-control (GNOME's, KDE's) share their clipboard with
+                // the X clients of their XWayland.
+                if (!isSet("DISPLAY"))
+                    throw Failure(std::string(failure.what()) + " and there is no X display");
+            }
+            if (wayland)
+                serveImage(*wayland, image, command, answer, devNull);
+        }
+        ClipboardServerX11 x11;
+        serveImage(x11, image, command, answer, devNull);
     } catch (const Failure& failure) {
         (void)!write(answer, failure.what(), std::char_traits<char>::length(failure.what()));
         _exit(1);
@@ -112,12 +142,16 @@ ClipboardServer::~ClipboardServer()
 
 void ClipboardServer::offer()
 {
-    if (write(m_command, "!", 1) != 1)
-        throw Failure("the clipboard server is gone: " + errnoText(errno));
+    const bool sent = write(m_command, "!", 1) == 1;
+    const int error = errno;
     closeFd(m_command);
+    // A server that failed has said why before it ended, and so before our write found it gone.
     std::string answer = readAll(m_answer);
-    if (answer.empty())
-        throw Failure("the clipboard server ended without taking the clipboard");
-    if (answer != std::string(1, '\0'))
+    if (answer == std::string(1, '\0'))
+        return;
+    if (!answer.empty())
         throw Failure(answer);
+    if (!sent)
+        throw Failure("the clipboard server is gone: " + errnoText(error));
+    throw Failure("the clipboard server ended without taking the clipboard");
 }

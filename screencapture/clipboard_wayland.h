@@ -1,0 +1,76 @@
+#pragma once
+
+#include "wlr-data-control-unstable-v1-client-protocol.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <utility>
+#include <vector>
+#include <wayland-client.h>
+
+// Sets a Wayland seat's clipboard to the image (image/png) through the wlroots data-control
+// protocol, which needs no window or keyboard focus, and writes the image to every client that
+// pastes it. A reader that stops reading holds up no one: each paste is written without
+// blocking, between the compositor's events.
+class ClipboardServerWayland {
+public:
+    // Connects to the compositor that WAYLAND_DISPLAY names; throws a Failure when it cannot be
+    // reached or offers no data-control.
+    ClipboardServerWayland();
+    ~ClipboardServerWayland();
+    ClipboardServerWayland(const ClipboardServerWayland&) = delete;
+    ClipboardServerWayland& operator=(const ClipboardServerWayland&) = delete;
+
+    // Sets the clipboard to the image; throws a Failure when the compositor refuses it.
+    void take(const std::uint8_t* png, std::size_t size);
+    // Serves until another client takes the clipboard, or the seat or the compositor goes away.
+    void serve();
+
+private:
+    struct Destroy { // each object by its own destructor request
+        void operator()(wl_display* display) const;
+        void operator()(wl_registry* registry) const;
+        void operator()(wl_seat* seat) const;
+        void operator()(zwlr_data_control_manager_v1* manager) const;
+        void operator()(zwlr_data_control_device_v1* device) const;
+        void operator()(zwlr_data_control_offer_v1* offer) const;
+        void operator()(zwlr_data_control_source_v1* source) const;
+    };
+    template <typename T> using Owned = std::unique_ptr<T, Destroy>;
+
+    class Paste { // one client's copy of the image, written as fast as its pipe takes it
+    public:
+        explicit Paste(int fd) : m_fd(fd) {}
+        Paste(Paste&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)), m_sent(other.m_sent) {}
+        Paste& operator=(Paste&& other) noexcept;
+        ~Paste();
+        int fd() const { return m_fd; }
+        // Writes what the pipe takes now; false once the paste is over, written or failed.
+        bool writeSome(const std::uint8_t* png, std::size_t size);
+
+    private:
+        int m_fd;
+        std::size_t m_sent = 0;
+    };
+
+    static const wl_registry_listener kRegistryListener;
+    static const zwlr_data_control_device_v1_listener kDeviceListener;
+    static const zwlr_data_control_source_v1_listener kSourceListener;
+
+    void roundtrip();
+    void writePastes(const std::vector<struct pollfd>& polled);
+
+    const std::uint8_t* m_png = nullptr;
+    std::size_t m_size = 0;
+    bool m_over = false; // the clipboard is no longer ours to serve
+    std::vector<Paste> m_pastes;
+
+    // In the order of creation, so that each is destroyed before what it came from.
+    Owned<wl_display> m_display;
+    Owned<wl_seat> m_seat;
+    Owned<zwlr_data_control_manager_v1> m_manager;
+    Owned<zwlr_data_control_device_v1> m_device;
+    Owned<zwlr_data_control_offer_v1> m_selection; // the current selection, which this server never reads
+    Owned<zwlr_data_control_source_v1> m_source;
+};
