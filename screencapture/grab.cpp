@@ -1,12 +1,22 @@
 #include "grab.h"
 
 #include "failure.h"
+#include "grab_wayland.h"
 #include "grab_x11.h"
 
 #include <cstdlib>
 
 std::unique_ptr<Grabber> connectToDesktop()
 {
+    // A Wayland session is captured through its compositor, never through an X server beside
+    // it (Xwayland sees only X clients' windows).
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if (wayland && *wayland) {
+        auto grabber = std::make_unique<GrabberWayland>(wayland);
+        if (!grabber->offersScreencopy())
+            throw Failure("the compositor offers no screen capture protocol");
+        return grabber;
+    }
     const char* display = std::getenv("DISPLAY");
     if (!display || !*display)
         throw Failure("no X display to capture: DISPLAY is not set");
