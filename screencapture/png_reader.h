@@ -1,0 +1,42 @@
+#pragma once
+
+#include <csetjmp>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <png.h>
+#include <string>
+
+// Reads a PNG file row by row as 8-bit BGRX, whatever its colour type and depth: palette, grey and
+// 16-bit images are expanded or reduced, an alpha channel dropped. libpng is loaded when the first
+// file is read: only captures through the desktop portal read one.
+class PngReader {
+public:
+    // Opens the file and reads its header; throws a Failure naming the file when it cannot be read,
+    // is no PNG image, or is an interlaced one (whose rows come in passes, not in order).
+    explicit PngReader(std::string path);
+    PngReader(const PngReader&) = delete;
+    PngReader& operator=(const PngReader&) = delete;
+    ~PngReader();
+
+    int width() const { return m_width; }
+    int height() const { return m_height; }
+    // Reads the next `count` rows, `stride` bytes apart; throws a Failure when the data is damaged.
+    void readRows(std::uint8_t* first, std::size_t stride, int count);
+
+private:
+    static void onError(png_structp png, png_const_charp message);
+    [[noreturn]] void fail(const std::string& why) const;
+    bool readHeader();
+    bool readRowsOrJump(std::uint8_t* first, std::size_t stride, int count);
+
+    std::string m_path;
+    std::FILE* m_file = nullptr;
+    png_structp m_png = nullptr;
+    png_infop m_info = nullptr;
+    int m_width = 0;
+    int m_height = 0;
+    bool m_interlaced = false;
+    std::string m_error; // libpng's words for the last error
+    std::jmp_buf m_jump;
+};

@@ -1,0 +1,227 @@
+#include "portal_screenshot.h"
+
+#include "failure.h"
+#include "file_uri.h"
+#include "shared_library.h"
+
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <sys/random.h>
+#include <systemd/sd-bus.h>
+
+namespace {
+
+// The sd-bus functions this request calls; libsystemd is loaded for portal captures only.
+struct SdBus {
+    SharedLibrary library{"libsystemd.so.0"};
+    decltype(&sd_bus_open_user) openUser = library.function<decltype(&sd_bus_open_user)>("sd_bus_open_user");
+    decltype(&sd_bus_flush_close_unref) flushCloseUnref =
+        library.function<decltype(&sd_bus_flush_close_unref)>("sd_bus_flush_close_unref");
+    decltype(&sd_bus_get_unique_name) getUniqueName =
+        library.function<decltype(&sd_bus_get_unique_name)>("sd_bus_get_unique_name");
+    decltype(&sd_bus_match_signal) matchSignal =
+        library.function<decltype(&sd_bus_match_signal)>("sd_bus_match_signal");
+    decltype(&sd_bus_slot_unref) slotUnref =
+        library.function<decltype(&sd_bus_slot_unref)>("sd_bus_slot_unref");
+    decltype(&sd_bus_message_new_method_call) newMethodCall =
+        library.function<decltype(&sd_bus_message_new_method_call)>("sd_bus_message_new_method_call");
+    decltype(&sd_bus_message_append) append =
+        library.function<decltype(&sd_bus_message_append)>("sd_bus_message_append");
+    decltype(&sd_bus_message_unref) messageUnref =
+        library.function<decltype(&sd_bus_message_unref)>("sd_bus_message_unref");
+    decltype(&sd_bus_call) call = library.function<decltype(&sd_bus_call)>("sd_bus_call");
+    decltype(&sd_bus_call_method_async) callAsync =
+        library.function<decltype(&sd_bus_call_method_async)>("sd_bus_call_method_async");
+    decltype(&sd_bus_message_read) read =
+        library.function<decltype(&sd_bus_message_read)>("sd_bus_message_read");
+    decltype(&sd_bus_message_skip) skip =
+        library.function<decltype(&sd_bus_message_skip)>("sd_bus_message_skip");
+    decltype(&sd_bus_message_enter_container) enter =
+        library.function<decltype(&sd_bus_message_enter_container)>("sd_bus_message_enter_container");
+    decltype(&sd_bus_message_exit_container) exit =
+        library.function<decltype(&sd_bus_message_exit_container)>("sd_bus_message_exit_container");
+    decltype(&sd_bus_process) process = library.function<decltype(&sd_bus_process)>("sd_bus_process");
+    decltype(&sd_bus_wait) wait = library.function<decltype(&sd_bus_wait)>("sd_bus_wait");
+    decltype(&sd_bus_error_free) errorFree =
+        library.function<decltype(&sd_bus_error_free)>("sd_bus_error_free");
+};
+
+constexpr const char* kPortal = "org.freedesktop.portal.Desktop";
+constexpr const char* kPortalPath = "/org/freedesktop/portal/desktop";
+// Long enough for a first-time permission dialog to be answered; a capture never hangs.
+constexpr auto kAnswerTime = std::chrono::seconds(60);
+
+using Clock = std::chrono::steady_clock;
+
+// An sd-bus object, released by the library's unref function.
+template <typename T> struct Unref {
+    T* (*unref)(T*);
+    void operator()(T* object) const { unref(object); }
+};
+template <typename T> using Owned = std::unique_ptr<T, Unref<T>>;
+
+struct BusError {
+    const SdBus& lib;
+    sd_bus_error error = SD_BUS_ERROR_NULL;
+    ~BusError() { lib.errorFree(&error); }
+};
+
+struct Answer {
+    const SdBus* lib = nullptr;
+    bool received = false;
+    std::uint32_t code = 2;
+    std::optional<std::string> uri;
+};
+
+// Request.Response(u response, a{sv} results): the code, and the "uri" result.
+int onResponse(sd_bus_message* message, void* userdata, sd_bus_error*)
+{
+    auto& answer = *static_cast<Answer*>(userdata);
+    const SdBus& lib = *answer.lib;
+    if (answer.received || lib.read(message, "u", &answer.code) < 0)
+        return 0;
+    answer.received = true;
+    if (lib.enter(message, 'a', "{sv}") <= 0)
+        return 0;
+    while (lib.enter(message, 'e', "sv") > 0) {
+        const char* key = nullptr;
+        const char* value = nullptr;
+        if (lib.read(message, "s", &key) < 0)
+            return 0;
+        if (std::strcmp(key, "uri") == 0 && lib.read(message, "v", "s", &value) >= 0)
+            answer.uri = value;
+        else if (lib.skip(message, "v") < 0)
+            return 0;
+        lib.exit(message);
+    }
+    return 0;
+}
+
+// Unguessable, as the portal asks, and a valid object path element.
+std::string newToken()
+{
+    unsigned char bytes[8] = {};
+    if (getrandom(bytes, sizeof bytes, 0) != sizeof bytes) {
+        const auto now = Clock::now().time_since_epoch().count();
+        std::memcpy(bytes, &now, sizeof bytes);
+    }
+    std::string token = "kestrelle_";
+    for (unsigned char b : bytes)
+        token += "0123456789abcdef"[b >> 4], token += "0123456789abcdef"[b & 15];
+    return token;
+}
+
+// Where the portal puts the request object: the caller's unique name without ':' and with '_'
+// for '.', then the token.
+std::string requestPath(std::string sender, const std::string& token)
+{
+    sender.erase(0, 1);
+    for (char& c : sender) {
+        if (c == '.')
+            c = '_';
+    }
+    return std::string(kPortalPath) + "/request/" + sender + "/" + token;
+}
+
+std::uint64_t microsecondsUntil(Clock::time_point deadline)
+{
+    const auto left = std::chrono::ceil<std::chrono::microseconds>(deadline - Clock::now()).count();
+    return left > 0 ? std::uint64_t(left) : 0;
+}
+
+std::string callFailure(const sd_bus_error& error, int result)
+{
+    const std::string name = error.name ? error.name : "";
+    const auto is = [&](const char* suffix) {
+        return name == std::string("org.freedesktop.DBus.Error.") + suffix;
+    };
+    if (is("ServiceUnknown") || is("NameHasNoOwner"))
+        return "no desktop portal on the session bus (org.freedesktop.portal.Desktop) to take the screenshot";
+    if (is("UnknownMethod") || is("UnknownInterface") || is("UnknownObject"))
+        return "the desktop portal offers no screenshots (org.freedesktop.portal.Screenshot)";
+    if (is("NoReply") || result == -ETIMEDOUT)
+        return "the desktop portal did not answer the screenshot request";
+    return "the desktop portal refused the screenshot: " +
+           (error.message ? std::string(error.message) : errnoText(-result));
+}
+
+} // namespace
+
+std::string takePortalScreenshot()
+{
+    const SdBus lib;
+    const auto deadline = Clock::now() + kAnswerTime;
+    sd_bus* rawBus = nullptr;
+    const char* unique = nullptr;
+    int r = lib.openUser(&rawBus);
+    Owned<sd_bus> bus(rawBus, {lib.flushCloseUnref});
+    if (r >= 0)
+        r = lib.getUniqueName(rawBus, &unique);
+    if (r < 0)
+        throw Failure("cannot reach the session bus to ask the desktop portal for a screenshot: " +
+                      errnoText(-r));
+
+    // Listening before asking: a portal may answer before its reply to the call.
+    Answer answer;
+    answer.lib = &lib;
+    const std::string token = newToken();
+    const std::string expected = requestPath(unique, token);
+    using Slot = Owned<sd_bus_slot>;
+    const auto subscribe = [&](const std::string& path) {
+        sd_bus_slot* slot = nullptr;
+        if (int s = lib.matchSignal(rawBus, &slot, nullptr, path.c_str(), "org.freedesktop.portal.Request",
+                                    "Response", onResponse, &answer);
+            s < 0)
+            throw Failure("cannot listen for the desktop portal's answer: " + errnoText(-s));
+        return Slot(slot, {lib.slotUnref});
+    };
+    Slot expectedSlot = subscribe(expected);
+
+    sd_bus_message* rawCall = nullptr;
+    r = lib.newMethodCall(rawBus, &rawCall, kPortal, kPortalPath, "org.freedesktop.portal.Screenshot",
+                          "Screenshot");
+    Owned<sd_bus_message> call(rawCall, {lib.messageUnref});
+    if (r >= 0)
+        r = lib.append(rawCall, "sa{sv}", "", 2, "handle_token", "s", token.c_str(), "interactive", "b", 0);
+    if (r < 0)
+        throw Failure("cannot ask the desktop portal for a screenshot: " + errnoText(-r));
+    BusError error{lib};
+    sd_bus_message* rawReply = nullptr;
+    r = lib.call(rawBus, rawCall, microsecondsUntil(deadline), &error.error, &rawReply);
+    Owned<sd_bus_message> reply(rawReply, {lib.messageUnref});
+    if (r < 0)
+        throw Failure(callFailure(error.error, r));
+    const char* handle = nullptr;
+    if (lib.read(rawReply, "o", &handle) < 0)
+        throw Failure("the desktop portal answered the screenshot request with no request handle");
+    // A portal older than the predictable handles names its own.
+    const std::string handlePath = handle;
+    Slot handleSlot = handlePath != expected ? subscribe(handlePath) : Slot(nullptr, {lib.slotUnref});
+
+    while (!answer.received) {
+        r = lib.process(rawBus, nullptr);
+        if (r > 0)
+            continue;
+        const std::uint64_t left = microsecondsUntil(deadline);
+        if (r >= 0 && left > 0)
+            r = lib.wait(rawBus, left);
+        if (r < 0)
+            throw Failure("lost the session bus while waiting for the desktop portal: " + errnoText(-r));
+        if (left == 0) {
+            // Also closes whatever dialog is still waiting for the user.
+            lib.callAsync(rawBus, nullptr, kPortal, handlePath.c_str(), "org.freedesktop.portal.Request",
+                          "Close", nullptr, nullptr, "");
+            throw Failure("the desktop portal took no screenshot within " +
+                          std::to_string(kAnswerTime.count()) + " seconds");
+        }
+    }
+    if (answer.code == 1)
+        throw Failure("the screenshot was cancelled at the desktop portal");
+    if (answer.code != 0)
+        throw Failure("the desktop portal could not take the screenshot");
+    if (!answer.uri)
+        throw Failure("the desktop portal took the screenshot but did not say where it is");
+    return pathOfFileUri(*answer.uri);
+}
