@@ -17,26 +17,32 @@ QKeyCombination ShortcutBinder::combinationOf(const QKeyEvent& event) const
 std::unique_ptr<ShortcutBinder> makeShortcutBinder(SettingsStore& store, Log& log)
 {
     const QString platform = QGuiApplication::platformName();
+    // The session counts, not Qt's plugin: on XWayland (or offscreen) inside a Wayland session, key grabs
+    // hear only keys pressed in X11 windows, while the portal hears them all.
+    const bool waylandSession = platform.startsWith(QLatin1String("wayland")) ||
+                                qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland") ||
+                                !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    std::optional<QString> portalMissing;
+    if (waylandSession) {
+        portalMissing = ShortcutBinderPortal::unavailableReason();
+        if (!portalMissing)
+            return std::make_unique<ShortcutBinderPortal>(store, log);
+    }
     if (platform == QLatin1String("xcb")) {
         if (const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()) {
             // Through XWayland the compositor hands keys to X clients only while one of them has the focus.
-            if (qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland")) {
+            if (waylandSession) {
                 log.log(
-                    QStringLiteral("Shortcuts: this Wayland session runs Kestrelle on X11; global shortcuts "
-                                   "work only while an X11 window has the focus"));
+                    QStringLiteral("Shortcuts: the desktop portal's global shortcuts are not available in "
+                                   "this Wayland session (%1); Kestrelle runs on X11, where its shortcuts "
+                                   "work only while an X11 window has the focus")
+                        .arg(*portalMissing));
             }
             return std::make_unique<ShortcutBinderXcb>(x11->connection(), store, log);
         }
     }
-    // No usable X11 here. The session type counts too: inside a Wayland session Qt may run on another
-    // plugin (offscreen, or xcb without a display), and the portal serves those all the same.
-    if (platform.startsWith(QLatin1String("wayland")) ||
-        qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland")) {
-        const std::optional<QString> reason = ShortcutBinderPortal::unavailableReason();
-        if (!reason)
-            return std::make_unique<ShortcutBinderPortal>(store, log);
+    if (portalMissing)
         return std::make_unique<ShortcutBinderNull>(store, log,
-                                                    QStringLiteral("%1, %2").arg(platform, *reason));
-    }
+                                                    QStringLiteral("%1, %2").arg(platform, *portalMissing));
     return std::make_unique<ShortcutBinderNull>(store, log, platform);
 }
