@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# A Wayland session (sway, tests/support/with-sway --outputs 2): both outputs in one image at the
+# larger scale, as grim, an independent tool, sees them; the formats; a compositor that cannot be
+# reached; -P and the sound unchanged.
+source "$(dirname "$0")/lib.sh"
+
+# sway runs as another user where we are root: its background painter must read the pictures.
+chmod 0755 "$work"
+# Flat backgrounds with one inner block each, so that scaling filters differ only on edges.
+convert -size 800x600 xc:'#c03020' -fill '#2040c0' -draw 'rectangle 100,100 399,299' "$work/left.png"
+convert -size 800x600 xc:'#20a040' -fill '#f0e010' -draw 'rectangle 400,300 699,499' "$work/right.png"
+chmod 0644 "$work"/*.png
+
+# The image's colour at x,y, as RRGGBB.
+pixel() {
+    convert "$1" -format "%[hex:p{$2}]" info: | cut -c1-6
+}
+
+# Lays the outputs out and waits until grim sees the backgrounds drawn at this layout's size.
+lay_out() {
+    local size=$1
+    swaymsg "$2" >/dev/null
+    for _ in $(seq 100); do
+        grim "$work/reference.png" 2>/dev/null &&
+            [ "$(identify -format %wx%h "$work/reference.png")" = "$size" ] &&
+            [ "$(pixel "$work/reference.png" 2,2)" = C03020 ] && [ "$(pixel "$work/reference.png" "$3")" = "$4" ] &&
+            return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# The same picture as grim's, but for pixels along the edges of the inner blocks, where our
+# sharp enlargement and grim's smoothing differ by a pixel: at most 0.5% of the image.
+like_grim() {
+    local differing
+    differing=$(differing_pixels "$1" "$work/reference.png")
+    [[ $differing =~ ^[0-9]+$ ]] && [ "$differing" -le $(($(identify -format '%w * %h' "$1") / 200)) ]
+}
+
+# HEADLESS-1 at scale 1 on the left (800x600 logical), HEADLESS-2 at scale 2 beside it (400x300):
+# 1200x600 logical at scale 2; nothing under HEADLESS-2 is black.
+check "the session shows the backgrounds" lay_out 2400x1200 \
+    "output HEADLESS-1 mode 800x600 scale 1 pos 0 0 bg $work/left.png fill;
+     output HEADLESS-2 mode 800x600 scale 2 pos 800 0 bg $work/right.png fill" 2000,400 F0E010
+"$tool" -x "$work/shot.png"
+expect "PNG spans both outputs at the larger scale" "PNG 2400x1200" "$(image_info "$work/shot.png")"
+check "PNG is what grim sees" like_grim "$work/shot.png"
+expect "scale 1 output enlarged into place: background, block, and its edges" \
+    "C03020 2040C0 2040C0 C03020 C03020" \
+    "$(for p in 100,100 200,200 799,599 800,600 1598,1198; do pixel "$work/shot.png" $p; done | xargs)"
+expect "scale 2 output at its own pixels: background, block; black below it" \
+    "20A040 F0E010 F0E010 000000 000000" \
+    "$(for p in 1601,1 2000,300 2299,499 1600,600 2399,1199; do pixel "$work/shot.png" $p; done | xargs)"
+
+"$tool" -x "$work/shot.jpg"
+expect "JPEG of the same size" "JPEG 2400x1200" "$(image_info "$work/shot.jpg")"
+check "JPEG looks like the PNG" jpeg_close "$work/shot.jpg" "$work/shot.png"
+
+# A quarter turn of the right output: 300x400 logical, its buffer still 800x600, the background
+# drawn upright again (its block now about the middle of the output's right half).
+check "the session turns an output" lay_out 2200x1200 "output HEADLESS-2 transform 90" 2100,500 F0E010
+"$tool" -x "$work/turned.png"
+expect "turned output: the image is 1100x600 logical at scale 2" "PNG 2200x1200" "$(image_info "$work/turned.png")"
+check "turned output is what grim sees" like_grim "$work/turned.png"
+
+err=$(WAYLAND_DISPLAY=nonexistent "$tool" -x "$work/none.png" 2>&1) && status=0 || status=$?
+expect "unreachable compositor: status 1" 1 "$status"
+check "unreachable compositor: one line naming it" \
+    test "$(printf '%s\n' "$err" | wc -l)" -eq 1 -a "${err#screencapture: cannot connect to the Wayland compositor \'nonexistent\'}" != "$err"
+check "unreachable compositor: no file" test ! -e "$work/none.png"
+
+# The sound (no sound server here) and -P behave as in X sessions.
+mkdir "$work/bin"
+printf '#!/bin/sh\nprintf "%%s\\n" "$@" >"%s/opened"\n' "$work" >"$work/bin/xdg-open"
+chmod +x "$work/bin/xdg-open"
+PATH="$work/bin:$PATH" "$tool" -P "$work/shot.png" 2>/dev/null && status=0 || status=$?
+for _ in $(seq 50); do [ -s "$work/opened" ] && break; sleep 0.02; done
+expect "with sound and -P: status 0" 0 "$status"
+expect "-P opens the file saved" "$work/shot 2.png" "$(cat "$work/opened" 2>/dev/null)"
+finish
