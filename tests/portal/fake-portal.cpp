@@ -1,16 +1,28 @@
-// Stands in for the desktop's portal service, written from the published interface: owns
+// Stands in for the desktop's portal service, written from the published interfaces: owns
 // org.freedesktop.portal.Desktop and answers global-shortcut sessions as a desktop that takes every
-// preferred trigger as it is. With --without-global-shortcuts it is a portal without that interface.
-// The tests steer and inspect it through /test, interface org.kestrelle.test.FakePortal.
+// preferred trigger as it is, and screenshot requests as a desktop that saves a screenshot and
+// hands over its file:// URI. The tests steer and inspect it through /test, interface
+// org.kestrelle.test.FakePortal, and through its arguments:
+//   --without-global-shortcuts, --without-screenshot  a portal without that interface
+//   --screenshot-picture=FILE    what each screenshot is: a copy of FILE as it is at the request
+//   --screenshot-folder=DIR      where the screenshots are saved, as "Screenshot N – Bildschirmfoto.png"
+//   --screenshot-response=CODE   answer screenshots with CODE: 1 as if the user cancelled
+//   --screenshot-unpredicted-handle  name request objects as portals before 0.9 did, not by the
+//                                caller's token, and answer only after the method's reply
 
 #include <QCoreApplication>
+#include <QDBusAbstractAdaptor>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDateTime>
+#include <QDir>
+#include <QFile>
 #include <QMap>
 #include <QPair>
+#include <QTimer>
+#include <QUrl>
 
 #include <cstdio>
 #include <functional>
@@ -126,13 +138,16 @@ private:
     QDBusConnection m_bus;
 };
 
-class GlobalShortcuts : public QObject {
+// Each interface of the portal object is an adaptor of it, so that one object offers several.
+class GlobalShortcuts : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.GlobalShortcuts")
     Q_PROPERTY(uint version READ version)
 
 public:
-    GlobalShortcuts(FakePortal& portal, QDBusConnection bus) : m_portal(portal), m_bus(std::move(bus)) {}
+    GlobalShortcuts(QObject* desktop, FakePortal& portal, QDBusConnection bus)
+        : QDBusAbstractAdaptor(desktop), m_portal(portal), m_bus(std::move(bus))
+    {}
     uint version() const { return 1; }
 
 public slots:
@@ -198,14 +213,90 @@ private:
 };
 
 // What a portal without global shortcuts still offers: another interface with its own version.
-class Settings : public QObject {
+class Settings : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Settings")
     Q_PROPERTY(uint version READ version)
 
 public:
+    explicit Settings(QObject* desktop) : QDBusAbstractAdaptor(desktop) {}
     uint version() const { return 1; }
 };
+
+struct ScreenshotSettings {
+    QString picture;
+    QString folder;
+    uint response = 0;
+    bool unpredictedHandle = false;
+};
+
+class ScreenshotPortal : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Screenshot")
+    Q_PROPERTY(uint version READ version)
+
+public:
+    ScreenshotPortal(QObject* desktop, FakePortal& portal, QDBusConnection bus, ScreenshotSettings settings)
+        : QDBusAbstractAdaptor(desktop), m_portal(portal), m_bus(std::move(bus)),
+          m_settings(std::move(settings))
+    {}
+    uint version() const { return 2; }
+
+public slots:
+    QDBusObjectPath Screenshot(const QString&, const QVariantMap& options, const QDBusMessage& message)
+    {
+        message.setDelayedReply(true);
+        ++m_count;
+        QVariantMap results;
+        if (m_settings.response == 0) {
+            // A name with a space and letters beyond ASCII, so that the URI carries escapes.
+            const QString path =
+                QDir(m_settings.folder)
+                    .filePath(QStringLiteral("Screenshot %1 \u2013 Bildschirmfoto.png").arg(m_count));
+            QFile::remove(path);
+            if (!QFile::copy(m_settings.picture, path)) {
+                m_bus.send(
+                    message.createErrorReply(QDBusError::Failed, QStringLiteral("Cannot save ") + path));
+                return {};
+            }
+            results.insert(QStringLiteral("uri"), QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded));
+        }
+        if (!m_settings.unpredictedHandle) {
+            m_portal.answer(message,
+                            handlePath(QStringLiteral("request"), message.service(),
+                                       options.value(QStringLiteral("handle_token")).toString()),
+                            m_settings.response, results);
+            return {};
+        }
+        const QString requestPath = portalPath + QStringLiteral("/request/unpredicted/%1").arg(m_count);
+        m_bus.send(message.createReply(QVariant::fromValue(QDBusObjectPath(requestPath))));
+        QTimer::singleShot(100, this, [this, message, requestPath, results] {
+            QDBusMessage signal = QDBusMessage::createTargetedSignal(
+                message.service(), requestPath, QStringLiteral("org.freedesktop.portal.Request"),
+                QStringLiteral("Response"));
+            signal << m_settings.response << results;
+            m_bus.send(signal);
+        });
+        return {};
+    }
+
+private:
+    FakePortal& m_portal;
+    QDBusConnection m_bus;
+    ScreenshotSettings m_settings;
+    int m_count = 0;
+};
+
+// The value of --NAME=VALUE among the arguments; empty when not given.
+QString argumentValue(const QStringList& arguments, const QString& name)
+{
+    const QString prefix = QStringLiteral("--%1=").arg(name);
+    for (const QString& argument : arguments) {
+        if (argument.startsWith(prefix))
+            return argument.mid(prefix.size());
+    }
+    return {};
+}
 
 int main(int argc, char* argv[])
 {
@@ -216,15 +307,22 @@ int main(int argc, char* argv[])
     qRegisterMetaType<Shortcuts>("Shortcuts");
     QDBusConnection bus = QDBusConnection::sessionBus();
     FakePortal portal(bus);
-    GlobalShortcuts shortcuts(portal, bus);
-    Settings settings;
-    QObject* desktop = &shortcuts;
-    if (application.arguments().contains(QStringLiteral("--without-global-shortcuts")))
-        desktop = &settings;
+    const QStringList arguments = application.arguments();
+    QObject desktop;
+    if (arguments.contains(QStringLiteral("--without-global-shortcuts")))
+        new Settings(&desktop);
+    else
+        new GlobalShortcuts(&desktop, portal, bus);
+    if (!arguments.contains(QStringLiteral("--without-screenshot"))) {
+        new ScreenshotPortal(&desktop, portal, bus,
+                             {argumentValue(arguments, QStringLiteral("screenshot-picture")),
+                              argumentValue(arguments, QStringLiteral("screenshot-folder")),
+                              argumentValue(arguments, QStringLiteral("screenshot-response")).toUInt(),
+                              arguments.contains(QStringLiteral("--screenshot-unpredicted-handle"))});
+    }
     // Objects first: once the name is owned, clients may call at once.
     const bool ready =
-        bus.registerObject(portalPath, desktop,
-                           QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties) &&
+        bus.registerObject(portalPath, &desktop, QDBusConnection::ExportAdaptors) &&
         bus.registerObject(QStringLiteral("/test"), &portal, QDBusConnection::ExportAllSlots) &&
         bus.registerService(QStringLiteral("org.freedesktop.portal.Desktop"));
     if (!ready) {
