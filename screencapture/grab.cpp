@@ -1,6 +1,7 @@
 #include "grab.h"
 
 #include "failure.h"
+#include "grab_portal.h"
 #include "grab_wayland.h"
 #include "grab_x11.h"
 
@@ -13,9 +14,10 @@ std::unique_ptr<Grabber> connectToDesktop()
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     if (wayland && *wayland) {
         auto grabber = std::make_unique<GrabberWayland>(wayland);
-        if (!grabber->offersScreencopy())
-            throw Failure("the compositor offers no screen capture protocol");
-        return grabber;
+        if (grabber->offersScreencopy())
+            return grabber;
+        grabber.reset();
+        return connectToPortal();
     }
     const char* display = std::getenv("DISPLAY");
     if (!display || !*display)
