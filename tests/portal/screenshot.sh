@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# The capture tool in a Wayland session whose compositor (weston) has no screen copy protocol: it
+# asks the fake portal on this private session bus for the screenshot, and saves that picture.
+#   screenshot.sh TOOL FAKE-PORTAL
+set -euo pipefail
+
+tool=$1 fake_portal=$2
+work=$(mktemp -d "${TMPDIR:-/tmp}/portal-screenshot.XXXXXX")
+source "$(dirname "$0")/../support/checks.sh"
+
+weston_pid= portal_pid=
+stop_portal() {
+    [ -n "$portal_pid" ] && { kill "$portal_pid" 2>/dev/null || true; wait "$portal_pid" 2>/dev/null || true; }
+    portal_pid=
+}
+trap 'stop_portal; [ -n "$weston_pid" ] && kill "$weston_pid" 2>/dev/null; wait; rm -rf "$work"' EXIT
+
+export XDG_RUNTIME_DIR="$work/runtime"
+mkdir -m 0700 "$XDG_RUNTIME_DIR"
+weston --backend=headless-backend.so --socket=kestrelle-portal --idle-time=0 >"$work/weston.log" 2>&1 &
+weston_pid=$!
+for _ in $(seq 100); do [ -S "$XDG_RUNTIME_DIR/kestrelle-portal" ] && break; sleep 0.05; done
+export WAYLAND_DISPLAY=kestrelle-portal
+unset DISPLAY
+
+# Where the portal saves, in a path whose URI needs escapes; the picture it saves is whatever
+# $work/source.png holds at the request.
+shots="$work/portal shots/Écran"
+mkdir -p "$shots"
+convert -seed 7 -size 320x200 plasma:fractal -fill '#ff0000' -draw 'rectangle 0,0 40,40' \
+    -fill white -draw 'rectangle 41,0 80,40' -depth 8 "PNG24:$work/picture.png"
+cp "$work/picture.png" "$work/source.png"
+
+start_portal() {
+    stop_portal
+    "$fake_portal" --screenshot-picture="$work/source.png" --screenshot-folder="$shots" "$@" &
+    portal_pid=$!
+    for _ in $(seq 100); do
+        dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+            org.freedesktop.DBus.NameHasOwner string:org.freedesktop.portal.Desktop 2>/dev/null |
+            grep -q 'boolean true' && return
+        sleep 0.05
+    done
+    echo "the fake portal did not start" >&2
+    return 1
+}
+
+same_pixels() {
+    [ "$(compare -metric AE "$1" "$2" null: 2>&1 || true)" = 0 ]
+}
+
+# capture NAME [TOOL ARGS...]: runs the tool into $work/NAME; sets status and err.
+capture() {
+    local name=$1
+    shift
+    err=$(timeout 20 "$tool" -x "$@" "$work/$name" 2>&1) && status=0 || status=$?
+}
+
+portal_files() {
+    find "$shots" -type f | wc -l
+}
+
+start_portal
+capture shot.png
+check "PNG saved" test "$status" -eq 0 -a -z "$err"
+check "PNG has exactly the portal's pixels" same_pixels "$work/shot.png" "$work/picture.png"
+capture shot.jpg
+check "JPEG of the portal's picture" test "$(identify -format '%m %wx%h' "$work/shot.jpg")" = "JPEG 320x200"
+jpeg_error=$(compare -metric RMSE "$work/shot.jpg" "$work/picture.png" null: 2>&1 | sed 's/.*(\(.*\))/\1/') || true
+check "JPEG looks like the portal's picture" awk -v e="$jpeg_error" 'BEGIN { exit !(e < 0.03) }'
+check "the portal's files are gone once saved" test "$(portal_files)" -eq 0
+
+# Whatever the portal's PNG holds becomes the same pixels.
+convert "$work/picture.png" -colors 64 "PNG8:$work/palette.png"
+convert "$work/picture.png" -colorspace Gray -depth 8 "$work/grey.png"
+convert "$work/picture.png" -depth 16 "PNG48:$work/deep.png"
+convert "$work/picture.png" -alpha set "PNG32:$work/alpha.png"
+for kind in palette grey deep alpha; do
+    cp "$work/$kind.png" "$work/source.png"
+    capture "$kind-shot.png"
+    check "a $kind PNG from the portal saves its pixels" same_pixels "$work/$kind-shot.png" "$work/$kind.png"
+done
+
+# A picture that cannot be read fails, names the portal's file and keeps it.
+head -c 20000 "$work/picture.png" >"$work/source.png"
+capture truncated.png
+check "a damaged picture fails" test "$status" -eq 1 -a ! -e "$work/truncated.png"
+expect "a damaged picture is named" 1 "$(grep -c "damaged: cannot read '$shots/Screenshot .*.png'" <<<"$err")"
+convert "$work/picture.png" "JPEG:$work/source.png"
+capture jpeg-source.png
+expect "a picture that is no PNG is named" 1 "$(grep -c "unreadable: .* not a PNG image" <<<"$err")"
+check "unreadable pictures are kept" test "$(portal_files)" -eq 2
+find "$shots" -type f -delete
+
+# Our own write fails: the portal's picture is the only copy, and the message says where it is.
+cp "$work/picture.png" "$work/source.png"
+capture missing-folder/shot.png
+kept=$(sed -n "s/.*screenshot is kept in '\(.*\)'$/\1/p" <<<"$err")
+check "a failed write keeps the portal's picture where the message says" \
+    test "$status" -eq 1 -a -n "$kept" -a -f "$kept"
+find "$shots" -type f -delete
+
+# Portals before 0.9 name the request object themselves and answer after the reply.
+start_portal --screenshot-unpredicted-handle
+capture legacy.png
+check "a request handle other than the predicted one is followed" same_pixels "$work/legacy.png" "$work/picture.png"
+
+start_portal --screenshot-response=1
+capture cancelled.png
+check "cancelled at the portal: status 1" test "$status" -eq 1 -a ! -e "$work/cancelled.png"
+expect "cancelled at the portal: says so" "screencapture: the screenshot was cancelled at the desktop portal" "$err"
+start_portal --screenshot-response=2
+capture ended.png
+expect "ended by the portal: says so" "1 screencapture: the desktop portal could not take the screenshot" "$status $err"
+
+start_portal --without-screenshot
+capture unoffered.png
+expect "a portal without screenshots: says so" \
+    "1 screencapture: the desktop portal offers no screenshots (org.freedesktop.portal.Screenshot)" "$status $err"
+
+stop_portal
+start=$SECONDS
+capture no-portal.png
+check "no portal: fails at once" test "$status" -eq 1 -a $((SECONDS - start)) -lt 10
+expect "no portal: says so" 1 "$(grep -c 'no desktop portal on the session bus' <<<"$err")"
+err=$(env -u DBUS_SESSION_BUS_ADDRESS XDG_RUNTIME_DIR="$work" WAYLAND_DISPLAY="$XDG_RUNTIME_DIR/kestrelle-portal" \
+    timeout 20 "$tool" -x "$work/no-bus.png" 2>&1) && status=0 || status=$?
+expect "no session bus: says so" "1 1" "$status $(grep -c 'cannot reach the session bus' <<<"$err")"
+finish
