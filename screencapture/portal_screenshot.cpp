@@ -223,5 +223,9 @@ std::string takePortalScreenshot()
         throw Failure("the desktop portal could not take the screenshot");
     if (!answer.uri)
         throw Failure("the desktop portal took the screenshot but did not say where it is");
-    return pathOfFileUri(*answer.uri);
+    try {
+        return pathOfFileUri(*answer.uri);
+    } catch (const Failure& failure) {
+        throw Failure(std::string("the desktop portal's screenshot is out of reach: ") + failure.what());
+    }
 }
