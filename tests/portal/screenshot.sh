@@ -19,7 +19,8 @@ export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 0700 "$XDG_RUNTIME_DIR"
 weston --backend=headless-backend.so --socket=kestrelle-portal --idle-time=0 >"$work/weston.log" 2>&1 &
 weston_pid=$!
-for _ in $(seq 100); do [ -S "$XDG_RUNTIME_DIR/kestrelle-portal" ] && break; sleep 0.05; done
+for _ in $(seq 200); do [ -S "$XDG_RUNTIME_DIR/kestrelle-portal" ] && break; sleep 0.05; done
+[ -S "$XDG_RUNTIME_DIR/kestrelle-portal" ] || { echo "weston did not start:" >&2; cat "$work/weston.log" >&2; exit 1; }
 export WAYLAND_DISPLAY=kestrelle-portal
 unset DISPLAY
 
