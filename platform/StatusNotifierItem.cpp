@@ -211,6 +211,8 @@ StatusNotifierItem::StatusNotifierItem(QSystemTrayIcon& item, QMenu& menu)
     m_bus.registerVirtualObject(menuPath, this);
     connect(&m_watcher, &QDBusServiceWatcher::serviceRegistered, this,
             &StatusNotifierItem::registerWithWatcher);
+    // A tray that started since Qt looked for one is there already; with none, the call goes nowhere.
+    registerWithWatcher();
 }
 
 StatusNotifierItem::~StatusNotifierItem()

@@ -121,6 +121,22 @@ capture_path_fits() {
     return 1
 }
 
+# image_facts FILE : format, size and the colour of a pixel in the middle of the desktop.
+image_facts() {
+    identify -format '%m %wx%h ' "$1" 2>/dev/null &&
+        convert "$1" -format '%[hex:p{640,400}]' info: 2>/dev/null | cut -c1-6
+}
+
+# wait_for_capture_file DIR START END : waits for a PNG in DIR and checks that it is the folder's one
+# file, named after a second between START and END; sets file to its path.
+wait_for_capture_file() {
+    png_in() { [ -n "$(find "$1" -type f -name '*.png')" ]; }
+    wait_for "a file in \"$1\"" png_in "$1"
+    file=$(find "$1" -type f)
+    check "the one file in the folder is named after the moment of the menu choice" \
+        capture_path_fits "$2" "$3" "$1" png "$file"
+}
+
 # The file path of the Nth recorded start: its last argument, unquoted.
 recorded_path() {
     recorded_arguments "$starts" "$1" | sed 's/.* "\(.*\)"$/\1/; s/^"\(.*\)"$/\1/'
