@@ -4,10 +4,13 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <poll.h>
 
 namespace {
 
@@ -17,6 +20,7 @@ template <typename T> struct FreeReply {
 template <typename T> using Reply = std::unique_ptr<T, FreeReply<T>>;
 
 constexpr std::size_t kLargestChunk = 1 << 20;
+constexpr auto kTransferGrace = std::chrono::seconds(10);
 
 } // namespace
 
@@ -93,35 +97,55 @@ void ClipboardServerX11::askManagerToSave()
 void ClipboardServerX11::serve()
 {
     xcb_connection_t* c = m_connection.get();
-    while (Reply<xcb_generic_event_t> event{xcb_wait_for_event(c)}) {
+    // Once the clipboard has passed on, pastes under way still get the rest of the image, but a
+    // requestor that stopped reading does not keep the server for long.
+    std::optional<std::chrono::steady_clock::time_point> passedOn;
+    for (;;) {
+        xcb_flush(c);
+        if (passedOn && m_transfers.empty())
+            return;
+        Reply<xcb_generic_event_t> event{xcb_poll_for_event(c)};
+        if (!event) {
+            if (xcb_connection_has_error(c))
+                return;
+            int timeout = -1;
+            if (passedOn) {
+                auto left = kTransferGrace - (std::chrono::steady_clock::now() - *passedOn);
+                if (left <= left.zero())
+                    return;
+                timeout = int(std::chrono::ceil<std::chrono::milliseconds>(left).count());
+            }
+            pollfd readable{xcb_get_file_descriptor(c), POLLIN, 0};
+            poll(&readable, 1, timeout);
+            continue;
+        }
         switch (event->response_type & 0x7f) {
         case XCB_SELECTION_REQUEST:
-            answer(*reinterpret_cast<xcb_selection_request_event_t*>(event.get()));
+            answer(*reinterpret_cast<xcb_selection_request_event_t*>(event.get()), !passedOn);
             break;
         case XCB_SELECTION_CLEAR:
             if (reinterpret_cast<xcb_selection_clear_event_t*>(event.get())->selection == m_clipboard)
-                return;
+                passedOn = std::chrono::steady_clock::now();
             break;
         case XCB_SELECTION_NOTIFY: {
             // The manager's answer to SAVE_TARGETS: with a property it has the image now.
             auto* notify = reinterpret_cast<xcb_selection_notify_event_t*>(event.get());
-            if (notify->selection == m_manager && notify->property != XCB_NONE)
-                return;
+            if (notify->selection == m_manager && notify->property != XCB_NONE && !passedOn)
+                passedOn = std::chrono::steady_clock::now();
             break;
         }
         case XCB_PROPERTY_NOTIFY:
             continueTransfer(*reinterpret_cast<xcb_property_notify_event_t*>(event.get()));
             break;
         }
-        xcb_flush(c);
     }
 }
 
-void ClipboardServerX11::answer(const xcb_selection_request_event_t& request)
+void ClipboardServerX11::answer(const xcb_selection_request_event_t& request, bool owned)
 {
     // Clients from before the conventions name no property and expect the target's name.
     xcb_atom_t property = request.property != XCB_NONE ? request.property : request.target;
-    bool ok = request.selection == m_clipboard &&
+    bool ok = owned && request.selection == m_clipboard &&
               // Server time wraps after about 49 days: compare by the signed difference.
               (request.time == XCB_CURRENT_TIME || std::int32_t(request.time - m_ownedSince) >= 0) &&
               (request.target == m_multiple ? convertMultiple(request.requestor, property)

@@ -17,7 +17,7 @@ public:
     void take(const std::uint8_t* png, std::size_t size);
 
     // Serves until another client owns the clipboard, a clipboard manager has saved the image,
-    // or the display goes away.
+    // or the display goes away; then finishes the pastes under way, for a few seconds at most.
     void serve();
 
 private:
@@ -29,7 +29,8 @@ private:
 
     xcb_timestamp_t serverTime();
     void askManagerToSave();
-    void answer(const xcb_selection_request_event_t& request);
+    // `owned`: whether the clipboard is still ours; requests that come after are refused.
+    void answer(const xcb_selection_request_event_t& request, bool owned);
     bool convert(xcb_atom_t target, xcb_window_t requestor, xcb_atom_t property);
     bool convertMultiple(xcb_window_t requestor, xcb_atom_t property);
     void continueTransfer(const xcb_property_notify_event_t& event);

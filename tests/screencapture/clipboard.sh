@@ -26,7 +26,20 @@ check "pasting twice gives the same image" cmp -s "$work/pasted.png" "$work/agai
 for _ in $(seq 50); do [ "$(servers)" -eq 1 ] && break; sleep 0.02; done
 check "a second -c leaves one server" test "$(servers)" -eq 1
 
+# A paste under way when another program takes the clipboard still gets the whole image.
+cc -O1 -o "$work/slow-paste" "$(dirname "$0")/../support/slow-paste.c" -lxcb
+mkfifo "$work/resume" "$work/paused"
+"$work/slow-paste" <"$work/resume" >"$work/slow.png" 2>"$work/paused" &
+paster=$!
+exec 3>"$work/resume"
+read -r -t 10 state <"$work/paused" || state=
 echo text | xclip -selection clipboard 2>/dev/null
+sleep 0.2
+check "a paste under way keeps the server after the clipboard is taken" test "$state" = paused -a "$(servers)" -eq 1
+echo >&3
+exec 3>&-
+wait "$paster" && status=0 || status=$?
+check "the paste under way completes" same_pixels "$work/slow.png" "$work/reference.png"
 for _ in $(seq 50); do [ "$(servers)" -eq 0 ] && break; sleep 0.02; done
-check "server exits when another program takes the clipboard" test "$(servers)" -eq 0
+check "server exits once the clipboard is taken and the paste is done" test "$(servers)" -eq 0
 finish
