@@ -63,6 +63,14 @@ check "the session turns an output" lay_out 2200x1200 "output HEADLESS-2 transfo
 "$tool" -x "$work/turned.png"
 expect "turned output: the image is 1100x600 logical at scale 2" "PNG 2200x1200" "$(image_info "$work/turned.png")"
 check "turned output is what grim sees" like_grim "$work/turned.png"
+# Mirrored, then mirrored and turned the other way: sizes alternate, so that the wait sees each.
+check "the session mirrors the output" lay_out 2400x1200 "output HEADLESS-2 transform flipped" 2000,400 F0E010
+"$tool" -x "$work/mirrored.png"
+check "mirrored output is what grim sees" like_grim "$work/mirrored.png"
+check "the session mirrors and turns the output" lay_out 2200x1200 "output HEADLESS-2 transform flipped-270" \
+    2100,500 F0E010
+"$tool" -x "$work/mirrored-turned.png"
+check "mirrored and turned output is what grim sees" like_grim "$work/mirrored-turned.png"
 
 err=$(WAYLAND_DISPLAY=nonexistent "$tool" -x "$work/none.png" 2>&1) && status=0 || status=$?
 expect "unreachable compositor: status 1" 1 "$status"
