@@ -16,7 +16,8 @@ pixel() {
     convert "$1" -format "%[hex:p{$2}]" info: | cut -c1-6
 }
 
-# Lays the outputs out and waits until grim sees the backgrounds drawn at this layout's size.
+# lay_out SIZE SWAY-COMMANDS X,Y RRGGBB: runs the commands, then waits until grim's capture (kept
+# as the reference) has that size and, once the backgrounds are drawn, that colour at x,y.
 lay_out() {
     local size=$1
     swaymsg "$2" >/dev/null
@@ -30,7 +31,7 @@ lay_out() {
     return 1
 }
 
-# The same picture as grim's, but for pixels along the edges of the inner blocks, where our
+# The same picture as grim's last capture, but for pixels along the edges of the inner blocks, where our
 # sharp enlargement and grim's smoothing differ by a pixel: at most 0.5% of the image.
 like_grim() {
     local differing
