@@ -11,6 +11,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <exception>
 #include <optional>
 #include <thread>
 #include <unistd.h>
@@ -64,19 +65,30 @@ void captureToFile(const Options& options)
     std::optional<ImageFormat> format = formatForFileName(options.file);
     if (!format)
         warn("'" + options.file + "' names no image format this tool writes; saving PNG data");
-    auto desktop = connectToDesktop();
-    Frame frame(desktop->width(), desktop->height());
-    GrabThread grab(*desktop, frame);
-    // Made while the first stripes are on their way.
-    OutputFile output(options.file);
-    std::optional<CaptureSound> sound;
-    if (!options.silent)
-        sound.emplace(frame);
+    std::exception_ptr viewerFailure;
+    {
+        auto desktop = connectToDesktop();
+        Frame frame(desktop->width(), desktop->height());
+        GrabThread grab(*desktop, frame);
+        // Made while the first stripes are on their way.
+        OutputFile output(options.file);
+        std::optional<CaptureSound> sound;
+        if (!options.silent)
+            sound.emplace(frame);
 
-    encode(format.value_or(ImageFormat::Png), frame, output.sink());
-    std::string saved = output.commit();
-    if (options.openInViewer)
-        openInViewer(saved);
+        encode(format.value_or(ImageFormat::Png), frame, output.sink());
+        std::string saved = output.commit();
+        if (options.openInViewer) {
+            // The capture is stored whatever the viewer does, and the grab must see it so.
+            try {
+                openInViewer(saved);
+            } catch (const Failure&) {
+                viewerFailure = std::current_exception();
+            }
+        }
+    }
+    if (viewerFailure)
+        std::rethrow_exception(viewerFailure);
 }
 
 } // namespace

@@ -69,7 +69,12 @@ capture shot.jpg
 check "JPEG of the portal's picture" test "$(identify -format '%m %wx%h' "$work/shot.jpg")" = "JPEG 320x200"
 jpeg_error=$(compare -metric RMSE "$work/shot.jpg" "$work/picture.png" null: 2>&1 | sed 's/.*(\(.*\))/\1/') || true
 check "JPEG looks like the portal's picture" awk -v e="$jpeg_error" 'BEGIN { exit !(e < 0.03) }'
-check "the portal's files are gone once saved" test "$(portal_files)" -eq 0
+# A PATH with nothing but timeout on it, so no xdg-open.
+mkdir "$work/no-viewer"
+ln -s "$(command -v timeout)" "$work/no-viewer/timeout"
+PATH=$work/no-viewer capture viewer.png -P
+check "the portal's files are gone once saved, even when the viewer cannot open it" \
+    test "$status" -eq 1 -a -s "$work/viewer.png" -a "$(portal_files)" -eq 0
 
 # Whatever the portal's PNG holds becomes the same pixels.
 convert "$work/picture.png" -colors 64 "PNG8:$work/palette.png"
