@@ -7,6 +7,13 @@ source "$(dirname "$0")/lib.sh"
 xsetroot -solid '#3366cc'
 screen=$(xdpyinfo | awk '/dimensions:/ { print $2 }')
 
+# desktop_only FILE : away from the tray in the top right corner, every pixel is the desktop's colour:
+# neither the menu nor the chooser shows in the capture.
+desktop_only() {
+    [ "$(convert "$1" -crop 1000x800+0+0 +repage -fill black -opaque '#3366cc' -fill white +opaque black \
+        -format '%[fx:mean]' info:)" = 0 ]
+}
+
 pasted_png() {
     timeout 10 xclip -selection clipboard -t image/png -o >"$work/pasted.png" 2>/dev/null &&
         identify "$work/pasted.png" >/dev/null 2>&1
@@ -20,6 +27,7 @@ choose_menu_entry "Capture Desktop to Clipboard"
 wait_for "a PNG image on the clipboard" pasted_png
 expect "the clipboard holds a PNG of the whole screen showing the desktop" "PNG $screen 3366CC" \
     "$(image_facts "$work/pasted.png")"
+check "the menu is not in the clipboard's image" desktop_only "$work/pasted.png"
 
 shots="$work/my shots"
 mkdir "$shots"
@@ -29,6 +37,7 @@ after=$(date +%s)
 choose_folder "$shots"
 wait_for_capture_file "$shots" "$before" "$after"
 expect "the file is a PNG of the whole screen showing the desktop" "PNG $screen 3366CC" "$(image_facts "$file")"
+check "the chooser is not in the file" desktop_only "$file"
 echo "  saved: $file ($(stat -c %s "$file") bytes)"
 check "nothing but the capture is left in the folder" test "$(find "$shots" -mindepth 1 | wc -l)" -eq 1
 
