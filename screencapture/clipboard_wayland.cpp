@@ -71,7 +71,7 @@ ClipboardServerWayland::ClipboardServerWayland()
     m_display.reset(wl_display_connect(nullptr));
     if (!m_display)
         throw Failure("cannot connect to the Wayland compositor");
-    Owned<wl_registry> registry(wl_display_get_registry(m_display.get()));
+    WaylandObject<wl_registry> registry(wl_display_get_registry(m_display.get()));
     wl_registry_add_listener(registry.get(), &kRegistryListener, this);
     roundtrip();
     if (!m_manager)
@@ -166,33 +166,4 @@ bool ClipboardServerWayland::Paste::writeSome(const std::uint8_t* png, std::size
         return errno == EAGAIN || errno == EINTR; // a reader that closed its end ends its paste
     m_sent += std::size_t(n);
     return m_sent < size;
-}
-
-void ClipboardServerWayland::Destroy::operator()(wl_display* display) const
-{
-    wl_display_disconnect(display);
-}
-void ClipboardServerWayland::Destroy::operator()(wl_registry* registry) const
-{
-    wl_registry_destroy(registry);
-}
-void ClipboardServerWayland::Destroy::operator()(wl_seat* seat) const
-{
-    wl_seat_destroy(seat);
-}
-void ClipboardServerWayland::Destroy::operator()(zwlr_data_control_manager_v1* manager) const
-{
-    zwlr_data_control_manager_v1_destroy(manager);
-}
-void ClipboardServerWayland::Destroy::operator()(zwlr_data_control_device_v1* device) const
-{
-    zwlr_data_control_device_v1_destroy(device);
-}
-void ClipboardServerWayland::Destroy::operator()(zwlr_data_control_offer_v1* offer) const
-{
-    zwlr_data_control_offer_v1_destroy(offer);
-}
-void ClipboardServerWayland::Destroy::operator()(zwlr_data_control_source_v1* source) const
-{
-    zwlr_data_control_source_v1_destroy(source);
 }

@@ -1,13 +1,18 @@
 #pragma once
 
+#include "wayland_object.h"
 #include "wlr-data-control-unstable-v1-client-protocol.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <utility>
 #include <vector>
-#include <wayland-client.h>
+
+KESTRELLE_WAYLAND_DESTROY(wl_seat, wl_seat_destroy); // bound at version 1, before release
+KESTRELLE_WAYLAND_DESTROY(zwlr_data_control_manager_v1, zwlr_data_control_manager_v1_destroy);
+KESTRELLE_WAYLAND_DESTROY(zwlr_data_control_device_v1, zwlr_data_control_device_v1_destroy);
+KESTRELLE_WAYLAND_DESTROY(zwlr_data_control_offer_v1, zwlr_data_control_offer_v1_destroy);
+KESTRELLE_WAYLAND_DESTROY(zwlr_data_control_source_v1, zwlr_data_control_source_v1_destroy);
 
 // Sets a Wayland seat's clipboard to the image (image/png) through the wlroots data-control
 // protocol, which needs no window or keyboard focus, and writes the image to every client that
@@ -28,17 +33,6 @@ public:
     void serve();
 
 private:
-    struct Destroy { // each object by its own destructor request
-        void operator()(wl_display* display) const;
-        void operator()(wl_registry* registry) const;
-        void operator()(wl_seat* seat) const;
-        void operator()(zwlr_data_control_manager_v1* manager) const;
-        void operator()(zwlr_data_control_device_v1* device) const;
-        void operator()(zwlr_data_control_offer_v1* offer) const;
-        void operator()(zwlr_data_control_source_v1* source) const;
-    };
-    template <typename T> using Owned = std::unique_ptr<T, Destroy>;
-
     class Paste { // one client's copy of the image, written as fast as its pipe takes it
     public:
         explicit Paste(int fd) : m_fd(fd) {}
@@ -67,10 +61,11 @@ private:
     std::vector<Paste> m_pastes;
 
     // In the order of creation, so that each is destroyed before what it came from.
-    Owned<wl_display> m_display;
-    Owned<wl_seat> m_seat;
-    Owned<zwlr_data_control_manager_v1> m_manager;
-    Owned<zwlr_data_control_device_v1> m_device;
-    Owned<zwlr_data_control_offer_v1> m_selection; // the current selection, which this server never reads
-    Owned<zwlr_data_control_source_v1> m_source;
+    WaylandObject<wl_display> m_display;
+    WaylandObject<wl_seat> m_seat;
+    WaylandObject<zwlr_data_control_manager_v1> m_manager;
+    WaylandObject<zwlr_data_control_device_v1> m_device;
+    WaylandObject<zwlr_data_control_offer_v1>
+        m_selection; // the current selection, which this server never reads
+    WaylandObject<zwlr_data_control_source_v1> m_source;
 };
