@@ -15,7 +15,7 @@ export WAYLAND_DISPLAY=$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY XDG_RUNTIME_DIR=$work/r
 mkdir -m 0700 "$XDG_RUNTIME_DIR"
 
 watcher_pid=
-trap 'kill $watcher_pid 2>/dev/null; end_session $?' EXIT
+trap 'status=$?; kill $watcher_pid 2>/dev/null; end_session $status' EXIT
 registrations=$work/registrations
 : >"$registrations"
 

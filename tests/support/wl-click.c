@@ -87,7 +87,8 @@ int main(int argc, char** argv)
         return 1;
     }
     struct globals g = {0};
-    wl_registry_add_listener(wl_display_get_registry(display), &registry_listener, &g);
+    struct wl_registry* registry = wl_display_get_registry(display);
+    wl_registry_add_listener(registry, &registry_listener, &g);
     /* The globals, then the output's mode. */
     wl_display_roundtrip(display);
     wl_display_roundtrip(display);
@@ -111,6 +112,11 @@ int main(int argc, char** argv)
     zwlr_virtual_pointer_v1_frame(pointer);
     const int status = wl_display_roundtrip(display) < 0 ? 1 : 0;
     zwlr_virtual_pointer_v1_destroy(pointer);
+    zwlr_virtual_pointer_manager_v1_destroy(g.pointers);
+    if (g.seat)
+        wl_seat_destroy(g.seat);
+    wl_output_destroy(g.output);
+    wl_registry_destroy(registry);
     wl_display_roundtrip(display);
     wl_display_disconnect(display);
     return status;
