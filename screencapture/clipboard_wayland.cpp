@@ -3,9 +3,11 @@
 #include "failure.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <string>
 #include <unistd.h>
 
 namespace {
@@ -69,8 +71,10 @@ const zwlr_data_control_source_v1_listener ClipboardServerWayland::kSourceListen
 ClipboardServerWayland::ClipboardServerWayland()
 {
     m_display.reset(wl_display_connect(nullptr));
-    if (!m_display)
-        throw Failure("cannot connect to the Wayland compositor");
+    if (!m_display) {
+        const char* name = std::getenv("WAYLAND_DISPLAY");
+        throw Failure(std::string("cannot connect to the Wayland compositor '") + (name ? name : "") + "'");
+    }
     WaylandObject<wl_registry> registry(wl_display_get_registry(m_display.get()));
     wl_registry_add_listener(registry.get(), &kRegistryListener, this);
     roundtrip();
