@@ -119,9 +119,13 @@ wait_for "a PNG image on the clipboard" pasted_png
 expect "the clipboard holds a PNG of the whole output showing the desktop" "PNG $screen 3366CC" \
     "$(image_facts "$work/pasted.png")"
 
-kill "$watcher_pid"
-wait "$watcher_pid" 2>/dev/null || true
-start_watcher
+# restart_watcher : the tray restarts; Kestrelle's item registers with it again.
+restart_watcher() {
+    kill "$watcher_pid"
+    wait "$watcher_pid" 2>/dev/null || true
+    start_watcher
+}
+restart_watcher
 echo "ok - the item registers again when the tray restarts"
 
 click_entry "Quit Kestrelle"
@@ -133,6 +137,8 @@ first_run_lines=$(wc -l <"$log")
 start_kestrelle "$work/app"
 wait_for "Kestrelle's item to register with the running tray" registered 3
 item=$(sed -n 's/^registered //p' "$registrations" | tail -n 1)
+restart_watcher
+echo "ok - Qt's item too registers again when the tray restarts"
 check "the item's menu has \"Capture Desktop\"" test -n "$(menu_id "Capture Desktop")"
 # The tray shows the menu; a menu of Kestrelle's own would open as a window of its own, within moments
 # as the chooser does: two seconds without one count as none.
