@@ -18,10 +18,12 @@ std::unique_ptr<ShortcutBinder> makeShortcutBinder(SettingsStore& store, Log& lo
 {
     const QString platform = QGuiApplication::platformName();
     // The session counts, not Qt's plugin: on XWayland (or offscreen) inside a Wayland session, key grabs
-    // hear only keys pressed in X11 windows, while the portal hears them all.
-    const bool waylandSession = platform.startsWith(QLatin1String("wayland")) ||
-                                qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland") ||
-                                !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    // hear only keys pressed in X11 windows, while the portal hears them all. A session that says it is
+    // X11 is one, whatever Wayland display a program started in it may have been handed.
+    const QString sessionType = qEnvironmentVariable("XDG_SESSION_TYPE");
+    const bool waylandSession =
+        platform.startsWith(QLatin1String("wayland")) || sessionType == QLatin1String("wayland") ||
+        (sessionType != QLatin1String("x11") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"));
     std::optional<QString> portalMissing;
     if (waylandSession) {
         portalMissing = ShortcutBinderPortal::unavailableReason();
