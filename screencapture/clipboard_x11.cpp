@@ -102,8 +102,12 @@ void ClipboardServerX11::serve()
     std::optional<std::chrono::steady_clock::time_point> passedOn;
     for (;;) {
         xcb_flush(c);
-        if (passedOn && m_transfers.empty())
+        if (passedOn && m_transfers.empty()) {
+            // A round trip, so that the server has handled the last chunk before we disconnect: it
+            // may drop the requests of a client that has gone.
+            std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
             return;
+        }
         Reply<xcb_generic_event_t> event{xcb_poll_for_event(c)};
         if (!event) {
             if (xcb_connection_has_error(c))

@@ -54,11 +54,13 @@ int main(void)
                 return 1;
         }
         xcb_flush(c);
-        xcb_generic_event_t* e;
+        int state;
         do {
-            free(e = next(c, XCB_PROPERTY_NOTIFY));
-        } while (e && ((xcb_property_notify_event_t*)e)->state != XCB_PROPERTY_NEW_VALUE);
-        if (!e)
-            return 1;
+            xcb_generic_event_t* e = next(c, XCB_PROPERTY_NOTIFY);
+            if (!e)
+                return 1;
+            state = ((xcb_property_notify_event_t*)e)->state;
+            free(e);
+        } while (state != XCB_PROPERTY_NEW_VALUE);
     }
 }
