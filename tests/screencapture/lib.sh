@@ -33,13 +33,14 @@ mount_tmpfs() {
     mounts+=("$1")
 }
 
-# The tool's live processes on this test's display (other tests run beside this one); an exited one
-# may linger as a zombie until reaped, and is left out.
+# tool_processes [NAME=VALUE]: the tool's live processes whose environment has NAME=VALUE (this
+# test's X display unless told; other tests run beside this one). An exited one may linger as a
+# zombie until reaped, and is left out.
 tool_processes() {
-    local pid
+    local pid mark=${1:-DISPLAY=$DISPLAY}
     for pid in $(pgrep -x screencapture || true); do
         [ "$(awk '{ print $3 }' "/proc/$pid/stat" 2>/dev/null)" != Z ] &&
-            tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "DISPLAY=$DISPLAY" && echo "$pid"
+            tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "$mark" && echo "$pid"
     done
     return 0
 }

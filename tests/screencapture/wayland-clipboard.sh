@@ -8,13 +8,7 @@ source "$(dirname "$0")/lib.sh"
 offer=$2
 
 # Live clipboard servers of this session; other tests run sessions of their own beside this one.
-live_servers() {
-    local pid
-    for pid in $(pgrep -x screencapture || true); do
-        [ "$(awk '{ print $3 }' "/proc/$pid/stat" 2>/dev/null)" != Z ] &&
-            tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qx "XDG_RUNTIME_DIR=$XDG_RUNTIME_DIR" && echo "$pid"
-    done | wc -l
-}
+live_servers() { tool_processes "XDG_RUNTIME_DIR=$XDG_RUNTIME_DIR" | wc -l; }
 wait_for_servers() {
     for _ in $(seq 100); do [ "$(live_servers)" -eq "$1" ] && return 0; sleep 0.05; done
     return 1
