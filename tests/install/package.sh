@@ -66,8 +66,10 @@ loaded_libraries_declared() {
     local relations soname package ok=0
     relations=", $(dpkg-deb -f "$deb" Depends), $(dpkg-deb -f "$deb" Recommends),"
     dpkg-deb -x "$deb" "$work/unpacked"
-    for soname in $(strings -a "$work"/unpacked/usr/bin/* "$work"/unpacked/usr/libexec/kestrelle/* |
-        grep -oE 'lib[A-Za-z0-9_+-]+\.so\.[0-9]+' | sort -u); do
+    local binaries=("$work"/unpacked/usr/bin/* "$work"/unpacked/usr/libexec/kestrelle/*)
+    # The libraries a binary links are named in it too; shlibdeps covers those.
+    for soname in $(comm -23 <(strings -a "${binaries[@]}" | grep -oE 'lib[A-Za-z0-9_+-]+\.so\.[0-9]+' | sort -u) \
+        <(objdump -p "${binaries[@]}" | awk '$1 == "NEEDED" { print $2 }' | sort -u)); do
         package=$(dpkg -S "*/$soname" 2>/dev/null | grep -v '^diversion' | head -n 1 | cut -d: -f1)
         if [ -z "$package" ] || [[ "$relations" != *", $package "* && "$relations" != *", $package,"* ]]; then
             echo "  $soname (from ${package:-no installed package}) is loaded by name but neither Depends nor Recommends names it"
