@@ -3,6 +3,7 @@
 #include "failure.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -13,6 +14,7 @@
 namespace {
 
 constexpr const char* kPngType = "image/png";
+constexpr auto kPasteGrace = std::chrono::seconds(10);
 
 } // namespace
 
@@ -108,7 +110,7 @@ void ClipboardServerWayland::serve()
     while (!m_over) {
         if (wl_display_prepare_read(display) != 0) {
             if (wl_display_dispatch_pending(display) < 0)
-                return;
+                break;
             continue;
         }
         // What the socket does not take now goes once it is writable again.
@@ -120,17 +122,38 @@ void ClipboardServerWayland::serve()
             wl_display_cancel_read(display);
             if (errno == EINTR)
                 continue;
-            return;
+            break;
         }
         if (polled[0].revents & (POLLIN | POLLERR | POLLHUP)) {
             if (wl_display_read_events(display) < 0)
-                return; // the compositor went away
+                break; // the compositor went away
         } else {
             wl_display_cancel_read(display);
         }
         writePastes(polled);
         if (wl_display_dispatch_pending(display) < 0)
+            break;
+    }
+    finishPastes();
+}
+
+// Once the clipboard has passed on, pastes under way still get the rest of the image, but a
+// reader that stopped reading does not keep the server for long.
+void ClipboardServerWayland::finishPastes()
+{
+    const auto deadline = std::chrono::steady_clock::now() + kPasteGrace;
+    std::vector<pollfd> polled;
+    while (!m_pastes.empty()) {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
             return;
+        polled.assign(1, {-1, 0, 0}); // the place of the compositor's socket, which poll skips
+        for (const Paste& paste : m_pastes)
+            polled.push_back({paste.fd(), POLLOUT, 0});
+        if (poll(polled.data(), polled.size(), int(left.count())) < 0 && errno != EINTR)
+            return;
+        writePastes(polled);
     }
 }
 

@@ -29,7 +29,8 @@ public:
 
     // Sets the clipboard to the image; throws a Failure when the compositor refuses it.
     void take(const std::uint8_t* png, std::size_t size);
-    // Serves until another client takes the clipboard, or the seat or the compositor goes away.
+    // Serves until another client takes the clipboard, or the seat or the compositor goes away;
+    // then finishes the pastes under way, for a few seconds at most.
     void serve();
 
 private:
@@ -54,6 +55,7 @@ private:
 
     void roundtrip();
     void writePastes(const std::vector<struct pollfd>& polled);
+    void finishPastes();
 
     const std::uint8_t* m_png = nullptr;
     std::size_t m_size = 0;
