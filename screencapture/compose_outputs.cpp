@@ -134,6 +134,15 @@ bool composableFormat(std::uint32_t format)
     return pixmanFormat(format) != 0;
 }
 
+void placeByOutputScale(OutputCopy& output, int x, int y, int scale)
+{
+    const auto [shownWidth, shownHeight] = shownSize(output);
+    scale = std::max(1, scale);
+    output.x = x, output.y = y;
+    output.logicalWidth = std::max(1, shownWidth / scale);
+    output.logicalHeight = std::max(1, shownHeight / scale);
+}
+
 DesktopLayout layOutDesktop(const std::vector<OutputCopy>& outputs)
 {
     int left = INT_MAX, top = INT_MAX, right = INT_MIN, bottom = INT_MIN;

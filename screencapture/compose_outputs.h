@@ -29,6 +29,10 @@ struct DesktopLayout {
 };
 DesktopLayout layOutDesktop(const std::vector<OutputCopy>& outputs);
 
+// Places an output that xdg-output does not describe: at the position wl_output gives, as large
+// as its buffer shown by its transform, over wl_output's whole-number scale.
+void placeByOutputScale(OutputCopy& output, int x, int y, int scale);
+
 // Whether a wl_shm format is one the composer reads.
 bool composableFormat(std::uint32_t format);
 

@@ -180,14 +180,6 @@ void GrabberWayland::startCopies()
             std::uint64_t(o.shmStride) * o.shmHeight > INT32_MAX || o.shmStride < o.shmWidth)
             throw Failure("the Wayland compositor describes a copy of " + nameOf(o, i) +
                           " that cannot be made");
-        if (!o.hasLogical || o.logicalWidth <= 0 || o.logicalHeight <= 0) {
-            // Without xdg-output: the position wl_output gives, the size its scale implies.
-            const bool turned = o.transform & WL_OUTPUT_TRANSFORM_90;
-            const int scale = std::max(1, o.scale);
-            o.logicalX = o.x, o.logicalY = o.y;
-            o.logicalWidth = std::max(1, int(turned ? o.shmHeight : o.shmWidth) / scale);
-            o.logicalHeight = std::max(1, int(turned ? o.shmWidth : o.shmHeight) / scale);
-        }
         o.buffer.emplace(m_globals.shm.get(), o.shmFormat, int(o.shmWidth), int(o.shmHeight),
                          int(o.shmStride));
         zwlr_screencopy_frame_v1_copy(o.frame.get(), o.buffer->buffer());
@@ -200,17 +192,20 @@ std::vector<OutputCopy> GrabberWayland::copies() const
 {
     std::vector<OutputCopy> copies;
     for (const auto& o : m_globals.outputs) {
-        copies.push_back({.x = o->logicalX,
-                          .y = o->logicalY,
-                          .logicalWidth = o->logicalWidth,
-                          .logicalHeight = o->logicalHeight,
-                          .pixels = o->buffer ? o->buffer->data() : nullptr,
-                          .format = o->shmFormat,
-                          .width = int(o->shmWidth),
-                          .height = int(o->shmHeight),
-                          .stride = int(o->shmStride),
-                          .transform = o->transform,
-                          .yInverted = (o->flags & ZWLR_SCREENCOPY_FRAME_V1_FLAGS_Y_INVERT) != 0});
+        OutputCopy& copy = copies.emplace_back(
+            OutputCopy{.x = o->logicalX,
+                       .y = o->logicalY,
+                       .logicalWidth = o->logicalWidth,
+                       .logicalHeight = o->logicalHeight,
+                       .pixels = o->buffer ? o->buffer->data() : nullptr,
+                       .format = o->shmFormat,
+                       .width = int(o->shmWidth),
+                       .height = int(o->shmHeight),
+                       .stride = int(o->shmStride),
+                       .transform = o->transform,
+                       .yInverted = (o->flags & ZWLR_SCREENCOPY_FRAME_V1_FLAGS_Y_INVERT) != 0});
+        if (!o->hasLogical || o->logicalWidth <= 0 || o->logicalHeight <= 0)
+            placeByOutputScale(copy, o->x, o->y, o->scale);
     }
     return copies;
 }
