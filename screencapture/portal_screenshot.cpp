@@ -10,6 +10,8 @@
 #include <optional>
 #include <sys/random.h>
 #include <systemd/sd-bus.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -21,8 +23,11 @@ struct SdBus {
         library.function<decltype(&sd_bus_flush_close_unref)>("sd_bus_flush_close_unref");
     decltype(&sd_bus_get_unique_name) getUniqueName =
         library.function<decltype(&sd_bus_get_unique_name)>("sd_bus_get_unique_name");
-    decltype(&sd_bus_match_signal) matchSignal =
-        library.function<decltype(&sd_bus_match_signal)>("sd_bus_match_signal");
+    decltype(&sd_bus_add_match) addMatch = library.function<decltype(&sd_bus_add_match)>("sd_bus_add_match");
+    decltype(&sd_bus_message_get_path) path =
+        library.function<decltype(&sd_bus_message_get_path)>("sd_bus_message_get_path");
+    decltype(&sd_bus_message_get_sender) sender =
+        library.function<decltype(&sd_bus_message_get_sender)>("sd_bus_message_get_sender");
     decltype(&sd_bus_slot_unref) slotUnref =
         library.function<decltype(&sd_bus_slot_unref)>("sd_bus_slot_unref");
     decltype(&sd_bus_message_new_method_call) newMethodCall =
@@ -68,34 +73,62 @@ struct BusError {
     ~BusError() { lib.errorFree(&error); }
 };
 
-struct Answer {
-    const SdBus* lib = nullptr;
-    bool received = false;
+// Request.Response(u response, a{sv} results): the code, and the "uri" result.
+struct Response {
     std::uint32_t code = 2;
     std::optional<std::string> uri;
 };
 
-// Request.Response(u response, a{sv} results): the code, and the "uri" result.
-int onResponse(sd_bus_message* message, void* userdata, sd_bus_error*)
+// Where an answer comes from: the portal's unique name and the request object.
+struct Origin {
+    std::string sender, path;
+    bool operator==(const Origin&) const = default;
+};
+
+// The answers to this process's requests, one of which is ours. The bus hands over a signal
+// addressed to us whatever the match says, so each is checked against the portal's reply.
+struct Answers {
+    const SdBus* lib = nullptr;
+    std::optional<Origin> expected;                 // once the portal's reply has named our request object
+    std::vector<std::pair<Origin, Response>> early; // answers that came before that
+    std::optional<Response> ours;
+};
+
+Response readResponse(const SdBus& lib, sd_bus_message* message)
 {
-    auto& answer = *static_cast<Answer*>(userdata);
-    const SdBus& lib = *answer.lib;
-    if (answer.received || lib.read(message, "u", &answer.code) < 0)
-        return 0;
-    answer.received = true;
+    Response response;
+    if (lib.read(message, "u", &response.code) < 0) {
+        response.code = 2;
+        return response;
+    }
     if (lib.enter(message, 'a', "{sv}") <= 0)
-        return 0;
+        return response;
     while (lib.enter(message, 'e', "sv") > 0) {
         const char* key = nullptr;
         const char* value = nullptr;
         if (lib.read(message, "s", &key) < 0)
-            return 0;
+            return response;
         if (std::strcmp(key, "uri") == 0 && lib.read(message, "v", "s", &value) >= 0)
-            answer.uri = value;
+            response.uri = value;
         else if (lib.skip(message, "v") < 0)
-            return 0;
+            return response;
         lib.exit(message);
     }
+    return response;
+}
+
+int onResponse(sd_bus_message* message, void* userdata, sd_bus_error*)
+{
+    auto& answers = *static_cast<Answers*>(userdata);
+    const char* sender = answers.lib->sender(message);
+    const char* path = answers.lib->path(message);
+    if (!sender || !path || answers.ours)
+        return 0;
+    const Origin origin{sender, path};
+    if (!answers.expected)
+        answers.early.emplace_back(origin, readResponse(*answers.lib, message));
+    else if (origin == *answers.expected)
+        answers.ours = readResponse(*answers.lib, message);
     return 0;
 }
 
@@ -113,16 +146,16 @@ std::string newToken()
     return token;
 }
 
-// Where the portal puts the request object: the caller's unique name without ':' and with '_'
-// for '.', then the token.
-std::string requestPath(std::string sender, const std::string& token)
+// Where the portal puts the caller's request objects: under its unique name without ':' and with
+// '_' for '.'. Each is named by the caller's token, unless that name is taken.
+std::string requestFolder(std::string sender)
 {
     sender.erase(0, 1);
     for (char& c : sender) {
         if (c == '.')
             c = '_';
     }
-    return std::string(kPortalPath) + "/request/" + sender + "/" + token;
+    return std::string(kPortalPath) + "/request/" + sender;
 }
 
 std::uint64_t microsecondsUntil(Clock::time_point deadline)
@@ -163,21 +196,19 @@ std::string takePortalScreenshot()
         throw Failure("cannot reach the session bus to ask the desktop portal for a screenshot: " +
                       errnoText(-r));
 
-    // Listening before asking: a portal may answer before its reply to the call.
-    Answer answer;
-    answer.lib = &lib;
+    // Listening before asking, to every request object of ours: a portal may answer before its
+    // reply to the call, which names the object when it is not the one predicted.
+    Answers answers;
+    answers.lib = &lib;
     const std::string token = newToken();
-    const std::string expected = requestPath(unique, token);
-    using Slot = Owned<sd_bus_slot>;
-    const auto subscribe = [&](const std::string& path) {
-        sd_bus_slot* slot = nullptr;
-        if (int s = lib.matchSignal(rawBus, &slot, nullptr, path.c_str(), "org.freedesktop.portal.Request",
-                                    "Response", onResponse, &answer);
-            s < 0)
-            throw Failure("cannot listen for the desktop portal's answer: " + errnoText(-s));
-        return Slot(slot, {lib.slotUnref});
-    };
-    Slot expectedSlot = subscribe(expected);
+    const std::string folder = requestFolder(unique);
+    const std::string rule =
+        std::string("type='signal',sender='") + kPortal +
+        "',interface='org.freedesktop.portal.Request',member='Response',path_namespace='" + folder + "'";
+    sd_bus_slot* rawSlot = nullptr;
+    if (int s = lib.addMatch(rawBus, &rawSlot, rule.c_str(), onResponse, &answers); s < 0)
+        throw Failure("cannot listen for the desktop portal's answer: " + errnoText(-s));
+    Owned<sd_bus_slot> slot(rawSlot, {lib.slotUnref});
 
     sd_bus_message* rawCall = nullptr;
     r = lib.newMethodCall(rawBus, &rawCall, kPortal, kPortalPath, "org.freedesktop.portal.Screenshot",
@@ -194,13 +225,16 @@ std::string takePortalScreenshot()
     if (r < 0)
         throw Failure(callFailure(error.error, r));
     const char* handle = nullptr;
-    if (lib.read(rawReply, "o", &handle) < 0)
+    const char* portal = lib.sender(rawReply);
+    if (lib.read(rawReply, "o", &handle) < 0 || !portal)
         throw Failure("the desktop portal answered the screenshot request with no request handle");
-    // A portal older than the predictable handles names its own.
-    const std::string handlePath = handle;
-    Slot handleSlot = handlePath != expected ? subscribe(handlePath) : Slot(nullptr, {lib.slotUnref});
+    answers.expected = Origin{portal, handle};
+    for (auto& [origin, response] : answers.early) {
+        if (origin == *answers.expected && !answers.ours)
+            answers.ours = std::move(response);
+    }
 
-    while (!answer.received) {
+    while (!answers.ours) {
         r = lib.process(rawBus, nullptr);
         if (r > 0)
             continue;
@@ -211,12 +245,13 @@ std::string takePortalScreenshot()
             throw Failure("lost the session bus while waiting for the desktop portal: " + errnoText(-r));
         if (left == 0) {
             // Also closes whatever dialog is still waiting for the user.
-            lib.callAsync(rawBus, nullptr, kPortal, handlePath.c_str(), "org.freedesktop.portal.Request",
-                          "Close", nullptr, nullptr, "");
+            lib.callAsync(rawBus, nullptr, kPortal, handle, "org.freedesktop.portal.Request", "Close",
+                          nullptr, nullptr, "");
             throw Failure("the desktop portal took no screenshot within " +
                           std::to_string(kAnswerTime.count()) + " seconds");
         }
     }
+    const Response& answer = *answers.ours;
     if (answer.code == 1)
         throw Failure("the screenshot was cancelled at the desktop portal");
     if (answer.code != 0)

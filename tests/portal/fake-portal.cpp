@@ -7,8 +7,9 @@
 //   --screenshot-picture=FILE    what each screenshot is: a copy of FILE as it is at the request
 //   --screenshot-folder=DIR      where the screenshots are saved, as "Screenshot N – Bildschirmfoto.png"
 //   --screenshot-response=CODE   answer screenshots with CODE: 1 as if the user cancelled
-//   --screenshot-unpredicted-handle  name request objects as portals before 0.9 did, not by the
-//                                caller's token, and answer only after the method's reply
+//   --screenshot-unpredicted-handle  name request objects "<predicted>/<N>", as a portal does when
+//                                the predicted name is taken, and answer only after the method's reply
+//   --screenshot-response-first  with an unpredicted handle: answer before the method's reply
 
 #include <QCoreApplication>
 #include <QDBusAbstractAdaptor>
@@ -228,6 +229,7 @@ struct ScreenshotSettings {
     QString folder;
     uint response = 0;
     bool unpredictedHandle = false;
+    bool responseFirst = false;
 };
 
 class ScreenshotPortal : public QDBusAbstractAdaptor {
@@ -261,14 +263,17 @@ public slots:
             }
             results.insert(QStringLiteral("uri"), QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded));
         }
+        const QString predicted = handlePath(QStringLiteral("request"), message.service(),
+                                             options.value(QStringLiteral("handle_token")).toString());
         if (!m_settings.unpredictedHandle) {
-            m_portal.answer(message,
-                            handlePath(QStringLiteral("request"), message.service(),
-                                       options.value(QStringLiteral("handle_token")).toString()),
-                            m_settings.response, results);
+            m_portal.answer(message, predicted, m_settings.response, results);
             return {};
         }
-        const QString requestPath = portalPath + QStringLiteral("/request/unpredicted/%1").arg(m_count);
+        const QString requestPath = predicted + QStringLiteral("/%1").arg(m_count);
+        if (m_settings.responseFirst) {
+            m_portal.answer(message, requestPath, m_settings.response, results);
+            return {};
+        }
         m_bus.send(message.createReply(QVariant::fromValue(QDBusObjectPath(requestPath))));
         QTimer::singleShot(100, this, [this, message, requestPath, results] {
             QDBusMessage signal = QDBusMessage::createTargetedSignal(
@@ -318,7 +323,8 @@ int main(int argc, char* argv[])
                              {argumentValue(arguments, QStringLiteral("screenshot-picture")),
                               argumentValue(arguments, QStringLiteral("screenshot-folder")),
                               argumentValue(arguments, QStringLiteral("screenshot-response")).toUInt(),
-                              arguments.contains(QStringLiteral("--screenshot-unpredicted-handle"))});
+                              arguments.contains(QStringLiteral("--screenshot-unpredicted-handle")),
+                              arguments.contains(QStringLiteral("--screenshot-response-first"))});
     }
     // Objects first: once the name is owned, clients may call at once.
     const bool ready =
