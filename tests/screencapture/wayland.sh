@@ -6,7 +6,9 @@ source "$(dirname "$0")/lib.sh"
 
 # sway runs as another user where we are root: its background painter must read the pictures.
 chmod 0755 "$work"
-# Flat backgrounds with one inner block each, so that scaling filters differ only on edges.
+# Flat backgrounds with one inner block each, so that scaling filters differ only on edges. They
+# are centred, never scaled: a turned output crops its picture and pads it with the picture's
+# colour, and its block's edges stay sharp.
 convert -size 800x600 xc:'#c03020' -fill '#2040c0' -draw 'rectangle 100,100 399,299' "$work/left.png"
 convert -size 800x600 xc:'#20a040' -fill '#f0e010' -draw 'rectangle 400,300 699,499' "$work/right.png"
 chmod 0644 "$work"/*.png
@@ -58,8 +60,8 @@ steady_like_grim() {
 # HEADLESS-1 at scale 1 on the left (800x600 logical), HEADLESS-2 at scale 2 beside it (400x300):
 # 1200x600 logical at scale 2; nothing under HEADLESS-2 is black.
 check "the session shows the backgrounds" lay_out 2400x1200 \
-    "output HEADLESS-1 mode 800x600 scale 1 pos 0 0 bg $work/left.png fill;
-     output HEADLESS-2 mode 800x600 scale 2 pos 800 0 bg $work/right.png fill" 2000,400 F0E010
+    "output HEADLESS-1 mode 800x600 scale 1 pos 0 0 bg $work/left.png center #c03020;
+     output HEADLESS-2 mode 800x600 scale 2 pos 800 0 bg $work/right.png center #20a040" 2000,400 F0E010
 check "PNG is what grim sees" steady_like_grim 2400x1200 "$work/shot.png"
 expect "PNG spans both outputs at the larger scale" "PNG 2400x1200" "$(image_info "$work/shot.png")"
 expect "scale 1 output enlarged into place: background, block, and its edges" \
