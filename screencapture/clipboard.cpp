@@ -3,6 +3,7 @@
 #include "clipboard_wayland.h"
 #include "clipboard_x11.h"
 #include "failure.h"
+#include "session.h"
 
 #include <cerrno>
 #include <csignal>
@@ -83,10 +84,10 @@ template <typename Server>
 
     try {
         // Connect while the desktop is being grabbed.
-        if (isSet("WAYLAND_DISPLAY")) {
+        if (const char* display = waylandDisplay()) {
             std::optional<ClipboardServerWayland> wayland;
             try {
-                wayland.emplace();
+                wayland.emplace(display);
             } catch (const Failure& failure) {
                 // Compositors without data-control (GNOME's, KDE's) share their clipboard with
                 // the X clients of their XWayland.

@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -70,13 +69,11 @@ const zwlr_data_control_source_v1_listener ClipboardServerWayland::kSourceListen
         },
 };
 
-ClipboardServerWayland::ClipboardServerWayland()
+ClipboardServerWayland::ClipboardServerWayland(const char* display)
 {
-    m_display.reset(wl_display_connect(nullptr));
-    if (!m_display) {
-        const char* name = std::getenv("WAYLAND_DISPLAY");
-        throw Failure(std::string("cannot connect to the Wayland compositor '") + (name ? name : "") + "'");
-    }
+    m_display.reset(wl_display_connect(display));
+    if (!m_display)
+        throw Failure(std::string("cannot connect to the Wayland compositor '") + display + "'");
     WaylandObject<wl_registry> registry(wl_display_get_registry(m_display.get()));
     wl_registry_add_listener(registry.get(), &kRegistryListener, this);
     roundtrip();

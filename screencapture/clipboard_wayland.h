@@ -20,9 +20,9 @@ KESTRELLE_WAYLAND_DESTROY(zwlr_data_control_source_v1, zwlr_data_control_source_
 // blocking, between the compositor's events.
 class ClipboardServerWayland {
 public:
-    // Connects to the compositor that WAYLAND_DISPLAY names; throws a Failure when it cannot be
-    // reached or offers no data-control.
-    ClipboardServerWayland();
+    // Connects to the compositor of that name; throws a Failure when it cannot be reached or
+    // offers no data-control.
+    explicit ClipboardServerWayland(const char* display);
     ~ClipboardServerWayland();
     ClipboardServerWayland(const ClipboardServerWayland&) = delete;
     ClipboardServerWayland& operator=(const ClipboardServerWayland&) = delete;

@@ -4,6 +4,7 @@
 #include "grab_portal.h"
 #include "grab_wayland.h"
 #include "grab_x11.h"
+#include "session.h"
 
 #include <cstdlib>
 
@@ -11,8 +12,7 @@ std::unique_ptr<Grabber> connectToDesktop()
 {
     // A Wayland session is captured through its compositor, never through an X server beside
     // it (Xwayland sees only X clients' windows).
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    if (wayland && *wayland) {
+    if (const char* wayland = waylandDisplay()) {
         auto grabber = std::make_unique<GrabberWayland>(wayland);
         if (grabber->offersScreencopy())
             return grabber;

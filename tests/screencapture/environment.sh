@@ -59,6 +59,17 @@ check "-c after the clipboard server was killed: the screen is pasted" \
     same_pixels "$work/pasted.png" "$work/clip-reference.png"
 echo text | xclip -selection clipboard 2>/dev/null
 
+# A session that says it is X11 is captured and served there, whatever Wayland display it was handed.
+in_x11_session=(env XDG_SESSION_TYPE=x11 WAYLAND_DISPLAY=kestrelle-nowhere timeout 10 "$tool" -x)
+out=$("${in_x11_session[@]}" "$work/x11-session.png" 2>&1) && status=0 || status=$?
+check "an X11 session with WAYLAND_DISPLAY: the screen is saved" \
+    test "$status" -eq 0 -a -z "$out" -a "$(differing_pixels "$work/x11-session.png" "$work/clip-reference.png")" = 0
+out=$("${in_x11_session[@]}" -c 2>&1) && status=0 || status=$?
+timeout 10 xclip -selection clipboard -t image/png -o >"$work/x11-session-pasted.png" || true
+check "an X11 session with WAYLAND_DISPLAY: the screen is on the X clipboard" \
+    test "$status" -eq 0 -a -z "$out" -a "$(differing_pixels "$work/x11-session-pasted.png" "$work/clip-reference.png")" = 0
+echo text | xclip -selection clipboard 2>/dev/null
+
 # No sound server: the sound is left out without a word; the capture is whole and succeeds.
 mkdir -m 0700 "$work/runtime"
 out=$(XDG_RUNTIME_DIR=$work/runtime PULSE_SERVER=unix:$work/runtime/none timeout 30 \
