@@ -84,6 +84,7 @@ template <typename Server>
 
     try {
         // Connect while the desktop is being grabbed.
+        std::optional<std::string> waylandProblem;
         if (const char* display = waylandDisplay()) {
             std::optional<ClipboardServerWayland> wayland;
             try {
@@ -93,12 +94,20 @@ template <typename Server>
                 // the X clients of their XWayland.
                 if (!isSet("DISPLAY"))
                     throw Failure(std::string(failure.what()) + " and there is no X display");
+                waylandProblem = failure.what();
             }
             if (wayland)
                 serveImage(*wayland, image, command, answer, devNull);
         }
-        ClipboardServerX11 x11;
-        serveImage(x11, image, command, answer, devNull);
+        std::optional<ClipboardServerX11> x11;
+        try {
+            x11.emplace();
+        } catch (const Failure& failure) {
+            if (!waylandProblem)
+                throw;
+            throw Failure(*waylandProblem + "; " + failure.what()); // why neither clipboard is served
+        }
+        serveImage(*x11, image, command, answer, devNull);
     } catch (const Failure& failure) {
         (void)!write(answer, failure.what(), std::char_traits<char>::length(failure.what()));
         _exit(1);

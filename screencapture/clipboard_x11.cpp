@@ -28,8 +28,11 @@ ClipboardServerX11::ClipboardServerX11()
 {
     m_connection.reset(xcb_connect(nullptr, nullptr));
     xcb_connection_t* c = m_connection.get();
-    if (xcb_connection_has_error(c))
-        throw Failure("cannot open the display for the clipboard");
+    if (xcb_connection_has_error(c)) {
+        const char* name = std::getenv("DISPLAY");
+        throw Failure(std::string("cannot open the X display '") + (name ? name : "") +
+                      "' for the clipboard");
+    }
     m_chunk = std::min(kLargestChunk, std::size_t(xcb_get_maximum_request_length(c)) * 4 - 64);
 
     static constexpr std::array kNames{

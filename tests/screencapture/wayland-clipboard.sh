@@ -67,9 +67,13 @@ convert -size 64x48 xc:'#3070c0' "$work/small.png"
 
 # The server fails before the image is offered: its own reason, not the broken pipe to it.
 err=$(env -u DISPLAY "${in_weston[@]}" "$offer" "$work/small.png" 2>&1) && status=0 || status=$?
-expect "no data-control, no X display: status 1" 1 "$status"
-expect "no data-control, no X display: says so" \
-    "screencapture: the compositor offers no clipboard protocol (wlr-data-control) and there is no X display" "$err"
+expect "no data-control, no X display: status 1, says so" \
+    "1 screencapture: the compositor offers no clipboard protocol (wlr-data-control) and there is no X display" \
+    "$status $err"
+err=$(env "${in_weston[@]}" DISPLAY=:4095 "$offer" "$work/small.png" 2>&1) && status=0 || status=$?
+expect "no data-control, an unreachable X display: status 1, both reasons" \
+    "1 screencapture: the compositor offers no clipboard protocol (wlr-data-control); cannot open the X display ':4095' for the clipboard" \
+    "$status $err"
 
 start_server x 320x240x24
 err=$(env "${in_weston[@]}" DISPLAY=":${display[x]}" "$offer" "$work/small.png" 2>&1) && status=0 || status=$?
