@@ -1,7 +1,12 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <sys/types.h>
+
+// Once the clipboard has passed on, how long a server still writes the pastes under way: a reader
+// that stopped reading must not keep it for long.
+constexpr auto kPasteGrace = std::chrono::seconds(10);
 
 // The background process that owns the CLIPBOARD and serves the image to whoever pastes it,
 // until another client takes the clipboard over or a clipboard manager has saved a copy.

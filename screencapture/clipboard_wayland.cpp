@@ -1,5 +1,7 @@
 #include "clipboard_wayland.h"
 
+#include "clipboard.h"
+#include "deadline.h"
 #include "failure.h"
 
 #include <cerrno>
@@ -13,7 +15,6 @@
 namespace {
 
 constexpr const char* kPngType = "image/png";
-constexpr auto kPasteGrace = std::chrono::seconds(10);
 
 } // namespace
 
@@ -141,14 +142,13 @@ void ClipboardServerWayland::finishPastes()
     const auto deadline = std::chrono::steady_clock::now() + kPasteGrace;
     std::vector<pollfd> polled;
     while (!m_pastes.empty()) {
-        const auto left =
-            std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
+        const int left = millisecondsUntil(deadline);
+        if (left == 0)
             return;
         polled.assign(1, {-1, 0, 0}); // the place of the compositor's socket, which poll skips
         for (const Paste& paste : m_pastes)
             polled.push_back({paste.fd(), POLLOUT, 0});
-        if (poll(polled.data(), polled.size(), int(left.count())) < 0 && errno != EINTR)
+        if (poll(polled.data(), polled.size(), left) < 0 && errno != EINTR)
             return;
         writePastes(polled);
     }

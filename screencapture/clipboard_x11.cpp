@@ -1,5 +1,7 @@
 #include "clipboard_x11.h"
 
+#include "clipboard.h"
+#include "deadline.h"
 #include "failure.h"
 
 #include <algorithm>
@@ -20,7 +22,6 @@ template <typename T> struct FreeReply {
 template <typename T> using Reply = std::unique_ptr<T, FreeReply<T>>;
 
 constexpr std::size_t kLargestChunk = 1 << 20;
-constexpr auto kTransferGrace = std::chrono::seconds(10);
 
 } // namespace
 
@@ -117,10 +118,9 @@ void ClipboardServerX11::serve()
                 return;
             int timeout = -1;
             if (passedOn) {
-                auto left = kTransferGrace - (std::chrono::steady_clock::now() - *passedOn);
-                if (left <= left.zero())
+                timeout = millisecondsUntil(*passedOn + kPasteGrace);
+                if (timeout == 0)
                     return;
-                timeout = int(std::chrono::ceil<std::chrono::milliseconds>(left).count());
             }
             pollfd readable{xcb_get_file_descriptor(c), POLLIN, 0};
             poll(&readable, 1, timeout);

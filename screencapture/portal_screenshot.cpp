@@ -1,5 +1,6 @@
 #include "portal_screenshot.h"
 
+#include "deadline.h"
 #include "failure.h"
 #include "file_uri.h"
 #include "shared_library.h"
@@ -158,10 +159,10 @@ std::string requestFolder(std::string sender)
     return std::string(kPortalPath) + "/request/" + sender;
 }
 
+// What sd-bus's waits take.
 std::uint64_t microsecondsUntil(Clock::time_point deadline)
 {
-    const auto left = std::chrono::ceil<std::chrono::microseconds>(deadline - Clock::now()).count();
-    return left > 0 ? std::uint64_t(left) : 0;
+    return std::uint64_t(millisecondsUntil(deadline)) * 1000;
 }
 
 std::string callFailure(const sd_bus_error& error, int result)
