@@ -2,6 +2,7 @@
 
 #include "clipboard_wayland.h"
 #include "clipboard_x11.h"
+#include "deadline.h"
 #include "failure.h"
 #include "session.h"
 
@@ -10,12 +11,18 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <optional>
+#include <poll.h>
 #include <string>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
+
+// How long the server may take to own the clipboard once the image is offered: it waits on the
+// display server, which may have frozen.
+constexpr auto kAnswerWait = std::chrono::seconds(10);
 
 void closeFd(int& fd)
 {
@@ -24,11 +31,18 @@ void closeFd(int& fd)
     fd = -1;
 }
 
-std::string readAll(int fd)
+// What the server says before it closes its end; nothing when it has not by `deadline`.
+std::optional<std::string> readAllBefore(int fd, std::chrono::steady_clock::time_point deadline)
 {
     std::string text;
     char buffer[256];
     for (;;) {
+        pollfd readable{fd, POLLIN, 0};
+        const int ready = poll(&readable, 1, millisecondsUntil(deadline));
+        if (ready == 0)
+            return std::nullopt;
+        if (ready < 0 && errno == EINTR)
+            continue;
         ssize_t n = read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
@@ -152,11 +166,19 @@ ClipboardServer::~ClipboardServer()
 
 void ClipboardServer::offer()
 {
+    const auto deadline = std::chrono::steady_clock::now() + kAnswerWait;
     const bool sent = write(m_command, "!", 1) == 1;
     const int error = errno;
     closeFd(m_command);
     // A server that failed has said why before it ended, and so before our write found it gone.
-    std::string answer = readAll(m_answer);
+    std::optional<std::string> said = readAllBefore(m_answer, deadline);
+    if (!said) {
+        // Left alone, it would take the clipboard whenever the display server wakes, for nobody.
+        kill(m_server, SIGKILL);
+        waitpid(m_server, nullptr, 0);
+        throw Failure("the clipboard server did not answer");
+    }
+    const std::string& answer = *said;
     if (answer == std::string(1, '\0'))
         return;
     if (!answer.empty())

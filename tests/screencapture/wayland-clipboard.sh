@@ -80,4 +80,20 @@ err=$(env "${in_weston[@]}" DISPLAY=":${display[x]}" "$offer" "$work/small.png" 
 check "no data-control, an X display: status 0, silent" test "$status" -eq 0 -a -z "$err"
 DISPLAY=":${display[x]}" timeout 10 xclip -selection clipboard -t image/png -o >"$work/from-x.png" || true
 check "no data-control, an X display: the X clipboard serves the image" cmp -s "$work/small.png" "$work/from-x.png"
+
+# A compositor that takes the connection and never answers: the offer gives up within seconds and
+# ends the server, which closes the connection (and so ends the listener).
+timeout 30 python3 -c 'import socket, sys
+s = socket.socket(socket.AF_UNIX); s.bind(sys.argv[1]); s.listen(1)
+c, _ = s.accept()
+while c.recv(4096): pass' "$work/weston/frozen" &
+frozen=$!
+for _ in $(seq 100); do [ -S "$work/weston/frozen" ] && break; sleep 0.05; done
+started=$SECONDS
+err=$(env -u DISPLAY XDG_RUNTIME_DIR="$work/weston" WAYLAND_DISPLAY=frozen timeout 30 "$offer" "$work/small.png" 2>&1) &&
+    status=0 || status=$?
+expect "a frozen compositor: status 1, says so" "1 screencapture: the clipboard server did not answer" "$status $err"
+took=$((SECONDS - started))
+wait "$frozen" && listener=0 || listener=$?
+check "a frozen compositor: gives up within 15 s ($took), and the server is gone" test "$took" -lt 15 -a "$listener" -eq 0
 finish
