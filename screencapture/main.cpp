@@ -50,8 +50,8 @@ void captureToClipboard(const Options& options)
     ClipboardServer clipboard;
     auto desktop = connectToDesktop();
     Frame frame(desktop->width(), desktop->height());
+    std::optional<CaptureSound> sound; // before the grab: see captureToFile
     GrabThread grab(*desktop, frame);
-    std::optional<CaptureSound> sound;
     if (!options.silent)
         sound.emplace(frame);
 
@@ -69,10 +69,13 @@ void captureToFile(const Options& options)
     {
         auto desktop = connectToDesktop();
         Frame frame(desktop->width(), desktop->height());
+        // Declared before the grab, so that a capture that fails early abandons and joins the grab
+        // before it waits for the sound: the sound thread holds its state while it waits for the
+        // whole frame, which an abandoned frame ends.
+        std::optional<CaptureSound> sound;
         GrabThread grab(*desktop, frame);
         // Made while the first stripes are on their way.
         OutputFile output(options.file);
-        std::optional<CaptureSound> sound;
         if (!options.silent)
             sound.emplace(frame);
 
