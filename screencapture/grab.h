@@ -13,6 +13,9 @@ public:
     virtual int height() const = 0;
     // Fills `frame` (sized width() x height()) from the top, publishing rows as they arrive.
     virtual void grab(Frame& frame) = 0;
+    // The capture is stored: saved, or on the clipboard. What a grabber kept for a capture that
+    // fails can go.
+    virtual void captureStored() {}
 };
 
 // Connects to the desktop this process runs on; throws a Failure when none is reachable.

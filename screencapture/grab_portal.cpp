@@ -5,14 +5,13 @@
 #include "portal_screenshot.h"
 
 #include <cstdio>
-#include <exception>
 #include <unistd.h>
 
 namespace {
 
 // The desktop portal's screenshot, read into the frame stripe by stripe. The portal writes the
 // whole image to a file before answering, so the grab only decodes it; the file is removed once
-// the capture is stored, and kept when the capture fails, so the user never loses the picture.
+// the capture is stored, and kept otherwise, so the user never loses the picture.
 class GrabberPortal final : public Grabber {
 public:
     explicit GrabberPortal(const std::string& path) : m_path(path), m_reader(path) {}
@@ -23,24 +22,25 @@ public:
     int width() const override { return m_reader.width(); }
     int height() const override { return m_reader.height(); }
     void grab(Frame& frame) override;
+    void captureStored() override;
 
 private:
     std::string m_path;
     PngReader m_reader;
-    // The grabber outlives the capture: it is destroyed after the file is written or the
-    // clipboard holds the image, or while a failure unwinds past it.
-    int m_unwindingAtStart = std::uncaught_exceptions();
+    bool m_stored = false;
     bool m_unreadable = false;
 };
 
+void GrabberPortal::captureStored()
+{
+    m_stored = true;
+    unlink(m_path.c_str());
+}
+
 GrabberPortal::~GrabberPortal()
 {
-    if (std::uncaught_exceptions() == m_unwindingAtStart) {
-        unlink(m_path.c_str());
-        return;
-    }
     // The failure's own message names the file when it could not be read.
-    if (!m_unreadable)
+    if (!m_stored && !m_unreadable)
         std::fprintf(stderr, "screencapture: the desktop portal's screenshot is kept in '%s'\n",
                      m_path.c_str());
 }

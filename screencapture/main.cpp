@@ -58,6 +58,7 @@ void captureToClipboard(const Options& options)
     ByteSink image(clipboard.imageFd(), "the clipboard image");
     encode(ImageFormat::Png, frame, image);
     clipboard.offer();
+    desktop->captureStored();
 }
 
 void captureToFile(const Options& options)
@@ -81,6 +82,7 @@ void captureToFile(const Options& options)
 
         encode(format.value_or(ImageFormat::Png), frame, output.sink());
         std::string saved = output.commit();
+        desktop->captureStored();
         if (options.openInViewer) {
             // The capture is stored whatever the viewer does, and the grab must see it so.
             try {
