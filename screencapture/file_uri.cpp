@@ -40,10 +40,12 @@ std::string pathOfFileUri(std::string_view uri)
         }
         const int high = i + 2 < rest.size() ? hexValue(rest[i + 1]) : -1;
         const int low = high >= 0 ? hexValue(rest[i + 2]) : -1;
-        // A NUL would cut the path short where the system reads it.
-        if (low < 0 || (high == 0 && low == 0))
+        const char byte = char(high * 16 + low);
+        // A NUL would cut the path short where the system reads it; a slash is no part of a file
+        // name, and decoded it would name another path.
+        if (low < 0 || byte == '\0' || byte == '/')
             throw Failure("'" + std::string(uri) + "' is not a well-formed file URI");
-        path += char(high * 16 + low);
+        path += byte;
         i += 2;
     }
     return path;
