@@ -2,23 +2,19 @@
 # The capture tool in a Wayland session whose compositor (weston) has no screen copy protocol: it
 # asks the fake portal on this private session bus for the screenshot, and saves that picture.
 #   screenshot.sh TOOL FAKE-PORTAL
-set -euo pipefail
+source "$(dirname "$0")/../screencapture/lib.sh" # $work, checks; stops the processes in $servers on exit
+fake_portal=$2
 
-tool=$1 fake_portal=$2
-work=$(mktemp -d "${TMPDIR:-/tmp}/portal-screenshot.XXXXXX")
-source "$(dirname "$0")/../support/checks.sh"
-
-weston_pid= portal_pid=
+portal_pid=
 stop_portal() {
     [ -n "$portal_pid" ] && { kill "$portal_pid" 2>/dev/null || true; wait "$portal_pid" 2>/dev/null || true; }
     portal_pid=
 }
-trap 'stop_portal; [ -n "$weston_pid" ] && kill "$weston_pid" 2>/dev/null; wait; rm -rf "$work"' EXIT
 
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 0700 "$XDG_RUNTIME_DIR"
 weston --backend=headless-backend.so --socket=kestrelle-portal --idle-time=0 >"$work/weston.log" 2>&1 &
-weston_pid=$!
+servers+=($!)
 for _ in $(seq 200); do [ -S "$XDG_RUNTIME_DIR/kestrelle-portal" ] && break; sleep 0.05; done
 [ -S "$XDG_RUNTIME_DIR/kestrelle-portal" ] || { echo "weston did not start:" >&2; cat "$work/weston.log" >&2; exit 1; }
 export WAYLAND_DISPLAY=kestrelle-portal
@@ -36,6 +32,7 @@ start_portal() {
     stop_portal
     "$fake_portal" --screenshot-picture="$work/source.png" --screenshot-folder="$shots" "$@" &
     portal_pid=$!
+    servers+=($portal_pid)
     for _ in $(seq 100); do
         dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
             org.freedesktop.DBus.NameHasOwner string:org.freedesktop.portal.Desktop 2>/dev/null |
@@ -44,10 +41,6 @@ start_portal() {
     done
     echo "the fake portal did not start" >&2
     return 1
-}
-
-same_pixels() {
-    [ "$(compare -metric AE "$1" "$2" null: 2>&1 || true)" = 0 ]
 }
 
 # capture NAME [TOOL ARGS...]: runs the tool into $work/NAME; sets status and err.
@@ -65,10 +58,6 @@ start_portal
 capture shot.png
 check "PNG saved" test "$status" -eq 0 -a -z "$err"
 check "PNG has exactly the portal's pixels" same_pixels "$work/shot.png" "$work/picture.png"
-capture shot.jpg
-check "JPEG of the portal's picture" test "$(identify -format '%m %wx%h' "$work/shot.jpg")" = "JPEG 320x200"
-jpeg_error=$(compare -metric RMSE "$work/shot.jpg" "$work/picture.png" null: 2>&1 | sed 's/.*(\(.*\))/\1/') || true
-check "JPEG looks like the portal's picture" awk -v e="$jpeg_error" 'BEGIN { exit !(e < 0.03) }'
 # A PATH with nothing but timeout on it, so no xdg-open.
 mkdir "$work/no-viewer"
 ln -s "$(command -v timeout)" "$work/no-viewer/timeout"
@@ -76,12 +65,11 @@ PATH=$work/no-viewer capture viewer.png -P
 check "the portal's files are gone once saved, even when the viewer cannot open it" \
     test "$status" -eq 1 -a -s "$work/viewer.png" -a "$(portal_files)" -eq 0
 
-# Whatever the portal's PNG holds becomes the same pixels.
+# Whatever the portal's PNG holds becomes the same pixels: each kind takes its own way through libpng.
 convert "$work/picture.png" -colors 64 "PNG8:$work/palette.png"
 convert "$work/picture.png" -colorspace Gray -depth 8 "$work/grey.png"
-convert "$work/picture.png" -depth 16 "PNG48:$work/deep.png"
-convert "$work/picture.png" -alpha set "PNG32:$work/alpha.png"
-for kind in palette grey deep alpha; do
+convert "$work/picture.png" -alpha set -depth 16 "PNG64:$work/deep-alpha.png"
+for kind in palette grey deep-alpha; do
     cp "$work/$kind.png" "$work/source.png"
     capture "$kind-shot.png"
     check "a $kind PNG from the portal saves its pixels" same_pixels "$work/$kind-shot.png" "$work/$kind.png"
@@ -121,9 +109,6 @@ start_portal --screenshot-response=1
 capture cancelled.png
 check "cancelled at the portal: status 1" test "$status" -eq 1 -a ! -e "$work/cancelled.png"
 expect "cancelled at the portal: says so" "screencapture: the screenshot was cancelled at the desktop portal" "$err"
-start_portal --screenshot-response=2
-capture ended.png
-expect "ended by the portal: says so" "1 screencapture: the desktop portal could not take the screenshot" "$status $err"
 
 start_portal --without-screenshot
 capture unoffered.png
