@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDBusAbstractAdaptor>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -10,6 +11,7 @@
 #include <QDBusVariant>
 #include <QImage>
 #include <QMenu>
+#include <QPointer>
 #include <QSystemTrayIcon>
 #include <QtEndian>
 
@@ -17,9 +19,6 @@ namespace {
 
 const QString itemPath = QStringLiteral("/StatusNotifierItem");
 const QString menuPath = QStringLiteral("/MenuBar");
-const QString itemInterface = QStringLiteral("org.kde.StatusNotifierItem");
-const QString menuInterface = QStringLiteral("com.canonical.dbusmenu");
-const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
 const QString watcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
 
 // a(iiay): one image of the icon, ARGB32 in network byte order.
@@ -31,7 +30,7 @@ struct IconImage {
 using IconImages = QList<IconImage>;
 
 // (sa(iiay)ss): icon name, icon images, title, text.
-struct ToolTip {
+struct ItemToolTip {
     QString iconName;
     IconImages images;
     QString title;
@@ -51,6 +50,15 @@ struct MenuEntry {
     QVariantMap properties;
 };
 
+// (isvu): an event on an entry: its id, the event ("clicked", "hovered", ...), data and time.
+struct MenuEvent {
+    int id = 0;
+    QString event;
+    // Not empty: QtDBus learns the signature by writing a default event, and an empty variant has none.
+    QDBusVariant data{0};
+    uint timestamp = 0;
+};
+
 QDBusArgument& operator<<(QDBusArgument& argument, const IconImage& image)
 {
     argument.beginStructure();
@@ -67,7 +75,7 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, IconImage& image)
     return argument;
 }
 
-QDBusArgument& operator<<(QDBusArgument& argument, const ToolTip& tip)
+QDBusArgument& operator<<(QDBusArgument& argument, const ItemToolTip& tip)
 {
     argument.beginStructure();
     argument << tip.iconName << tip.images << tip.title << tip.text;
@@ -75,7 +83,7 @@ QDBusArgument& operator<<(QDBusArgument& argument, const ToolTip& tip)
     return argument;
 }
 
-const QDBusArgument& operator>>(const QDBusArgument& argument, ToolTip& tip)
+const QDBusArgument& operator>>(const QDBusArgument& argument, ItemToolTip& tip)
 {
     argument.beginStructure();
     argument >> tip.iconName >> tip.images >> tip.title >> tip.text;
@@ -126,6 +134,22 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, MenuEntry& entry)
     return argument;
 }
 
+QDBusArgument& operator<<(QDBusArgument& argument, const MenuEvent& event)
+{
+    argument.beginStructure();
+    argument << event.id << event.event << event.data << event.timestamp;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& argument, MenuEvent& event)
+{
+    argument.beginStructure();
+    argument >> event.id >> event.event >> event.data >> event.timestamp;
+    argument.endStructure();
+    return argument;
+}
+
 IconImages imagesOf(const QIcon& icon)
 {
     IconImages images;
@@ -164,11 +188,6 @@ QVariantMap entryProperties(const QAction& action)
             {QStringLiteral("visible"), action.isVisible()}};
 }
 
-QVariantMap rootProperties()
-{
-    return {{QStringLiteral("children-display"), QStringLiteral("submenu")}};
-}
-
 // The properties named, or all of them when none is named.
 QVariantMap only(const QVariantMap& properties, const QStringList& names)
 {
@@ -185,7 +204,7 @@ QVariantMap only(const QVariantMap& properties, const QStringList& names)
 QVariantMap propertiesOf(const QMenu* menu, int id)
 {
     if (id == 0)
-        return rootProperties();
+        return {{QStringLiteral("children-display"), QStringLiteral("submenu")}};
     const QAction* action = actionWithId(menu, id);
     return action ? entryProperties(*action) : QVariantMap();
 }
@@ -193,22 +212,197 @@ QVariantMap propertiesOf(const QMenu* menu, int id)
 } // namespace
 
 Q_DECLARE_METATYPE(IconImage)
-Q_DECLARE_METATYPE(ToolTip)
+Q_DECLARE_METATYPE(ItemToolTip)
 Q_DECLARE_METATYPE(MenuLayout)
 Q_DECLARE_METATYPE(MenuEntry)
+Q_DECLARE_METATYPE(MenuEvent)
+
+namespace {
+
+// org.kde.StatusNotifierItem at /StatusNotifierItem. QtDBus serves the properties and calls a slot only
+// when the call's signature is the slot's.
+class ItemAdaptor final : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierItem")
+    Q_PROPERTY(QString Category READ category)
+    Q_PROPERTY(QString Id READ id)
+    Q_PROPERTY(QString Title READ title)
+    Q_PROPERTY(QString Status READ status)
+    Q_PROPERTY(int WindowId READ windowId)
+    Q_PROPERTY(QString IconName READ noName)
+    Q_PROPERTY(IconImages IconPixmap READ iconPixmap)
+    Q_PROPERTY(QString OverlayIconName READ noName)
+    Q_PROPERTY(IconImages OverlayIconPixmap READ noImages)
+    Q_PROPERTY(QString AttentionIconName READ noName)
+    Q_PROPERTY(IconImages AttentionIconPixmap READ noImages)
+    Q_PROPERTY(QString AttentionMovieName READ noName)
+    Q_PROPERTY(ItemToolTip ToolTip READ toolTip)
+    Q_PROPERTY(bool ItemIsMenu READ itemIsMenu)
+    Q_PROPERTY(QDBusObjectPath Menu READ menu)
+
+public:
+    ItemAdaptor(QObject& object, QSystemTrayIcon& item) : QDBusAbstractAdaptor(&object), m_item(item) {}
+
+    QString category() const { return QStringLiteral("ApplicationStatus"); }
+    QString id() const { return QCoreApplication::applicationName(); }
+    QString title() const { return m_item.toolTip().isEmpty() ? id() : m_item.toolTip(); }
+    QString status() const
+    {
+        return m_item.isVisible() ? QStringLiteral("Active") : QStringLiteral("Passive");
+    }
+    int windowId() const { return 0; }
+    QString noName() const { return {}; }
+    IconImages iconPixmap() const { return imagesOf(m_item.icon()); }
+    IconImages noImages() const { return {}; }
+    ItemToolTip toolTip() const { return {QString(), {}, m_item.toolTip(), QString()}; }
+    // Every click opens the menu: the tray shows it, since a Wayland client cannot place one there.
+    bool itemIsMenu() const { return true; }
+    QDBusObjectPath menu() const { return QDBusObjectPath(menuPath); }
+
+public slots:
+    // The names of the arguments are the interface's, as introspection shows them.
+    void Activate(int x, int y)
+    {
+        Q_UNUSED(x);
+        Q_UNUSED(y);
+        emit m_item.activated(QSystemTrayIcon::Trigger);
+    }
+    void ContextMenu(int x, int y)
+    {
+        Q_UNUSED(x);
+        Q_UNUSED(y);
+        emit m_item.activated(QSystemTrayIcon::Context);
+    }
+    void SecondaryActivate(int x, int y)
+    {
+        Q_UNUSED(x);
+        Q_UNUSED(y);
+        emit m_item.activated(QSystemTrayIcon::MiddleClick);
+    }
+    void Scroll(int delta, const QString& orientation)
+    {
+        Q_UNUSED(delta);
+        Q_UNUSED(orientation);
+    }
+
+private:
+    QSystemTrayIcon& m_item;
+};
+
+// com.canonical.dbusmenu at /MenuBar: the menu's entries, numbered from 1 in its order.
+class MenuAdaptor final : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "com.canonical.dbusmenu")
+    Q_PROPERTY(uint Version READ version)
+    Q_PROPERTY(QString TextDirection READ textDirection)
+    Q_PROPERTY(QString Status READ status)
+    Q_PROPERTY(QStringList IconThemePath READ iconThemePath)
+
+public:
+    MenuAdaptor(QObject& object, QMenu& menu) : QDBusAbstractAdaptor(&object), m_menu(&menu) {}
+
+    uint version() const { return 3; }
+    QString textDirection() const { return QStringLiteral("ltr"); }
+    QString status() const { return QStringLiteral("normal"); }
+    QStringList iconThemePath() const { return {}; }
+
+public slots:
+    // The menu never changes once built, so its revision stays 1.
+    uint GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames, MenuLayout& layout)
+    {
+        layout = {parentId, only(propertiesOf(m_menu, parentId), propertyNames), {}};
+        if (parentId == 0 && recursionDepth != 0) {
+            for (const int id : entryIds())
+                layout.children.append({id, only(propertiesOf(m_menu, id), propertyNames), {}});
+        }
+        return 1;
+    }
+    QList<MenuEntry> GetGroupProperties(const QList<int>& ids, const QStringList& propertyNames)
+    {
+        QList<MenuEntry> entries;
+        for (const int id : ids.isEmpty() ? entryIds() : ids)
+            entries.append({id, only(propertiesOf(m_menu, id), propertyNames)});
+        return entries;
+    }
+    // An unknown property reads as an empty string: a variant must hold something.
+    QDBusVariant GetProperty(int id, const QString& name)
+    {
+        return QDBusVariant(propertiesOf(m_menu, id).value(name, QString()));
+    }
+    void Event(int id, const QString& event, const QDBusVariant& data, uint timestamp)
+    {
+        Q_UNUSED(data);
+        Q_UNUSED(timestamp);
+        handle(id, event);
+    }
+    // The ids of the events that name no entry.
+    QList<int> EventGroup(const QList<MenuEvent>& events)
+    {
+        QList<int> unknown;
+        for (const MenuEvent& event : events) {
+            if (!handle(event.id, event.event))
+                unknown.append(event.id);
+        }
+        return unknown;
+    }
+    bool AboutToShow(int id)
+    {
+        Q_UNUSED(id);
+        return false;
+    }
+    QList<int> AboutToShowGroup(const QList<int>& ids, QList<int>& idErrors)
+    {
+        Q_UNUSED(ids);
+        idErrors.clear();
+        return {};
+    }
+
+signals:
+    void LayoutUpdated(uint revision, int parent);
+
+private:
+    QList<int> entryIds() const
+    {
+        QList<int> ids;
+        for (qsizetype i = 1; m_menu && i <= m_menu->actions().size(); ++i)
+            ids.append(int(i));
+        return ids;
+    }
+    // A click triggers the entry's action; false when no entry has the id.
+    bool handle(int id, const QString& event)
+    {
+        QAction* action = actionWithId(m_menu, id);
+        if (!action)
+            return false;
+        // After the reply: the action may open a chooser or quit.
+        if (event == QLatin1String("clicked") && action->isEnabled() && !action->isSeparator())
+            QMetaObject::invokeMethod(action, &QAction::trigger, Qt::QueuedConnection);
+        return true;
+    }
+
+    QPointer<QMenu> m_menu;
+};
+
+} // namespace
 
 StatusNotifierItem::StatusNotifierItem(QSystemTrayIcon& item, QMenu& menu)
-    : QDBusVirtualObject(&item), m_item(item), m_menu(&menu), m_bus(QDBusConnection::sessionBus()),
+    : QObject(&item), m_bus(QDBusConnection::sessionBus()),
       m_watcher(watcherService, m_bus, QDBusServiceWatcher::WatchForRegistration)
 {
     qDBusRegisterMetaType<IconImage>();
     qDBusRegisterMetaType<IconImages>();
-    qDBusRegisterMetaType<ToolTip>();
+    qDBusRegisterMetaType<ItemToolTip>();
     qDBusRegisterMetaType<MenuLayout>();
     qDBusRegisterMetaType<MenuEntry>();
     qDBusRegisterMetaType<QList<MenuEntry>>();
-    m_bus.registerVirtualObject(itemPath, this);
-    m_bus.registerVirtualObject(menuPath, this);
+    qDBusRegisterMetaType<MenuEvent>();
+    qDBusRegisterMetaType<QList<MenuEvent>>();
+    // The slot's argument as moc spells it: QtDBus looks argument types of slots up by that name.
+    qRegisterMetaType<QList<MenuEvent>>("QList<MenuEvent>");
+    new ItemAdaptor(*this, item);
+    new MenuAdaptor(m_menuObject, menu);
+    m_bus.registerObject(itemPath, this, QDBusConnection::ExportAdaptors);
+    m_bus.registerObject(menuPath, &m_menuObject, QDBusConnection::ExportAdaptors);
     connect(&m_watcher, &QDBusServiceWatcher::serviceRegistered, this,
             &StatusNotifierItem::registerWithWatcher);
     // A tray that started since Qt looked for one is there already; with none, the call goes nowhere.
@@ -230,206 +424,4 @@ void StatusNotifierItem::registerWithWatcher()
     m_bus.send(call);
 }
 
-QVariantMap StatusNotifierItem::itemProperties() const
-{
-    const QString name = QCoreApplication::applicationName();
-    const IconImages images = imagesOf(m_item.icon());
-    return {
-        {QStringLiteral("Category"), QStringLiteral("ApplicationStatus")},
-        {QStringLiteral("Id"), name},
-        {QStringLiteral("Title"), m_item.toolTip().isEmpty() ? name : m_item.toolTip()},
-        {QStringLiteral("Status"), m_item.isVisible() ? QStringLiteral("Active") : QStringLiteral("Passive")},
-        {QStringLiteral("WindowId"), 0},
-        {QStringLiteral("IconName"), QString()},
-        {QStringLiteral("IconPixmap"), QVariant::fromValue(images)},
-        {QStringLiteral("OverlayIconName"), QString()},
-        {QStringLiteral("OverlayIconPixmap"), QVariant::fromValue(IconImages())},
-        {QStringLiteral("AttentionIconName"), QString()},
-        {QStringLiteral("AttentionIconPixmap"), QVariant::fromValue(IconImages())},
-        {QStringLiteral("AttentionMovieName"), QString()},
-        {QStringLiteral("ToolTip"), QVariant::fromValue(ToolTip{QString(), {}, m_item.toolTip(), QString()})},
-        // Every click opens the menu: the tray shows it, since a Wayland client cannot place one there.
-        {QStringLiteral("ItemIsMenu"), true},
-        {QStringLiteral("Menu"), QVariant::fromValue(QDBusObjectPath(menuPath))},
-    };
-}
-
-QVariantMap StatusNotifierItem::menuProperties() const
-{
-    return {{QStringLiteral("Version"), 3u},
-            {QStringLiteral("TextDirection"), QStringLiteral("ltr")},
-            {QStringLiteral("Status"), QStringLiteral("normal")},
-            {QStringLiteral("IconThemePath"), QStringList()}};
-}
-
-QString StatusNotifierItem::introspect(const QString& path) const
-{
-    if (path == itemPath) {
-        return QStringLiteral(
-            "<interface name=\"org.kde.StatusNotifierItem\">"
-            "<method name=\"ContextMenu\"><arg name=\"x\" type=\"i\"/><arg name=\"y\" type=\"i\"/></method>"
-            "<method name=\"Activate\"><arg name=\"x\" type=\"i\"/><arg name=\"y\" type=\"i\"/></method>"
-            "<method name=\"SecondaryActivate\"><arg name=\"x\" type=\"i\"/><arg name=\"y\" "
-            "type=\"i\"/></method>"
-            "<method name=\"Scroll\"><arg name=\"delta\" type=\"i\"/><arg name=\"orientation\" "
-            "type=\"s\"/></method>"
-            "</interface>");
-    }
-    return QStringLiteral(
-        "<interface name=\"com.canonical.dbusmenu\">"
-        "<method name=\"GetLayout\"><arg type=\"i\" direction=\"in\"/><arg type=\"i\" direction=\"in\"/>"
-        "<arg type=\"as\" direction=\"in\"/><arg type=\"u\" direction=\"out\"/>"
-        "<arg type=\"(ia{sv}av)\" direction=\"out\"/></method>"
-        "<method name=\"GetGroupProperties\"><arg type=\"ai\" direction=\"in\"/><arg type=\"as\" "
-        "direction=\"in\"/>"
-        "<arg type=\"a(ia{sv})\" direction=\"out\"/></method>"
-        "<method name=\"GetProperty\"><arg type=\"i\" direction=\"in\"/><arg type=\"s\" direction=\"in\"/>"
-        "<arg type=\"v\" direction=\"out\"/></method>"
-        "<method name=\"Event\"><arg type=\"i\" direction=\"in\"/><arg type=\"s\" direction=\"in\"/>"
-        "<arg type=\"v\" direction=\"in\"/><arg type=\"u\" direction=\"in\"/></method>"
-        "<method name=\"EventGroup\"><arg type=\"a(isvu)\" direction=\"in\"/><arg type=\"ai\" "
-        "direction=\"out\"/>"
-        "</method>"
-        "<method name=\"AboutToShow\"><arg type=\"i\" direction=\"in\"/><arg type=\"b\" "
-        "direction=\"out\"/></method>"
-        "<method name=\"AboutToShowGroup\"><arg type=\"ai\" direction=\"in\"/><arg type=\"ai\" "
-        "direction=\"out\"/>"
-        "<arg type=\"ai\" direction=\"out\"/></method>"
-        "<signal name=\"LayoutUpdated\"><arg type=\"u\"/><arg type=\"i\"/></signal>"
-        "</interface>");
-}
-
-bool StatusNotifierItem::handleMessage(const QDBusMessage& message, const QDBusConnection& connection)
-{
-    if (message.type() != QDBusMessage::MethodCallMessage)
-        return false;
-    if (message.interface() == propertiesInterface)
-        return handleProperties(message, connection);
-    if (message.path() == itemPath && message.interface() == itemInterface && handleItem(message)) {
-        connection.send(message.createReply());
-        return true;
-    }
-    if (message.path() == menuPath && message.interface() == menuInterface) {
-        const QDBusMessage reply = handleMenu(message);
-        if (reply.type() == QDBusMessage::InvalidMessage)
-            return false;
-        connection.send(reply);
-        return true;
-    }
-    return false;
-}
-
-bool StatusNotifierItem::handleProperties(const QDBusMessage& message, const QDBusConnection& connection)
-{
-    const QString interface = message.arguments().value(0).toString();
-    QVariantMap properties;
-    if (message.path() == itemPath && interface == itemInterface)
-        properties = itemProperties();
-    else if (message.path() == menuPath && interface == menuInterface)
-        properties = menuProperties();
-    else
-        return false;
-    if (message.member() == QLatin1String("GetAll")) {
-        connection.send(message.createReply(properties));
-        return true;
-    }
-    if (message.member() == QLatin1String("Get")) {
-        const QString name = message.arguments().value(1).toString();
-        connection.send(properties.contains(name)
-                            ? message.createReply(QVariant::fromValue(QDBusVariant(properties.value(name))))
-                            : message.createErrorReply(QDBusError::UnknownProperty, name));
-        return true;
-    }
-    return false;
-}
-
-bool StatusNotifierItem::handleItem(const QDBusMessage& message)
-{
-    const QString method = message.member();
-    if (method == QLatin1String("Activate"))
-        emit m_item.activated(QSystemTrayIcon::Trigger);
-    else if (method == QLatin1String("ContextMenu"))
-        emit m_item.activated(QSystemTrayIcon::Context);
-    else if (method == QLatin1String("SecondaryActivate"))
-        emit m_item.activated(QSystemTrayIcon::MiddleClick);
-    else if (method != QLatin1String("Scroll"))
-        return false;
-    return true;
-}
-
-QDBusMessage StatusNotifierItem::handleMenu(const QDBusMessage& message)
-{
-    const QString method = message.member();
-    const QVariantList arguments = message.arguments();
-    const QMenu* menu = m_menu;
-    const auto entryIds = [menu] {
-        QList<int> ids;
-        for (qsizetype i = 1; menu && i <= menu->actions().size(); ++i)
-            ids.append(int(i));
-        return ids;
-    };
-
-    if (method == QLatin1String("GetLayout")) {
-        const int parent = arguments.value(0).toInt();
-        const int depth = arguments.value(1).toInt();
-        const QStringList names = arguments.value(2).toStringList();
-        MenuLayout layout{parent, only(propertiesOf(menu, parent), names), {}};
-        if (parent == 0 && depth != 0) {
-            for (const int id : entryIds())
-                layout.children.append({id, only(propertiesOf(menu, id), names), {}});
-        }
-        // The menu never changes once built, so its revision stays 1.
-        return message.createReply({1u, QVariant::fromValue(layout)});
-    }
-    if (method == QLatin1String("GetGroupProperties")) {
-        QList<int> ids = qdbus_cast<QList<int>>(arguments.value(0));
-        if (ids.isEmpty())
-            ids = entryIds();
-        const QStringList names = arguments.value(1).toStringList();
-        QList<MenuEntry> entries;
-        for (const int id : ids)
-            entries.append({id, only(propertiesOf(menu, id), names)});
-        return message.createReply(QVariant::fromValue(entries));
-    }
-    if (method == QLatin1String("GetProperty")) {
-        const QVariantMap properties = propertiesOf(menu, arguments.value(0).toInt());
-        return message.createReply(
-            QVariant::fromValue(QDBusVariant(properties.value(arguments.value(1).toString()))));
-    }
-    const auto click = [menu](int id, const QString& event) {
-        QAction* action = actionWithId(menu, id);
-        if (!action)
-            return false;
-        // After the reply: the action may open a chooser or quit.
-        if (event == QLatin1String("clicked") && action->isEnabled() && !action->isSeparator())
-            QMetaObject::invokeMethod(action, &QAction::trigger, Qt::QueuedConnection);
-        return true;
-    };
-    if (method == QLatin1String("Event")) {
-        click(arguments.value(0).toInt(), arguments.value(1).toString());
-        return message.createReply();
-    }
-    if (method == QLatin1String("EventGroup")) {
-        QList<int> unknown;
-        const QDBusArgument events = arguments.value(0).value<QDBusArgument>();
-        events.beginArray();
-        while (!events.atEnd()) {
-            int id = 0;
-            QString event;
-            QDBusVariant data;
-            uint timestamp = 0;
-            events.beginStructure();
-            events >> id >> event >> data >> timestamp;
-            events.endStructure();
-            if (!click(id, event))
-                unknown.append(id);
-        }
-        events.endArray();
-        return message.createReply(QVariant::fromValue(unknown));
-    }
-    if (method == QLatin1String("AboutToShow"))
-        return message.createReply(false);
-    if (method == QLatin1String("AboutToShowGroup"))
-        return message.createReply({QVariant::fromValue(QList<int>()), QVariant::fromValue(QList<int>())});
-    return {};
-}
+#include "StatusNotifierItem.moc"
