@@ -16,16 +16,22 @@ bool onWayland()
     return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
-QtMessageHandler qtHandler = nullptr;
+QtMessageHandler previousHandler = nullptr;
 
-// Where Qt has no tray of its own it tries the X11 one, on any platform, and warns off X11 that the X11
-// tray's signal is missing: noise beside the program's own line about the missing tray.
 void withoutX11TrayWarning(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
-    if (message.contains(QLatin1String("systemTrayWindowChanged")))
-        return;
-    if (qtHandler)
-        qtHandler(type, context, message);
+    if (previousHandler && !message.contains(QLatin1String("systemTrayWindowChanged")))
+        previousHandler(type, context, message);
+}
+
+// Where Qt has no tray of its own it falls back to the X11 one, on any platform: the first show() watches
+// for an X11 tray and, off X11, warns that the X11 tray's signal is missing. Noise beside the program's
+// own line about the missing tray, so dropped while the item is first shown, and only then.
+void showWithoutX11TrayWarning(QSystemTrayIcon& item)
+{
+    previousHandler = qInstallMessageHandler(withoutX11TrayWarning);
+    item.show();
+    qInstallMessageHandler(previousHandler);
 }
 
 } // namespace
@@ -42,8 +48,7 @@ void setStatusItemMenu(QSystemTrayIcon& item, QMenu& menu)
     // Qt shows the item on Wayland only when a tray ran as the item was made; for a tray that starts later
     // the item offers itself.
     if (onWayland() && !QSystemTrayIcon::isSystemTrayAvailable()) {
-        if (!qtHandler)
-            qtHandler = qInstallMessageHandler(withoutX11TrayWarning);
+        showWithoutX11TrayWarning(item);
         if (QDBusConnection::sessionBus().isConnected())
             new StatusNotifierItem(item, menu);
     }
