@@ -134,6 +134,11 @@ bool composableFormat(std::uint32_t format)
     return pixmanFormat(format) != 0;
 }
 
+int bytesPerPixel(std::uint32_t format)
+{
+    return PIXMAN_FORMAT_BPP(pixmanFormat(format)) / 8;
+}
+
 void placeByOutputScale(OutputCopy& output, int x, int y, int scale)
 {
     const auto [shownWidth, shownHeight] = shownSize(output);

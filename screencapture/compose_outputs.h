@@ -35,6 +35,8 @@ void placeByOutputScale(OutputCopy& output, int x, int y, int scale);
 
 // Whether a wl_shm format is one the composer reads.
 bool composableFormat(std::uint32_t format);
+// Of a composable format.
+int bytesPerPixel(std::uint32_t format);
 
 // Draws the outputs' copies into rows of the desktop image, as 8-bit BGRX; areas no output
 // covers are black.

@@ -177,7 +177,8 @@ void GrabberWayland::startCopies()
             throw Failure("the Wayland compositor copies " + nameOf(o, i) + " in an unknown pixel format (" +
                           std::to_string(o.shmFormat) + ")");
         if (o.shmWidth == 0 || o.shmHeight == 0 || o.shmWidth > 32767 || o.shmHeight > 32767 ||
-            std::uint64_t(o.shmStride) * o.shmHeight > INT32_MAX || o.shmStride < o.shmWidth)
+            std::uint64_t(o.shmStride) * o.shmHeight > INT32_MAX ||
+            std::uint64_t(o.shmStride) < std::uint64_t(o.shmWidth) * bytesPerPixel(o.shmFormat))
             throw Failure("the Wayland compositor describes a copy of " + nameOf(o, i) +
                           " that cannot be made");
         o.buffer.emplace(m_globals.shm.get(), o.shmFormat, int(o.shmWidth), int(o.shmHeight),
