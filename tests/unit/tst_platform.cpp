@@ -7,7 +7,6 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
-#include <QMessageBox>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -80,33 +79,6 @@ private slots:
         QCOMPARE(launcher.resolve(systemTool), systemTool);
     }
 
-    void aToolThatCannotStartIsLoggedOnce()
-    {
-        QTemporaryDir empty, broken;
-        RecordingLog log;
-        ProcessTaskLauncher missing(log, {empty.path()});
-        missing.launch(QStringLiteral("/nonexistent/sbin/screencapture"), {"-c"});
-        QCOMPARE(log.lines.size(), 1);
-        QVERIFY(log.lines[0].contains(QStringLiteral("/nonexistent/sbin/screencapture")));
-
-        const QString path = broken.filePath(QStringLiteral("screencapture"));
-        QFile tool(path);
-        QVERIFY(tool.open(QIODevice::WriteOnly));
-        tool.write("#!/nonexistent/interpreter\n");
-        tool.setPermissions(tool.permissions() | QFileDevice::ExeOwner);
-        tool.close();
-        ProcessTaskLauncher unstartable(log, {broken.path()});
-        unstartable.launch(QStringLiteral("/nonexistent/sbin/screencapture"), {"-c"});
-        QCOMPARE(log.lines.size(), 2);
-        QVERIFY(log.lines[1].contains(path));
-
-        // Present but not executable: the line names the file and what is wrong with it.
-        QVERIFY(tool.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
-        unstartable.launch(QStringLiteral("/nonexistent/sbin/screencapture"), {"-c"});
-        QCOMPARE(log.lines.size(), 3);
-        QVERIFY(log.lines[2].endsWith(path + QStringLiteral(" is not executable")));
-    }
-
     void logLinesCarryTimeProcessAndOneLineOfText()
     {
         int pipeEnds[2];
@@ -153,26 +125,6 @@ private slots:
         QCOMPARE(answers[0], std::make_pair(DirectoryChooser::kResponseCancel, QString()));
         QCOMPARE(answers[1], std::make_pair(DirectoryChooser::kResponseOK, folder.path()));
         QTRY_VERIFY(openDialogs().isEmpty());
-    }
-
-    void aMissingFolderIsSaidWithoutBlockingTheProgram()
-    {
-        QTemporaryDir folder;
-        FileDialogDirectoryChooser chooser;
-        int answers = 0;
-        chooser.begin(QStringLiteral("Save"), [&](qint64, const QString&) { ++answers; });
-        QFileDialog* dialog = openDialogs().constFirst();
-        dialog->setDirectory(folder.path());
-        dialog->selectFile(folder.filePath(QStringLiteral("gone")));
-        static_cast<QDialog*>(dialog)->accept();
-        const auto* box = dialog->findChild<QMessageBox*>();
-        QVERIFY(box);
-        QVERIFY(box->isVisible());
-        QCOMPARE(box->windowModality(), Qt::WindowModal);
-        QVERIFY(dialog->isVisible());
-        QCOMPARE(answers, 0);
-        dialog->reject();
-        QCOMPARE(answers, 1);
     }
 
     void theSystemVersionComesFromItsRelease()
