@@ -46,10 +46,9 @@ private:
 class PendingChooser final : public DirectoryChooser {
 public:
     explicit PendingChooser(Journal& journal) : m_journal(journal) {}
-    void begin(const QString& prompt, Completion completion) override
+    void begin(const QString&, Completion completion) override
     {
         m_journal.steps << QStringLiteral("chooser");
-        prompts << prompt;
         open.push_back(std::move(completion));
     }
     // Answers the chooser opened index-th (0 the first) and forgets it.
@@ -59,7 +58,6 @@ public:
         open.erase(open.begin() + std::ptrdiff_t(index));
         completion(response, directory);
     }
-    QStringList prompts;
     std::vector<Completion> open;
 
 private:
