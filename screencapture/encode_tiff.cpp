@@ -16,18 +16,14 @@ namespace {
 // The libtiff functions this encoder calls; the library is loaded for TIFF captures only.
 struct Tiff {
     SharedLibrary library{"libtiff.so.6"};
-    decltype(&TIFFSetErrorHandler) setErrorHandler =
-        library.function<decltype(&TIFFSetErrorHandler)>("TIFFSetErrorHandler");
-    decltype(&TIFFSetWarningHandler) setWarningHandler =
-        library.function<decltype(&TIFFSetWarningHandler)>("TIFFSetWarningHandler");
-    decltype(&TIFFFdOpen) fdOpen = library.function<decltype(&TIFFFdOpen)>("TIFFFdOpen");
-    decltype(&TIFFClose) close = library.function<decltype(&TIFFClose)>("TIFFClose");
-    decltype(&TIFFSetField) setField = library.function<decltype(&TIFFSetField)>("TIFFSetField");
-    decltype(&TIFFDefaultStripSize) defaultStripSize =
-        library.function<decltype(&TIFFDefaultStripSize)>("TIFFDefaultStripSize");
-    decltype(&TIFFWriteScanline) writeScanline =
-        library.function<decltype(&TIFFWriteScanline)>("TIFFWriteScanline");
-    decltype(&TIFFFlush) flush = library.function<decltype(&TIFFFlush)>("TIFFFlush");
+    LIBRARY_FUNCTION(setErrorHandler, TIFFSetErrorHandler);
+    LIBRARY_FUNCTION(setWarningHandler, TIFFSetWarningHandler);
+    LIBRARY_FUNCTION(fdOpen, TIFFFdOpen);
+    LIBRARY_FUNCTION(close, TIFFClose);
+    LIBRARY_FUNCTION(setField, TIFFSetField);
+    LIBRARY_FUNCTION(defaultStripSize, TIFFDefaultStripSize);
+    LIBRARY_FUNCTION(writeScanline, TIFFWriteScanline);
+    LIBRARY_FUNCTION(flush, TIFFFlush);
 };
 
 // libtiff reports through a global handler; keep its last word for our own message. A failed

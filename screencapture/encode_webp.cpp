@@ -22,14 +22,11 @@ int writeBytes(const std::uint8_t* data, std::size_t size, const WebPPicture* pi
 // header's WebPConfigInit and WebPPictureInit are inline wrappers of the *Internal functions.
 struct Webp {
     SharedLibrary library{"libwebp.so.7"};
-    decltype(&WebPConfigInitInternal) configInit =
-        library.function<decltype(&WebPConfigInitInternal)>("WebPConfigInitInternal");
-    decltype(&WebPPictureInitInternal) pictureInit =
-        library.function<decltype(&WebPPictureInitInternal)>("WebPPictureInitInternal");
-    decltype(&WebPPictureAlloc) pictureAlloc =
-        library.function<decltype(&WebPPictureAlloc)>("WebPPictureAlloc");
-    decltype(&WebPPictureFree) pictureFree = library.function<decltype(&WebPPictureFree)>("WebPPictureFree");
-    decltype(&WebPEncode) encode = library.function<decltype(&WebPEncode)>("WebPEncode");
+    LIBRARY_FUNCTION(configInit, WebPConfigInitInternal);
+    LIBRARY_FUNCTION(pictureInit, WebPPictureInitInternal);
+    LIBRARY_FUNCTION(pictureAlloc, WebPPictureAlloc);
+    LIBRARY_FUNCTION(pictureFree, WebPPictureFree);
+    LIBRARY_FUNCTION(encode, WebPEncode);
 };
 
 struct PictureGuard {

@@ -11,31 +11,22 @@ namespace {
 // The libpng functions this reader calls.
 struct Png {
     SharedLibrary library{"libpng16.so.16"};
-    decltype(&png_create_read_struct) createReadStruct =
-        library.function<decltype(&png_create_read_struct)>("png_create_read_struct");
-    decltype(&png_create_info_struct) createInfoStruct =
-        library.function<decltype(&png_create_info_struct)>("png_create_info_struct");
-    decltype(&png_destroy_read_struct) destroyReadStruct =
-        library.function<decltype(&png_destroy_read_struct)>("png_destroy_read_struct");
-    decltype(&png_get_error_ptr) getErrorPtr =
-        library.function<decltype(&png_get_error_ptr)>("png_get_error_ptr");
-    decltype(&png_init_io) initIo = library.function<decltype(&png_init_io)>("png_init_io");
-    decltype(&png_read_info) readInfo = library.function<decltype(&png_read_info)>("png_read_info");
-    decltype(&png_get_IHDR) getIhdr = library.function<decltype(&png_get_IHDR)>("png_get_IHDR");
-    decltype(&png_set_expand) setExpand = library.function<decltype(&png_set_expand)>("png_set_expand");
-    decltype(&png_set_strip_16) setStrip16 =
-        library.function<decltype(&png_set_strip_16)>("png_set_strip_16");
-    decltype(&png_set_gray_to_rgb) setGrayToRgb =
-        library.function<decltype(&png_set_gray_to_rgb)>("png_set_gray_to_rgb");
-    decltype(&png_set_strip_alpha) setStripAlpha =
-        library.function<decltype(&png_set_strip_alpha)>("png_set_strip_alpha");
-    decltype(&png_set_bgr) setBgr = library.function<decltype(&png_set_bgr)>("png_set_bgr");
-    decltype(&png_set_filler) setFiller = library.function<decltype(&png_set_filler)>("png_set_filler");
-    decltype(&png_read_update_info) readUpdateInfo =
-        library.function<decltype(&png_read_update_info)>("png_read_update_info");
-    decltype(&png_get_rowbytes) getRowbytes =
-        library.function<decltype(&png_get_rowbytes)>("png_get_rowbytes");
-    decltype(&png_read_row) readRow = library.function<decltype(&png_read_row)>("png_read_row");
+    LIBRARY_FUNCTION(createReadStruct, png_create_read_struct);
+    LIBRARY_FUNCTION(createInfoStruct, png_create_info_struct);
+    LIBRARY_FUNCTION(destroyReadStruct, png_destroy_read_struct);
+    LIBRARY_FUNCTION(getErrorPtr, png_get_error_ptr);
+    LIBRARY_FUNCTION(initIo, png_init_io);
+    LIBRARY_FUNCTION(readInfo, png_read_info);
+    LIBRARY_FUNCTION(getIhdr, png_get_IHDR);
+    LIBRARY_FUNCTION(setExpand, png_set_expand);
+    LIBRARY_FUNCTION(setStrip16, png_set_strip_16);
+    LIBRARY_FUNCTION(setGrayToRgb, png_set_gray_to_rgb);
+    LIBRARY_FUNCTION(setStripAlpha, png_set_strip_alpha);
+    LIBRARY_FUNCTION(setBgr, png_set_bgr);
+    LIBRARY_FUNCTION(setFiller, png_set_filler);
+    LIBRARY_FUNCTION(readUpdateInfo, png_read_update_info);
+    LIBRARY_FUNCTION(getRowbytes, png_get_rowbytes);
+    LIBRARY_FUNCTION(readRow, png_read_row);
 };
 
 // Loaded once and kept: the error callback needs it too.

@@ -19,39 +19,25 @@ namespace {
 // The sd-bus functions this request calls; libsystemd is loaded for portal captures only.
 struct SdBus {
     SharedLibrary library{"libsystemd.so.0"};
-    decltype(&sd_bus_open_user) openUser = library.function<decltype(&sd_bus_open_user)>("sd_bus_open_user");
-    decltype(&sd_bus_flush_close_unref) flushCloseUnref =
-        library.function<decltype(&sd_bus_flush_close_unref)>("sd_bus_flush_close_unref");
-    decltype(&sd_bus_get_unique_name) getUniqueName =
-        library.function<decltype(&sd_bus_get_unique_name)>("sd_bus_get_unique_name");
-    decltype(&sd_bus_add_match) addMatch = library.function<decltype(&sd_bus_add_match)>("sd_bus_add_match");
-    decltype(&sd_bus_message_get_path) path =
-        library.function<decltype(&sd_bus_message_get_path)>("sd_bus_message_get_path");
-    decltype(&sd_bus_message_get_sender) sender =
-        library.function<decltype(&sd_bus_message_get_sender)>("sd_bus_message_get_sender");
-    decltype(&sd_bus_slot_unref) slotUnref =
-        library.function<decltype(&sd_bus_slot_unref)>("sd_bus_slot_unref");
-    decltype(&sd_bus_message_new_method_call) newMethodCall =
-        library.function<decltype(&sd_bus_message_new_method_call)>("sd_bus_message_new_method_call");
-    decltype(&sd_bus_message_append) append =
-        library.function<decltype(&sd_bus_message_append)>("sd_bus_message_append");
-    decltype(&sd_bus_message_unref) messageUnref =
-        library.function<decltype(&sd_bus_message_unref)>("sd_bus_message_unref");
-    decltype(&sd_bus_call) call = library.function<decltype(&sd_bus_call)>("sd_bus_call");
-    decltype(&sd_bus_call_method_async) callAsync =
-        library.function<decltype(&sd_bus_call_method_async)>("sd_bus_call_method_async");
-    decltype(&sd_bus_message_read) read =
-        library.function<decltype(&sd_bus_message_read)>("sd_bus_message_read");
-    decltype(&sd_bus_message_skip) skip =
-        library.function<decltype(&sd_bus_message_skip)>("sd_bus_message_skip");
-    decltype(&sd_bus_message_enter_container) enter =
-        library.function<decltype(&sd_bus_message_enter_container)>("sd_bus_message_enter_container");
-    decltype(&sd_bus_message_exit_container) exit =
-        library.function<decltype(&sd_bus_message_exit_container)>("sd_bus_message_exit_container");
-    decltype(&sd_bus_process) process = library.function<decltype(&sd_bus_process)>("sd_bus_process");
-    decltype(&sd_bus_wait) wait = library.function<decltype(&sd_bus_wait)>("sd_bus_wait");
-    decltype(&sd_bus_error_free) errorFree =
-        library.function<decltype(&sd_bus_error_free)>("sd_bus_error_free");
+    LIBRARY_FUNCTION(openUser, sd_bus_open_user);
+    LIBRARY_FUNCTION(flushCloseUnref, sd_bus_flush_close_unref);
+    LIBRARY_FUNCTION(getUniqueName, sd_bus_get_unique_name);
+    LIBRARY_FUNCTION(addMatch, sd_bus_add_match);
+    LIBRARY_FUNCTION(path, sd_bus_message_get_path);
+    LIBRARY_FUNCTION(sender, sd_bus_message_get_sender);
+    LIBRARY_FUNCTION(slotUnref, sd_bus_slot_unref);
+    LIBRARY_FUNCTION(newMethodCall, sd_bus_message_new_method_call);
+    LIBRARY_FUNCTION(append, sd_bus_message_append);
+    LIBRARY_FUNCTION(messageUnref, sd_bus_message_unref);
+    LIBRARY_FUNCTION(call, sd_bus_call);
+    LIBRARY_FUNCTION(callAsync, sd_bus_call_method_async);
+    LIBRARY_FUNCTION(read, sd_bus_message_read);
+    LIBRARY_FUNCTION(skip, sd_bus_message_skip);
+    LIBRARY_FUNCTION(enter, sd_bus_message_enter_container);
+    LIBRARY_FUNCTION(exit, sd_bus_message_exit_container);
+    LIBRARY_FUNCTION(process, sd_bus_process);
+    LIBRARY_FUNCTION(wait, sd_bus_wait);
+    LIBRARY_FUNCTION(errorFree, sd_bus_error_free);
 };
 
 constexpr const char* kPortal = "org.freedesktop.portal.Desktop";

@@ -23,3 +23,7 @@ private:
     std::string m_soname;
     void* m_handle = nullptr;
 };
+
+// Inside a struct whose SharedLibrary member is named `library`: the member `member`, holding the
+// library's function `name` with the type its header declares.
+#define LIBRARY_FUNCTION(member, name) decltype(&name) member = library.function<decltype(&name)>(#name)

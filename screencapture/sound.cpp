@@ -17,23 +17,15 @@ namespace {
 // The libcanberra functions this tool calls, loaded on the sound's own thread.
 struct Canberra {
     SharedLibrary library{"libcanberra.so.0"};
-    decltype(&ca_context_create) contextCreate =
-        library.function<decltype(&ca_context_create)>("ca_context_create");
-    decltype(&ca_context_destroy) contextDestroy =
-        library.function<decltype(&ca_context_destroy)>("ca_context_destroy");
-    decltype(&ca_context_change_props) changeProps =
-        library.function<decltype(&ca_context_change_props)>("ca_context_change_props");
-    decltype(&ca_context_set_driver) setDriver =
-        library.function<decltype(&ca_context_set_driver)>("ca_context_set_driver");
-    decltype(&ca_context_open) open = library.function<decltype(&ca_context_open)>("ca_context_open");
-    decltype(&ca_proplist_create) proplistCreate =
-        library.function<decltype(&ca_proplist_create)>("ca_proplist_create");
-    decltype(&ca_proplist_destroy) proplistDestroy =
-        library.function<decltype(&ca_proplist_destroy)>("ca_proplist_destroy");
-    decltype(&ca_proplist_sets) proplistSets =
-        library.function<decltype(&ca_proplist_sets)>("ca_proplist_sets");
-    decltype(&ca_context_play_full) playFull =
-        library.function<decltype(&ca_context_play_full)>("ca_context_play_full");
+    LIBRARY_FUNCTION(contextCreate, ca_context_create);
+    LIBRARY_FUNCTION(contextDestroy, ca_context_destroy);
+    LIBRARY_FUNCTION(changeProps, ca_context_change_props);
+    LIBRARY_FUNCTION(setDriver, ca_context_set_driver);
+    LIBRARY_FUNCTION(open, ca_context_open);
+    LIBRARY_FUNCTION(proplistCreate, ca_proplist_create);
+    LIBRARY_FUNCTION(proplistDestroy, ca_proplist_destroy);
+    LIBRARY_FUNCTION(proplistSets, ca_proplist_sets);
+    LIBRARY_FUNCTION(playFull, ca_context_play_full);
 };
 
 // Longer than the sound, so that only a stuck sound server is cut short.
