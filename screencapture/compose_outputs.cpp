@@ -209,6 +209,8 @@ OutputComposer::OutputComposer(const std::vector<OutputCopy>& outputs) : m_layou
 
 void OutputComposer::render(std::uint8_t* rows, std::size_t stride, int top, int count) const
 {
+    if (stride < std::size_t(width()) * 4)
+        throw Failure("the outputs' image is wider than the rows it is composed into");
     Image target(pixman_image_create_bits_no_clear(PIXMAN_x8r8g8b8, width(), count,
                                                    reinterpret_cast<std::uint32_t*>(rows), int(stride)));
     if (!target)

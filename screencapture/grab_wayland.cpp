@@ -147,7 +147,8 @@ GrabberWayland::GrabberWayland(const char* display) : m_name(display)
     }
     roundtrip();
     startCopies();
-    m_layout = layOutDesktop(copies());
+    m_copies = copies();
+    m_layout = layOutDesktop(m_copies);
 }
 
 void GrabberWayland::roundtrip()
@@ -253,7 +254,12 @@ void GrabberWayland::waitForCopies()
 void GrabberWayland::grab(Frame& frame)
 {
     waitForCopies();
-    const OutputComposer composer(copies());
+    // The frame has the size of the desktop as it was when the copies were asked for: outputs that
+    // move or change scale since must not change the layout. Only the copies' own flags are new.
+    std::vector<OutputCopy> outputs = m_copies;
+    for (std::size_t i = 0; i < outputs.size(); ++i)
+        outputs[i].yInverted = (m_globals.outputs[i]->flags & ZWLR_SCREENCOPY_FRAME_V1_FLAGS_Y_INVERT) != 0;
+    const OutputComposer composer(outputs);
     for (int s = 0; s < frame.stripes(); ++s) {
         std::uint8_t* rows = frame.beginStripe(s);
         if (!rows)

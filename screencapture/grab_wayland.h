@@ -72,5 +72,6 @@ private:
     WaylandObject<wl_display> m_display; // goes last: every object below belongs to it
     WaylandObject<wl_registry> m_registry;
     Globals m_globals;
+    std::vector<OutputCopy> m_copies; // the outputs as they were when their copies were asked for
     DesktopLayout m_layout;
 };
