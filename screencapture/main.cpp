@@ -112,8 +112,10 @@ int main(int argc, char** argv)
         break;
     }
 
-    // A reader that went away must surface as a write error, not end the process.
+    // A reader that went away, or a file-size limit reached, must surface as a write error, not
+    // end the process with the capture half-written.
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
     int status = 0;
     try {
         if (commandLine.options.clipboard)
