@@ -42,6 +42,16 @@ void ignoreWarning(png_structp, png_const_charp) {}
 
 PngReader::PngReader(std::string path) : m_path(std::move(path))
 {
+    try {
+        open();
+    } catch (...) {
+        release(); // no destructor runs for a constructor that throws
+        throw;
+    }
+}
+
+void PngReader::open()
+{
     const Png& lib = png();
     m_file = std::fopen(m_path.c_str(), "rbe");
     if (!m_file)
@@ -65,10 +75,18 @@ PngReader::PngReader(std::string path) : m_path(std::move(path))
 
 PngReader::~PngReader()
 {
+    release();
+}
+
+void PngReader::release()
+{
     if (m_png)
         png().destroyReadStruct(&m_png, m_info ? &m_info : nullptr, nullptr);
+    m_png = nullptr;
+    m_info = nullptr;
     if (m_file)
         std::fclose(m_file);
+    m_file = nullptr;
 }
 
 void PngReader::onError(png_structp png, png_const_charp message)

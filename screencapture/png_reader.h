@@ -25,6 +25,8 @@ public:
     void readRows(std::uint8_t* first, std::size_t stride, int count);
 
 private:
+    void open();
+    void release();
     static void onError(png_structp png, png_const_charp message);
     [[noreturn]] void fail(const std::string& why) const;
     bool readHeader();
