@@ -1,5 +1,6 @@
 #include "grab_wayland.h"
 
+#include "deadline.h"
 #include "failure.h"
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include <chrono>
 #include <climits>
 #include <cstring>
+#include <functional>
 #include <poll.h>
 
 namespace {
@@ -16,6 +18,8 @@ using Globals = GrabberWayland::Globals;
 
 // How long the compositor may take to copy every output: it copies at its next frame.
 constexpr auto kCopyTimeout = std::chrono::seconds(10);
+// How long it may take to answer a request.
+constexpr auto kAnswerTimeout = std::chrono::seconds(10);
 
 template <typename T>
 T* bind(wl_registry* registry, std::uint32_t name, const wl_interface& interface, std::uint32_t offered,
@@ -151,10 +155,15 @@ GrabberWayland::GrabberWayland(const char* display) : m_name(display)
     m_layout = layOutDesktop(m_copies);
 }
 
+// wl_display_roundtrip, but bounded: a compositor that stopped answering must not hang the capture.
 void GrabberWayland::roundtrip()
 {
-    if (wl_display_roundtrip(m_display.get()) < 0)
-        failConnection();
+    static constexpr wl_callback_listener kDone{
+        .done = [](void* data, wl_callback*, std::uint32_t) { *static_cast<bool*>(data) = true; }};
+    bool done = false;
+    const WaylandObject<wl_callback> sync(wl_display_sync(m_display.get()));
+    wl_callback_add_listener(sync.get(), &kDone, &done);
+    dispatchUntil([&done] { return done; }, kAnswerTimeout, "answer");
 }
 
 void GrabberWayland::failConnection() const
@@ -214,19 +223,29 @@ std::vector<OutputCopy> GrabberWayland::copies() const
 
 void GrabberWayland::waitForCopies()
 {
+    // The compositor copies at its next frame; one that never draws again must not hang the capture.
+    dispatchUntil(
+        [this] {
+            std::size_t ready = 0;
+            for (std::size_t i = 0; i < m_globals.outputs.size(); ++i) {
+                const Output& o = *m_globals.outputs[i];
+                if (o.state == Output::State::Failed)
+                    throw Failure("the Wayland compositor failed to copy " + nameOf(o, i));
+                ready += o.state == Output::State::Ready;
+            }
+            return ready == m_globals.outputs.size();
+        },
+        kCopyTimeout, "copy the outputs");
+}
+
+// Dispatches the compositor's events until `done` holds; throws a Failure saying the compositor
+// did not `what` when `timeout` passes first.
+void GrabberWayland::dispatchUntil(const std::function<bool()>& done, std::chrono::seconds timeout,
+                                   const char* what)
+{
     wl_display* display = m_display.get();
-    const auto deadline = std::chrono::steady_clock::now() + kCopyTimeout;
-    for (;;) {
-        std::size_t ready = 0;
-        for (std::size_t i = 0; i < m_globals.outputs.size(); ++i) {
-            const Output& o = *m_globals.outputs[i];
-            if (o.state == Output::State::Failed)
-                throw Failure("the Wayland compositor failed to copy " + nameOf(o, i));
-            ready += o.state == Output::State::Ready;
-        }
-        if (ready == m_globals.outputs.size())
-            return;
-        // Reads with a deadline: a compositor that never draws again must not hang the capture.
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
         while (wl_display_prepare_read(display) != 0) {
             if (wl_display_dispatch_pending(display) < 0)
                 failConnection();
@@ -235,16 +254,15 @@ void GrabberWayland::waitForCopies()
             wl_display_cancel_read(display);
             failConnection();
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
         pollfd fd{wl_display_get_fd(display), POLLIN, 0};
-        const int polled = left.count() > 0 ? poll(&fd, 1, int(left.count())) : 0;
+        const int left = millisecondsUntil(deadline);
+        const int polled = left > 0 ? poll(&fd, 1, left) : 0;
         if (polled <= 0) {
             wl_display_cancel_read(display);
             if (polled < 0 && errno == EINTR)
                 continue;
-            throw Failure("the Wayland compositor did not copy the outputs within " +
-                          std::to_string(kCopyTimeout.count()) + " seconds");
+            throw Failure(std::string("the Wayland compositor did not ") + what + " within " +
+                          std::to_string(timeout.count()) + " seconds");
         }
         if (wl_display_read_events(display) < 0 || wl_display_dispatch_pending(display) < 0)
             failConnection();

@@ -7,6 +7,8 @@
 #include "wlr-screencopy-unstable-v1-client-protocol.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -65,6 +67,7 @@ private:
     void roundtrip();
     void startCopies();
     void waitForCopies();
+    void dispatchUntil(const std::function<bool()>& done, std::chrono::seconds timeout, const char* what);
     std::vector<OutputCopy> copies() const;
     [[noreturn]] void failConnection() const;
 

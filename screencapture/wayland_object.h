@@ -18,6 +18,7 @@ KESTRELLE_WAYLAND_DESTROY(wl_display, wl_display_disconnect);
 KESTRELLE_WAYLAND_DESTROY(wl_registry, wl_registry_destroy);
 KESTRELLE_WAYLAND_DESTROY(wl_shm, wl_shm_destroy);
 KESTRELLE_WAYLAND_DESTROY(wl_buffer, wl_buffer_destroy);
+KESTRELLE_WAYLAND_DESTROY(wl_callback, wl_callback_destroy);
 
 // From version 3 on, an output is released, which the compositor is told of.
 template <> struct WaylandDestroy<wl_output> {

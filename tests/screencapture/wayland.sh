@@ -96,6 +96,17 @@ check "unreachable compositor: one line naming it" \
     test "$(printf '%s\n' "$err" | wc -l)" -eq 1 -a "${err#screencapture: cannot connect to the Wayland compositor \'nonexistent\'}" != "$err"
 check "unreachable compositor: no file" test ! -e "$work/none.png"
 
+# A compositor that stopped answering (stopped here; its socket still takes connections): the
+# capture gives up with a message instead of hanging. The IPC socket's name carries sway's pid.
+compositor=$(basename "$SWAYSOCK" .sock)
+compositor=${compositor##*.}
+kill -STOP "$compositor"
+started=$SECONDS
+err=$(timeout 60 "$tool" -x "$work/stopped.png" 2>&1) && status=0 || status=$?
+kill -CONT "$compositor"
+check "a stopped compositor: status 1 within 15 s, saying so" test "$status" -eq 1 -a $((SECONDS - started)) -lt 15 \
+    -a "$err" = "screencapture: the Wayland compositor did not answer within 10 seconds"
+
 # The sound (no sound server here) and -P behave as in X sessions.
 mkdir "$work/bin"
 printf '#!/bin/sh\nprintf "%%s\\n" "$@" >"%s/opened"\n' "$work" >"$work/bin/xdg-open"
