@@ -5,9 +5,12 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <string>
 #include <wayland-client-protocol.h>
 
 namespace {
+
+constexpr long long kLargestSide = 32767;
 
 // wl_shm formats are little-endian words, as pixman's are on the machines this tool runs on.
 // Alpha is dropped: a screenshot shows what the screen shows.
@@ -150,25 +153,31 @@ void placeByOutputScale(OutputCopy& output, int x, int y, int scale)
 
 DesktopLayout layOutDesktop(const std::vector<OutputCopy>& outputs)
 {
-    int left = INT_MAX, top = INT_MAX, right = INT_MIN, bottom = INT_MIN;
+    // In 64 bits: the compositor's numbers are not to be trusted to add up within an int.
+    std::int64_t left = INT64_MAX, top = INT64_MAX, right = INT64_MIN, bottom = INT64_MIN;
     double scale = 1;
     for (const OutputCopy& o : outputs) {
-        left = std::min(left, o.x);
-        top = std::min(top, o.y);
-        right = std::max(right, o.x + o.logicalWidth);
-        bottom = std::max(bottom, o.y + o.logicalHeight);
+        left = std::min<std::int64_t>(left, o.x);
+        top = std::min<std::int64_t>(top, o.y);
+        right = std::max(right, std::int64_t(o.x) + o.logicalWidth);
+        bottom = std::max(bottom, std::int64_t(o.y) + o.logicalHeight);
         scale = std::max(scale, double(shownSize(o).first) / o.logicalWidth);
     }
     DesktopLayout layout;
     if (outputs.empty())
         return layout;
     // Edges are rounded alike wherever they fall, so that outputs side by side meet without a seam.
-    const auto at = [scale](int logical) { return int(std::lround(logical * scale)); };
-    layout.width = at(right - left);
-    layout.height = at(bottom - top);
+    const auto at = [scale](std::int64_t logical) { return std::llround(double(logical) * scale); };
+    const long long width = at(right - left), height = at(bottom - top);
+    // pixman places pixels with 16-bit whole coordinates.
+    if (width < 1 || height < 1 || width > kLargestSide || height > kLargestSide)
+        throw Failure("the Wayland compositor describes a desktop of " + std::to_string(width) + "x" +
+                      std::to_string(height) + " pixels, which this tool cannot compose");
+    layout.width = int(width);
+    layout.height = int(height);
     for (const OutputCopy& o : outputs)
-        layout.places.push_back({at(o.x - left), at(o.y - top), at(o.x + o.logicalWidth - left),
-                                 at(o.y + o.logicalHeight - top)});
+        layout.places.push_back({int(at(o.x - left)), int(at(o.y - top)),
+                                 int(at(o.x + o.logicalWidth - left)), int(at(o.y + o.logicalHeight - top))});
     return layout;
 }
 

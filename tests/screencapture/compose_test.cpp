@@ -1,7 +1,9 @@
 // The composer on copies a headless sway never makes: rows stored bottom up, XBGR and 10-bit
 // pixels, an output placed without xdg-output. Each pixel expected is worked out by hand.
 #include "compose_outputs.h"
+#include "failure.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <vector>
 #include <wayland-client-protocol.h>
@@ -80,5 +82,17 @@ int main()
     placeByOutputScale(second, 2, 0, 2);
     expect("an output placed by wl_output", compose({first, second}, 8, 2),
            {c, c, c, c, a, a, a, a, c, c, c, c, b, b, b, b});
+
+    // Outputs far apart, as a confused compositor may say: a refusal, not an overflowing size.
+    OutputCopy far = first;
+    far.x = INT32_MAX - 1;
+    bool refused = false;
+    try {
+        layOutDesktop({first, far});
+    } catch (const Failure&) {
+        refused = true;
+    }
+    std::printf("%s: a desktop too wide to compose is refused\n", refused ? "ok" : "FAIL");
+    failures += !refused;
     return failures ? 1 : 0;
 }
