@@ -70,10 +70,13 @@ void AppDelegate::applicationDidFinishLaunching()
             QStringLiteral("No system tray is running; the Kestrelle icon will appear when one "
                            "starts"));
 
-    const bool openInPreview = m_defaults.boolForKey(kOpenInPreviewKey);
+    // Showing the stored settings says nothing of their types: the first-run line is the launch's only
+    // one.
+    const auto silent = SettingsStore::WrongType::Silent;
+    const bool openInPreview = m_defaults.boolForKey(kOpenInPreviewKey, silent);
     if (const QPointer<QCheckBox> box = m_openInPreviewBtn)
         box->setCheckState(checkState(openInPreview));
-    const bool playSound = m_defaults.boolForKey(kPlaySoundAfterScreenshotKey);
+    const bool playSound = m_defaults.boolForKey(kPlaySoundAfterScreenshotKey, silent);
     if (const QPointer<QCheckBox> box = m_playSoundBtn)
         box->setCheckState(checkState(playSound));
 
@@ -85,7 +88,7 @@ void AppDelegate::applicationDidFinishLaunching()
     }
 
     if (const QPointer<QComboBox> picker = m_fileTypePicker)
-        picker->setCurrentIndex(int(m_defaults.integerForKey(kScreenshotFileTypeIndexKey)));
+        picker->setCurrentIndex(int(m_defaults.integerForKey(kScreenshotFileTypeIndexKey, silent)));
 }
 
 void AppDelegate::buildStatusMenu()

@@ -95,7 +95,7 @@ void SettingsStore::logWrongType(const QString& key, const char* expected, const
                   .arg(key, QLatin1String(expected), QLatin1String(reading)));
 }
 
-bool SettingsStore::boolForKey(const QString& key) const
+bool SettingsStore::boolForKey(const QString& key, WrongType wrongType) const
 {
     const auto value = storedValue(key);
     if (!value)
@@ -113,11 +113,12 @@ bool SettingsStore::boolForKey(const QString& key) const
         if (isNumber)
             return number != 0;
     }
-    logWrongType(key, "a Boolean", "false");
+    if (wrongType == WrongType::Logged)
+        logWrongType(key, "a Boolean", "false");
     return false;
 }
 
-qint64 SettingsStore::integerForKey(const QString& key) const
+qint64 SettingsStore::integerForKey(const QString& key, WrongType wrongType) const
 {
     const auto value = storedValue(key);
     if (!value)
@@ -130,7 +131,8 @@ qint64 SettingsStore::integerForKey(const QString& key) const
         number = value->toLongLong(&isNumber);
     if (isNumber)
         return number;
-    logWrongType(key, "an integer", "0");
+    if (wrongType == WrongType::Logged)
+        logWrongType(key, "an integer", "0");
     return 0;
 }
 

@@ -32,8 +32,12 @@ public:
     static QString standardFilePath();
     QString filePath() const { return m_filePath; }
 
-    bool boolForKey(const QString& key) const;
-    qint64 integerForKey(const QString& key) const;
+    // How a value of the wrong type is told: in the log (once per stored value), or not at all where a
+    // read only shows the setting, as the launch sequence's do.
+    enum class WrongType { Logged, Silent };
+
+    bool boolForKey(const QString& key, WrongType wrongType = WrongType::Logged) const;
+    qint64 integerForKey(const QString& key, WrongType wrongType = WrongType::Logged) const;
     std::optional<QString> stringForKey(const QString& key) const;
     std::optional<QVariant> objectForKey(const QString& key) const;
 

@@ -1,6 +1,6 @@
 #include "AppDelegate.h"
-#include "IcuDefaults.h"
 #include "TestPlatform.h"
+#include "UserLocale.h"
 
 #include <QApplication>
 #include <QTest>
@@ -21,7 +21,7 @@ class CaptureTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { setIcuDefaults("en_US", "America/New_York"); }
+    void initTestCase() { setUserLocale("en_US.UTF-8", "America/New_York"); }
 
     void clipboardCaptureArguments_data()
     {
@@ -110,18 +110,40 @@ private slots:
         QVERIFY(test.log.lines.isEmpty());
     }
 
-    void theNameFollowsTheUsersLocale()
+    // The date and time follow the formats locale (LC_ALL, else LC_TIME, else LANG), not the messages'.
+    void theNameFollowsTheUsersFormats_data()
     {
-        setIcuDefaults("ja_JP", "Asia/Tokyo");
+        QTest::addColumn<QByteArray>("lcAll");
+        QTest::addColumn<QByteArray>("lcTime");
+        QTest::addColumn<QByteArray>("lang");
+        QTest::addColumn<QString>("time");
+        QTest::newRow("Japanese") << QByteArray("ja_JP.UTF-8") << QByteArray() << QByteArray()
+                                  << "02.05.09 午後";
+        QTest::newRow("British formats, American messages")
+            << QByteArray() << QByteArray("en_GB.UTF-8") << QByteArray("en_US.UTF-8") << "02.05.09 pm";
+        QTest::newRow("American formats, British messages")
+            << QByteArray() << QByteArray("en_US.UTF-8") << QByteArray("en_GB.UTF-8") << "02.05.09 PM";
+        QTest::newRow("LC_ALL over LC_TIME")
+            << QByteArray("en_US.UTF-8") << QByteArray("en_GB.UTF-8") << QByteArray() << "02.05.09 PM";
+        QTest::newRow("the C locale")
+            << QByteArray() << QByteArray("C.UTF-8") << QByteArray("en_GB.UTF-8") << "02.05.09 PM";
+    }
+    void theNameFollowsTheUsersFormats()
+    {
+        QFETCH(QByteArray, lcAll);
+        QFETCH(QByteArray, lcTime);
+        QFETCH(QByteArray, lang);
+        QFETCH(QString, time);
+        setUserLocale(lcAll.constData(), "Asia/Tokyo", lcTime.constData(), lang.constData());
         TestPlatform test;
         test.defaults.setObject(QStringLiteral("png"), QStringLiteral("screenshotFileType"));
         test.clock.instant = QDateTime(QDate(2031, 3, 7), QTime(14, 5, 9), QTimeZone("Asia/Tokyo"));
         AppDelegate delegate(test.platform());
         delegate.captureDesktop();
         test.chooser.answer(0, DirectoryChooser::kResponseOK, QStringLiteral("/tmp"));
-        setIcuDefaults("en_US", "America/New_York");
+        setUserLocale("en_US.UTF-8", "America/New_York");
         QCOMPARE(test.launcher.launches.at(0).arguments.last(),
-                 QStringLiteral("/tmp/Kestrelle on 03-07-2031 at 02.05.09 午後.png"));
+                 QStringLiteral("/tmp/Kestrelle on 03-07-2031 at %1.png").arg(time));
     }
 
     void settingsAreReadAtEachCaptureAndAtTheMenuChoice()

@@ -91,13 +91,20 @@ private slots:
         QCOMPARE(fileBytes(test.settingsPath), stored);
     }
 
+    // Values of other types, shown as off and the first item, make the launch say nothing at all.
     void anyValueUnderTheIndexCountsAsSet()
     {
         TestPlatform test;
         test.defaults.setObject(QStringLiteral("jpg"), QStringLiteral("screenshotFileTypeIndex"));
+        test.defaults.setObject(QStringLiteral("maybe"), QStringLiteral("openInPreview"));
+        test.defaults.setObject(QStringLiteral("@junk"), QStringLiteral("playSoundAfterScreenshot"));
         const QByteArray stored = fileBytes(test.settingsPath);
-        AppDelegate(test.platform()).applicationDidFinishLaunching();
-        QVERIFY(!test.log.lines.contains(kRepairLine));
+        Outlets outlets(test);
+        AppDelegate delegate(test.platform());
+        outlets.connect(delegate);
+        delegate.applicationDidFinishLaunching();
+        QCOMPARE(messages(test.log), QStringList());
+        QCOMPARE(outlets.openInPreview.checkState(), Qt::Unchecked);
         QCOMPARE(fileBytes(test.settingsPath), stored);
         QCOMPARE(test.defaults.stringForKey("screenshotFileType"), std::nullopt);
     }
