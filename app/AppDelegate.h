@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Application.h"
 #include "Platform.h"
-#include "ShortcutRecorder.h"
+#include "application/Application.h"
+#include "shortcuts/ShortcutRecorder.h"
 
 #include <QCheckBox>
 #include <QComboBox>

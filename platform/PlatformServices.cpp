@@ -1,6 +1,6 @@
 #include "PlatformServices.h"
 
-#include "DesktopAppearance.h"
+#include "portal/DesktopAppearance.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
-#include "FileDialogDirectoryChooser.h"
-#include "ProcessTaskLauncher.h"
-#include "QtApplication.h"
-#include "StderrLog.h"
 #include "TestPlatform.h"
+#include "application/QtApplication.h"
+#include "system/ProcessTaskLauncher.h"
+#include "system/StderrLog.h"
+#include "ui/FileDialogDirectoryChooser.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "InterfaceLoader.h"
 #include "PlatformServices.h"
-#include "QuitOnSignals.h"
-#include "SingleInstance.h"
+#include "application/QuitOnSignals.h"
+#include "application/SingleInstance.h"
+#include "ui/InterfaceLoader.h"
 
 #include <QApplication>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "InterfaceLoader.h"
 
-#include "ShortcutRecorder.h"
+#include "shortcuts/ShortcutRecorder.h"
 
 #include <QAbstractButton>
 #include <QComboBox>

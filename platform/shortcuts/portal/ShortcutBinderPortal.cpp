@@ -1,10 +1,10 @@
 #include "ShortcutBinderPortal.h"
 
-#include "Log.h"
-#include "PortalRequest.h"
-#include "SettingsStore.h"
-#include "StoredShortcut.h"
-#include "XdgShortcutTrigger.h"
+#include "portal/PortalRequest.h"
+#include "settings/SettingsStore.h"
+#include "shortcuts/StoredShortcut.h"
+#include "shortcuts/portal/XdgShortcutTrigger.h"
+#include "system/Log.h"
 
 #include <QDBusMessage>
 #include <QDBusMetaType>

@@ -1,6 +1,6 @@
 #include "ProcessTaskLauncher.h"
 
-#include "Log.h"
+#include "system/Log.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "SettingsStore.h"
 
-#include "Log.h"
+#include "system/Log.h"
 
 #include <QFile>
 #include <QFileInfo>

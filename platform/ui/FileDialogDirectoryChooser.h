@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DirectoryChooser.h"
+#include "ui/DirectoryChooser.h"
 
 // Each begin() opens a new non-modal Qt file dialog for directories; several can be open at once.
 class FileDialogDirectoryChooser final : public DirectoryChooser {

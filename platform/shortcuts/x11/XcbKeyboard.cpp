@@ -1,6 +1,6 @@
 #include "XcbKeyboard.h"
 
-#include "Keysyms.h"
+#include "shortcuts/Keysyms.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 #include "XdgShortcutTrigger.h"
 
-#include "x11/Keysyms.h"
+#include "shortcuts/Keysyms.h"
 
 #include <QStringList>
 

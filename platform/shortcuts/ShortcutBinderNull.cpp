@@ -1,8 +1,8 @@
 #include "ShortcutBinderNull.h"
 
-#include "Log.h"
-#include "SettingsStore.h"
-#include "StoredShortcut.h"
+#include "settings/SettingsStore.h"
+#include "shortcuts/StoredShortcut.h"
+#include "system/Log.h"
 
 ShortcutBinderNull::ShortcutBinderNull(SettingsStore& store, Log& log, const QString& displaySystem,
                                        QObject* parent)

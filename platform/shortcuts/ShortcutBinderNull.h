@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ShortcutBinder.h"
+#include "shortcuts/ShortcutBinder.h"
 
 #include <QStringList>
 

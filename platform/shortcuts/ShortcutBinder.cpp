@@ -1,9 +1,9 @@
 #include "ShortcutBinder.h"
 
-#include "Log.h"
-#include "ShortcutBinderNull.h"
-#include "portal/ShortcutBinderPortal.h"
-#include "x11/ShortcutBinderXcb.h"
+#include "shortcuts/ShortcutBinderNull.h"
+#include "shortcuts/portal/ShortcutBinderPortal.h"
+#include "shortcuts/x11/ShortcutBinderXcb.h"
+#include "system/Log.h"
 
 #include <QGuiApplication>
 

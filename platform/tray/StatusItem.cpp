@@ -1,6 +1,6 @@
 #include "StatusItem.h"
 
-#include "StatusNotifierItem.h"
+#include "tray/StatusNotifierItem.h"
 
 #include <QCursor>
 #include <QDBusConnection>

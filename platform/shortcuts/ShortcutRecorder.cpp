@@ -1,8 +1,8 @@
 #include "ShortcutRecorder.h"
 
-#include "SettingsStore.h"
-#include "ShortcutBinder.h"
-#include "StoredShortcut.h"
+#include "settings/SettingsStore.h"
+#include "shortcuts/ShortcutBinder.h"
+#include "shortcuts/StoredShortcut.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Application.h"
+#include "application/Application.h"
 
 class QtApplication final : public Application {
 public:

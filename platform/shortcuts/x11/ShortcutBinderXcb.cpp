@@ -1,8 +1,8 @@
 #include "ShortcutBinderXcb.h"
 
-#include "Log.h"
-#include "SettingsStore.h"
-#include "StoredShortcut.h"
+#include "settings/SettingsStore.h"
+#include "shortcuts/StoredShortcut.h"
+#include "system/Log.h"
 
 #include <QCoreApplication>
 

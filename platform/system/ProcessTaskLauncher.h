@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TaskLauncher.h"
+#include "system/TaskLauncher.h"
 
 class Log;
 

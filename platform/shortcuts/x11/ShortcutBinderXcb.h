@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ShortcutBinder.h"
-#include "XcbKeyboard.h"
+#include "shortcuts/ShortcutBinder.h"
+#include "shortcuts/x11/XcbKeyboard.h"
 
 #include <QAbstractNativeEventFilter>
 
