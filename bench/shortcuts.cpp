@@ -6,6 +6,7 @@
 
 #include "settings/SettingsStore.h"
 #include "shortcuts/ShortcutBinder.h"
+#include "shortcuts/ShortcutBinderFactory.h"
 #include "system/Log.h"
 
 #include <QGuiApplication>

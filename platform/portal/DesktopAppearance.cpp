@@ -1,5 +1,7 @@
 #include "DesktopAppearance.h"
 
+#include "portal/DesktopPortal.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVariant>
@@ -15,9 +17,9 @@ std::optional<ColorScheme> portalColorScheme(std::chrono::milliseconds timeout)
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return std::nullopt;
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("/org/freedesktop/portal/desktop"),
-        QStringLiteral("org.freedesktop.portal.Settings"), QStringLiteral("Read"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(desktopPortal::service, desktopPortal::path,
+                                       desktopPortal::settingsInterface, QStringLiteral("Read"));
     call << QStringLiteral("org.freedesktop.appearance") << QStringLiteral("color-scheme");
     const QDBusMessage reply = bus.call(call, QDBus::Block, int(timeout.count()));
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())

@@ -6,14 +6,14 @@
 #include <QString>
 
 #include <functional>
-#include <memory>
 #include <optional>
+#include <vector>
 
 class Log;
-class SettingsStore;
 
 // Global shortcuts: runs an action whenever the shortcut stored under a settings key is pressed
-// anywhere on the desktop. One instance serves the whole program.
+// anywhere on the desktop. One instance serves the whole program; makeShortcutBinder
+// (ShortcutBinderFactory.h) chooses the one that works in the session.
 class ShortcutBinder : public QObject {
     Q_OBJECT
 
@@ -33,10 +33,22 @@ public:
     // The combination a key press in a recorder stands for. By default the key and modifiers as Qt
     // reports them; a display system that reports the shifted character names the key instead.
     virtual QKeyCombination combinationOf(const QKeyEvent& event) const;
-};
 
-// The binder that works in this session: the desktop portal's global shortcuts in a Wayland session,
-// whatever Qt's platform; key grabs on X11 (also on XWayland when the portal has no global shortcuts);
-// elsewhere one that says once in the log that global shortcuts are not available and does nothing
-// else. Needs the QGuiApplication.
-std::unique_ptr<ShortcutBinder> makeShortcutBinder(SettingsStore& store, Log& log);
+protected:
+    // One of the keys the binder serves, with the shortcut it stands for now.
+    struct BoundKey {
+        QString key;
+        std::optional<QKeyCombination> shortcut;
+    };
+
+    // Whether two combinations are one shortcut to the desktop: by default when they are the same.
+    virtual bool sameShortcut(QKeyCombination first, QKeyCombination second) const;
+
+    // The first of bound, other than key, whose shortcut is combination.
+    std::optional<QString> keyHolding(QKeyCombination combination, const QString& key,
+                                      const std::vector<BoundKey>& bound) const;
+
+    // No two keys share a shortcut: when another of bound holds combination, the refusal, logged.
+    std::optional<QString> refusalIfAssigned(QKeyCombination combination, const QString& key,
+                                             const std::vector<BoundKey>& bound, Log& log) const;
+};

@@ -1,6 +1,5 @@
 #include "ShortcutBinderNull.h"
 
-#include "settings/SettingsStore.h"
 #include "shortcuts/StoredShortcut.h"
 #include "system/Log.h"
 
@@ -21,14 +20,8 @@ void ShortcutBinderNull::bindShortcutWithDefaultsKey(const QString& key, std::fu
 
 std::optional<QString> ShortcutBinderNull::refusalFor(QKeyCombination combination, const QString& key)
 {
-    for (const QString& other : std::as_const(m_keys)) {
-        if (other == key)
-            continue;
-        if (shortcutFromText(m_store.stringForKey(other).value_or(QString())) == combination) {
-            m_log.log(QStringLiteral("Shortcuts: %1 is already used for %2; %3 keeps its shortcut")
-                          .arg(textFromShortcut(combination), other, key));
-            return tr("%1 is already assigned to another action.").arg(displayText(combination));
-        }
-    }
-    return std::nullopt;
+    std::vector<BoundKey> bound;
+    for (const QString& boundKey : std::as_const(m_keys))
+        bound.push_back({boundKey, storedShortcut(m_store, boundKey)});
+    return refusalIfAssigned(combination, key, bound, m_log);
 }

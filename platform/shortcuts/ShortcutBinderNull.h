@@ -4,6 +4,9 @@
 
 #include <QStringList>
 
+class Log;
+class SettingsStore;
+
 // For sessions where no global shortcut can be had: the shortcuts are still recorded and stored, and
 // two keys still cannot share one, but pressing them does nothing.
 class ShortcutBinderNull final : public ShortcutBinder {

@@ -12,51 +12,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-namespace {
-
-constexpr Qt::KeyboardModifiers recordedModifiers =
-    Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
-
-bool isModifierKey(int key)
-{
-    switch (key) {
-    case Qt::Key_Shift:
-    case Qt::Key_Control:
-    case Qt::Key_Alt:
-    case Qt::Key_AltGr:
-    case Qt::Key_Meta:
-    case Qt::Key_Super_L:
-    case Qt::Key_Super_R:
-    case Qt::Key_Hyper_L:
-    case Qt::Key_Hyper_R:
-        return true;
-    default:
-        return false;
-    }
-}
-
-// X11 reports the modifiers as they were before the event, so a modifier's own press and release
-// have to be counted in by hand.
-Qt::KeyboardModifiers modifierOf(int key)
-{
-    switch (key) {
-    case Qt::Key_Shift:
-        return Qt::ShiftModifier;
-    case Qt::Key_Control:
-        return Qt::ControlModifier;
-    case Qt::Key_Alt:
-        return Qt::AltModifier;
-    case Qt::Key_Meta:
-    case Qt::Key_Super_L:
-    case Qt::Key_Super_R:
-        return Qt::MetaModifier;
-    default:
-        return Qt::NoModifier;
-    }
-}
-
-} // namespace
-
 ShortcutRecorder::ShortcutRecorder(QWidget* parent)
     : QWidget(parent), m_field(new QPushButton(this)), m_clearButton(new QToolButton(this)),
       m_hint(new QLabel(this))
@@ -118,7 +73,7 @@ std::optional<QKeyCombination> ShortcutRecorder::shortcut() const
 {
     if (!m_store || m_key.isEmpty())
         return std::nullopt;
-    return shortcutFromText(m_store->stringForKey(m_key).value_or(QString()));
+    return storedShortcut(*m_store, m_key);
 }
 
 QString ShortcutRecorder::hint() const
@@ -175,9 +130,11 @@ void ShortcutRecorder::keyPressEvent(QKeyEvent* event)
     }
     event->accept();
     const int key = event->key();
-    const Qt::KeyboardModifiers modifiers = event->modifiers() & recordedModifiers;
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & shortcutModifiers;
+    // X11 reports the modifiers as they were before the event, so a modifier's own press and release
+    // have to be counted in by hand.
     if (isModifierKey(key)) {
-        showModifiers(modifiers | modifierOf(key));
+        showModifiers(modifiers | modifierOfKey(key));
         return;
     }
     if (key == 0 || key == Qt::Key_unknown)
@@ -191,7 +148,7 @@ void ShortcutRecorder::keyPressEvent(QKeyEvent* event)
         return;
     }
     const QKeyCombination combination =
-        m_binder ? m_binder->combinationOf(*event) : QKeyCombination(modifiers, Qt::Key(key));
+        m_binder ? m_binder->combinationOf(*event) : shortcutCombination(modifiers, key);
     if (!isUsableShortcut(combination)) {
         showHint(tr("Hold Ctrl, Alt or Super with the key, or use a function key."));
         return;
@@ -206,7 +163,7 @@ void ShortcutRecorder::keyReleaseEvent(QKeyEvent* event)
         return;
     }
     event->accept();
-    showModifiers(event->modifiers() & recordedModifiers & ~modifierOf(event->key()));
+    showModifiers(event->modifiers() & shortcutModifiers & ~modifierOfKey(event->key()));
 }
 
 void ShortcutRecorder::focusOutEvent(QFocusEvent* event)

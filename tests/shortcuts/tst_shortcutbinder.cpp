@@ -4,6 +4,7 @@
 #include "RecordingLog.h"
 #include "settings/SettingsStore.h"
 #include "shortcuts/ShortcutBinder.h"
+#include "shortcuts/ShortcutBinderFactory.h"
 #include "shortcuts/ShortcutRecorder.h"
 
 #include <QAbstractNativeEventFilter>

@@ -3,6 +3,7 @@
 #include "RecordingLog.h"
 #include "settings/SettingsStore.h"
 #include "shortcuts/ShortcutBinder.h"
+#include "shortcuts/ShortcutBinderFactory.h"
 #include "shortcuts/ShortcutRecorder.h"
 
 #include <QLabel>

@@ -1,5 +1,6 @@
 #include "ShortcutBinderPortal.h"
 
+#include "portal/DesktopPortal.h"
 #include "portal/PortalRequest.h"
 #include "settings/SettingsStore.h"
 #include "shortcuts/StoredShortcut.h"
@@ -16,10 +17,6 @@
 #include <algorithm>
 
 namespace {
-
-const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
-const QString shortcutsInterface = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
 
 // a(sa{sv}): each shortcut's id with its properties.
 using PortalShortcuts = QList<QPair<QString, QVariantMap>>;
@@ -57,7 +54,8 @@ ShortcutBinderPortal::ShortcutBinderPortal(SettingsStore& store, Log& log, QObje
     qDBusRegisterMetaType<PortalShortcuts>();
     // The signal's slot is found by its signature's type names, which QtDBus knows only once registered.
     qRegisterMetaType<QDBusObjectPath>();
-    if (!m_bus.connect(portalService, portalPath, shortcutsInterface, QStringLiteral("Activated"), this,
+    if (!m_bus.connect(desktopPortal::service, desktopPortal::path, desktopPortal::globalShortcutsInterface,
+                       QStringLiteral("Activated"), this,
                        SLOT(activated(QDBusObjectPath, QString, qulonglong, QVariantMap))))
         m_log.log(QStringLiteral("Shortcuts: cannot follow the desktop portal's shortcut presses: ") +
                   m_bus.lastError().message());
@@ -69,9 +67,10 @@ std::optional<QString> ShortcutBinderPortal::unavailableReason()
     const QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return QStringLiteral("no session bus");
-    QDBusMessage get = QDBusMessage::createMethodCall(
-        portalService, portalPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-    get << shortcutsInterface << QStringLiteral("version");
+    QDBusMessage get = QDBusMessage::createMethodCall(desktopPortal::service, desktopPortal::path,
+                                                      QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                      QStringLiteral("Get"));
+    get << desktopPortal::globalShortcutsInterface << QStringLiteral("version");
     // The bus may start the portal for this call, which takes a moment; a portal that hangs must not
     // hold up the program's start for long.
     constexpr int timeoutMs = 3000;
@@ -96,16 +95,10 @@ void ShortcutBinderPortal::bindShortcutWithDefaultsKey(const QString& key, std::
 std::optional<QString> ShortcutBinderPortal::refusalFor(QKeyCombination combination, const QString& key)
 {
     // Anything else the desktop settles itself when it binds.
-    for (const Binding& other : m_bindings) {
-        if (other.key == key)
-            continue;
-        if (shortcutFromText(m_store.stringForKey(other.key).value_or(QString())) == combination) {
-            m_log.log(QStringLiteral("Shortcuts: %1 is already used for %2; %3 keeps its shortcut")
-                          .arg(textFromShortcut(combination), other.key, key));
-            return tr("%1 is already assigned to another action.").arg(displayText(combination));
-        }
-    }
-    return std::nullopt;
+    std::vector<BoundKey> bound;
+    for (const Binding& binding : m_bindings)
+        bound.push_back({binding.key, storedShortcut(m_store, binding.key)});
+    return refusalIfAssigned(combination, key, bound, m_log);
 }
 
 void ShortcutBinderPortal::activated(const QDBusObjectPath& session, const QString& id, qulonglong,
@@ -143,7 +136,8 @@ void ShortcutBinderPortal::bind()
     }
     closeSession();
     const QVariantMap options{{QStringLiteral("session_handle_token"), PortalRequest::newToken()}};
-    watch(new PortalRequest(m_bus, shortcutsInterface, QStringLiteral("CreateSession"), {}, options, this),
+    watch(new PortalRequest(m_bus, desktopPortal::globalShortcutsInterface, QStringLiteral("CreateSession"),
+                            {}, options, this),
           &ShortcutBinderPortal::sessionCreated);
 }
 
@@ -175,7 +169,8 @@ void ShortcutBinderPortal::sessionCreated(uint response, const QVariantMap& resu
     }
     const QVariantList arguments{QVariant::fromValue(QDBusObjectPath(m_session)),
                                  QVariant::fromValue(shortcuts), QString()};
-    watch(new PortalRequest(m_bus, shortcutsInterface, QStringLiteral("BindShortcuts"), arguments, {}, this),
+    watch(new PortalRequest(m_bus, desktopPortal::globalShortcutsInterface, QStringLiteral("BindShortcuts"),
+                            arguments, {}, this),
           &ShortcutBinderPortal::shortcutsBound);
 }
 
@@ -215,8 +210,8 @@ void ShortcutBinderPortal::closeSession()
 {
     if (m_session.isEmpty())
         return;
-    m_bus.send(QDBusMessage::createMethodCall(
-        portalService, m_session, QStringLiteral("org.freedesktop.portal.Session"), QStringLiteral("Close")));
+    m_bus.send(QDBusMessage::createMethodCall(desktopPortal::service, m_session,
+                                              desktopPortal::sessionInterface, QStringLiteral("Close")));
     m_session.clear();
 }
 

@@ -7,7 +7,9 @@
 
 #include <vector>
 
+class Log;
 class PortalRequest;
+class SettingsStore;
 class QDBusObjectPath;
 
 // Global shortcuts through the desktop portal, for Wayland sessions: one portal session holds both

@@ -54,12 +54,9 @@ void ShortcutBinderXcb::bindShortcutWithDefaultsKey(const QString& key, std::fun
 
 std::optional<QString> ShortcutBinderXcb::refusalFor(QKeyCombination combination, const QString& key)
 {
+    if (std::optional<QString> refusal = refusalIfAssigned(combination, key, boundKeys(), m_log))
+        return refusal;
     std::vector<KeyGrab> grabs = m_keyboard.grabsWithLocksFor(combination);
-    if (otherBindingUsing(grabs, key)) {
-        m_log.log(QStringLiteral("Shortcuts: %1 is already used by another shortcut; %2 keeps its shortcut")
-                      .arg(textFromShortcut(combination), key));
-        return tr("%1 is already assigned to another action.").arg(displayText(combination));
-    }
     // What this key holds already needs no asking; grabbing it again would be harmless, but releasing
     // it after the test would not.
     if (const Binding* own = bindingFor(key)) {
@@ -119,9 +116,9 @@ void ShortcutBinderXcb::grab(Binding& binding, Report report)
         say(QStringLiteral("Shortcuts: no key of this keyboard gives %1 (%2); it does nothing until the "
                            "keyboard changes")
                 .arg(name, binding.key));
-    } else if (const Binding* other = otherBindingUsing(grabs, binding.key)) {
+    } else if (const std::optional<QString> other = keyHolding(*binding.shortcut, binding.key, boundKeys())) {
         say(QStringLiteral("Shortcuts: %1 (%2) is already used by %3; it does nothing")
-                .arg(name, binding.key, other->key));
+                .arg(name, binding.key, *other));
     } else if (!grabOnServer(grabs)) {
         say(QStringLiteral("Shortcuts: %1 (%2) is held by another program; it does nothing")
                 .arg(name, binding.key));
@@ -211,15 +208,19 @@ ShortcutBinderXcb::Binding* ShortcutBinderXcb::bindingFor(const QString& key)
     return it == m_bindings.end() ? nullptr : &*it;
 }
 
-const ShortcutBinderXcb::Binding* ShortcutBinderXcb::otherBindingUsing(const std::vector<KeyGrab>& grabs,
-                                                                       const QString& key) const
+bool ShortcutBinderXcb::sameShortcut(QKeyCombination first, QKeyCombination second) const
 {
-    for (const Binding& binding : m_bindings) {
-        if (binding.key != key && binding.shortcut &&
-            overlap(m_keyboard.grabsWithLocksFor(*binding.shortcut), grabs))
-            return &binding;
-    }
-    return nullptr;
+    // Two combinations that come to the same keys (Ctrl+# and Ctrl+Shift+3) are one to the server.
+    return overlap(m_keyboard.grabsWithLocksFor(first), m_keyboard.grabsWithLocksFor(second));
+}
+
+std::vector<ShortcutBinder::BoundKey> ShortcutBinderXcb::boundKeys() const
+{
+    // What each key holds is what it grabbed, which the store may have changed on disk since.
+    std::vector<BoundKey> bound;
+    for (const Binding& binding : m_bindings)
+        bound.push_back({binding.key, binding.shortcut});
+    return bound;
 }
 
 bool ShortcutBinderXcb::grabOnServer(const std::vector<KeyGrab>& grabs)

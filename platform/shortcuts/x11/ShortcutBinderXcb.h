@@ -49,7 +49,8 @@ private:
     bool keyPressed(const xcb_key_press_event_t& event);
     bool keyReleased(const xcb_key_release_event_t& event);
     Binding* bindingFor(const QString& key);
-    const Binding* otherBindingUsing(const std::vector<KeyGrab>& grabs, const QString& key) const;
+    bool sameShortcut(QKeyCombination first, QKeyCombination second) const override;
+    std::vector<BoundKey> boundKeys() const;
     // All or nothing: false when another client holds any variant, and then nothing stays grabbed.
     bool grabOnServer(const std::vector<KeyGrab>& grabs);
     void ungrabOnServer(const std::vector<KeyGrab>& grabs);
