@@ -1,4 +1,5 @@
 #pragma once
+// One class split by concern: app/ (making, launch), capture/ (captures), prefs/ (preferences, windows).
 
 #include "Platform.h"
 #include "application/Application.h"

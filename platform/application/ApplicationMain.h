@@ -37,8 +37,11 @@ template <typename Delegate> int applicationMain(int argc, char** argv)
         platform.application.infoDictionary().value(QStringLiteral("CFBundleIdentifier")).toString());
     Delegate delegate(platform);
     InterfaceLoader interface(platform.standardUserDefaults, platform.sharedBinder);
-    if (!interface.load(QStringLiteral(":/Interface.ui"), delegate))
+    // A file that does not fit the delegate would leave controls that do nothing: the program stops.
+    if (!interface.load(QStringLiteral(":/Interface.ui"), delegate)) {
         services.log().log(QStringLiteral("Could not load the interface file: ") + interface.errorString());
+        return 1;
+    }
 
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &delegate,
                      &Delegate::applicationWillTerminate);

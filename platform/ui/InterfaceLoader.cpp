@@ -40,6 +40,18 @@ QByteArray slotSignature(const QString& selector)
     return QMetaObject::normalizedSignature(qPrintable(name + QStringLiteral("(QObject*)")));
 }
 
+// The owner's outlets: its QObject-pointer properties that can be set, beyond QObject's own.
+std::vector<QMetaProperty> outletsOf(const QMetaObject& meta)
+{
+    std::vector<QMetaProperty> outlets;
+    for (int i = QObject::staticMetaObject.propertyCount(); i < meta.propertyCount(); ++i) {
+        const QMetaProperty property = meta.property(i);
+        if (property.isWritable() && (property.metaType().flags() & QMetaType::PointerToQObject))
+            outlets.push_back(property);
+    }
+    return outlets;
+}
+
 } // namespace
 
 InterfaceLoader::InterfaceLoader(SettingsStore& store, ShortcutBinder& binder)
@@ -71,28 +83,58 @@ bool InterfaceLoader::load(const QString& path, QObject& owner)
         child->setParent(nullptr, Qt::Window);
         m_windows.emplace_back(child);
     }
+    m_error = misfit(owner);
+    if (!m_error.isEmpty()) {
+        m_windows.clear();
+        return false;
+    }
     setOutlets(owner);
     connectActions(owner);
     return true;
 }
 
-void InterfaceLoader::setOutlets(QObject& owner) const
+QObject* InterfaceLoader::objectNamed(const QString& name) const
+{
+    for (const auto& window : m_windows) {
+        if (window->objectName() == name)
+            return window.get();
+        if (QObject* found = window->findChild<QObject*>(name))
+            return found;
+    }
+    return nullptr;
+}
+
+QString InterfaceLoader::misfit(const QObject& owner) const
 {
     const QMetaObject* meta = owner.metaObject();
-    for (int i = QObject::staticMetaObject.propertyCount(); i < meta->propertyCount(); ++i) {
-        const QMetaProperty outlet = meta->property(i);
-        if (!outlet.isWritable() || !(outlet.metaType().flags() & QMetaType::PointerToQObject))
-            continue;
-        for (const auto& window : m_windows) {
-            QObject* target = window->objectName() == QLatin1String(outlet.name())
-                                  ? window.get()
-                                  : window->findChild<QObject*>(QLatin1String(outlet.name()));
-            if (target) {
-                outlet.write(&owner, QVariant::fromValue(target));
-                break;
-            }
+    const QString ownerClass = QLatin1String(meta->className());
+    for (const QMetaProperty& outlet : outletsOf(*meta)) {
+        const QString name = QLatin1String(outlet.name());
+        const QObject* target = objectNamed(name);
+        if (!target)
+            return QStringLiteral("no object is named \"%1\", as %2's outlet of that name needs")
+                .arg(name, ownerClass);
+        const QMetaObject* kind = outlet.metaType().metaObject();
+        if (kind && !target->metaObject()->inherits(kind))
+            return QStringLiteral("\"%1\" is a %2, which %3's outlet of that name cannot hold")
+                .arg(name, QLatin1String(target->metaObject()->className()), ownerClass);
+    }
+    for (const auto& window : m_windows) {
+        const auto controls = window->findChildren<QWidget*>();
+        for (const QWidget* control : controls) {
+            const QString selector = control->property("action").toString();
+            if (!selector.isEmpty() && meta->indexOfSlot(slotSignature(selector)) < 0)
+                return QStringLiteral("\"%1\" sends the action \"%2\", which %3 has no slot for")
+                    .arg(control->objectName(), selector, ownerClass);
         }
     }
+    return {};
+}
+
+void InterfaceLoader::setOutlets(QObject& owner) const
+{
+    for (const QMetaProperty& outlet : outletsOf(*owner.metaObject()))
+        outlet.write(&owner, QVariant::fromValue(objectNamed(QLatin1String(outlet.name()))));
 }
 
 void InterfaceLoader::connectActions(QObject& owner) const
@@ -103,10 +145,8 @@ void InterfaceLoader::connectActions(QObject& owner) const
             const QString selector = control->property("action").toString();
             if (selector.isEmpty())
                 continue;
-            const int slot = owner.metaObject()->indexOfSlot(slotSignature(selector));
-            if (slot < 0)
-                continue;
-            const QMetaMethod method = owner.metaObject()->method(slot);
+            const QMetaMethod method =
+                owner.metaObject()->method(owner.metaObject()->indexOfSlot(slotSignature(selector)));
             QObject* const target = &owner;
             const auto send = [method, target, control] {
                 method.invoke(target, Qt::DirectConnection, Q_ARG(QObject*, control));
