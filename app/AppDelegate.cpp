@@ -1,7 +1,7 @@
 #include "AppDelegate.h"
 
 #include "SettingsKeys.h"
-#include "SettingsStore.h"
+#include "settings/SettingsStore.h"
 
 AppDelegate::AppDelegate(const Platform& platform, QObject* parent)
     : QObject(parent), m_platform(platform), m_menu(std::make_unique<QMenu>()),

@@ -1,8 +1,9 @@
 #pragma once
+// One class split by concern: app/ (making, launch), capture/ (captures), prefs/ (preferences, windows).
 
-#include "Application.h"
 #include "Platform.h"
-#include "ShortcutRecorder.h"
+#include "application/Application.h"
+#include "shortcuts/ShortcutRecorder.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,11 +1,11 @@
 #include "AppDelegate.h"
-#include "Appearance.h"
-#include "Log.h"
 #include "SettingsKeys.h"
-#include "SettingsStore.h"
-#include "ShortcutBinder.h"
-#include "StatusItem.h"
-#include "Windows.h"
+#include "settings/SettingsStore.h"
+#include "shortcuts/ShortcutBinder.h"
+#include "system/Log.h"
+#include "tray/StatusItem.h"
+#include "ui/Appearance.h"
+#include "ui/Windows.h"
 
 #include <QAction>
 

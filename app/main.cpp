@@ -1,5 +1,5 @@
 #include "AppDelegate.h"
-#include "ApplicationMain.h"
+#include "application/ApplicationMain.h"
 
 int main(int argc, char** argv)
 {

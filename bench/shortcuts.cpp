@@ -4,9 +4,10 @@
 //   shortcut-latency --peer FIFO [PRESSES]  another program already holds Ctrl+Alt+B for that command
 // Each run makes 5 warm-up presses first, then PRESSES (default 50).
 
-#include "Log.h"
-#include "SettingsStore.h"
-#include "ShortcutBinder.h"
+#include "settings/SettingsStore.h"
+#include "shortcuts/ShortcutBinder.h"
+#include "shortcuts/ShortcutBinderFactory.h"
+#include "system/Log.h"
 
 #include <QGuiApplication>
 #include <QProcess>

@@ -1,12 +1,12 @@
 #include "AppDelegate.h"
 #include "CaptureCommand.h"
-#include "Clock.h"
-#include "DateText.h"
-#include "DirectoryChooser.h"
-#include "Log.h"
 #include "SettingsKeys.h"
-#include "SettingsStore.h"
-#include "TaskLauncher.h"
+#include "settings/SettingsStore.h"
+#include "system/Clock.h"
+#include "system/Log.h"
+#include "system/TaskLauncher.h"
+#include "text/DateText.h"
+#include "ui/DirectoryChooser.h"
 
 #include <QDateTime>
 

@@ -1,8 +1,8 @@
 #include "AppDelegate.h"
 #include "CaptureCommand.h"
 #include "SettingsKeys.h"
-#include "SettingsStore.h"
-#include "TaskLauncher.h"
+#include "settings/SettingsStore.h"
+#include "system/TaskLauncher.h"
 
 void AppDelegate::captureToClipboard()
 {

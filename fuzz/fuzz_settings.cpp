@@ -1,10 +1,10 @@
 // The program's settings readings over a settings file of any content: the store opens it and every
 // key the program reads goes through each typed reading, as a damaged or hand-edited file would.
 // None may crash or hang.
-#include "Log.h"
 #include "SettingsKeys.h"
-#include "SettingsStore.h"
-#include "StoredShortcut.h"
+#include "settings/SettingsStore.h"
+#include "shortcuts/StoredShortcut.h"
+#include "system/Log.h"
 
 #include <QCoreApplication>
 #include <QDir>

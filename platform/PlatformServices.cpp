@@ -1,6 +1,7 @@
 #include "PlatformServices.h"
 
-#include "DesktopAppearance.h"
+#include "portal/DesktopAppearance.h"
+#include "shortcuts/ShortcutBinderFactory.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "Clock.h"
-#include "FileDialogDirectoryChooser.h"
 #include "Platform.h"
-#include "ProcessTaskLauncher.h"
-#include "QtApplication.h"
-#include "SettingsStore.h"
-#include "ShortcutBinder.h"
-#include "StderrLog.h"
+#include "application/QtApplication.h"
+#include "settings/SettingsStore.h"
+#include "shortcuts/ShortcutBinder.h"
+#include "system/Clock.h"
+#include "system/ProcessTaskLauncher.h"
+#include "system/StderrLog.h"
+#include "ui/FileDialogDirectoryChooser.h"
 
 #include <memory>
 

@@ -1,8 +1,8 @@
 #include "AppDelegate.h"
-#include "Log.h"
 #include "SettingsKeys.h"
-#include "SettingsStore.h"
-#include "TextCase.h"
+#include "settings/SettingsStore.h"
+#include "system/Log.h"
+#include "text/TextCase.h"
 
 namespace {
 

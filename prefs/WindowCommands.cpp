@@ -1,5 +1,5 @@
 #include "AppDelegate.h"
-#include "Windows.h"
+#include "ui/Windows.h"
 
 void AppDelegate::bringWindowToFront(const QPointer<QWidget>& outlet)
 {

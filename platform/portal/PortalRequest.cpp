@@ -1,18 +1,12 @@
 #include "PortalRequest.h"
 
+#include "portal/DesktopPortal.h"
+
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QUuid>
-
-namespace {
-
-const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
-const QString requestInterface = QStringLiteral("org.freedesktop.portal.Request");
-
-} // namespace
 
 PortalRequest::PortalRequest(const QDBusConnection& bus, const QString& interface, const QString& method,
                              QVariantList arguments, QVariantMap options, QObject* parent)
@@ -23,7 +17,8 @@ PortalRequest::PortalRequest(const QDBusConnection& bus, const QString& interfac
     arguments.append(options);
     listen(handlePath(bus, QStringLiteral("request"), token));
 
-    QDBusMessage message = QDBusMessage::createMethodCall(portalService, portalPath, interface, method);
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(desktopPortal::service, desktopPortal::path, interface, method);
     message.setArguments(arguments);
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(message), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, &PortalRequest::called);
@@ -33,7 +28,7 @@ QString PortalRequest::handlePath(const QDBusConnection& bus, const QString& kin
 {
     QString sender = bus.baseService();
     sender.remove(0, 1).replace(QLatin1Char('.'), QLatin1Char('_'));
-    return QStringLiteral("%1/%2/%3/%4").arg(portalPath, kind, sender, token);
+    return QStringLiteral("%1/%2/%3/%4").arg(desktopPortal::path, kind, sender, token);
 }
 
 QString PortalRequest::newToken()
@@ -73,12 +68,12 @@ void PortalRequest::responded(uint response, const QVariantMap& results)
 void PortalRequest::listen(const QString& path)
 {
     m_path = path;
-    m_bus.connect(portalService, m_path, requestInterface, QStringLiteral("Response"), this,
-                  SLOT(responded(uint, QVariantMap)));
+    m_bus.connect(desktopPortal::service, m_path, desktopPortal::requestInterface, QStringLiteral("Response"),
+                  this, SLOT(responded(uint, QVariantMap)));
 }
 
 void PortalRequest::stopListening()
 {
-    m_bus.disconnect(portalService, m_path, requestInterface, QStringLiteral("Response"), this,
-                     SLOT(responded(uint, QVariantMap)));
+    m_bus.disconnect(desktopPortal::service, m_path, desktopPortal::requestInterface,
+                     QStringLiteral("Response"), this, SLOT(responded(uint, QVariantMap)));
 }

@@ -2,9 +2,10 @@
 // private session bus with a fake portal service, the real QtDBus client and a real settings file.
 
 #include "RecordingLog.h"
-#include "SettingsStore.h"
-#include "ShortcutBinder.h"
-#include "portal/XdgShortcutTrigger.h"
+#include "settings/SettingsStore.h"
+#include "shortcuts/ShortcutBinder.h"
+#include "shortcuts/ShortcutBinderFactory.h"
+#include "shortcuts/portal/XdgShortcutTrigger.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

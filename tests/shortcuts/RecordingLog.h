@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Log.h"
+#include "system/Log.h"
 
 #include <QStringList>
 

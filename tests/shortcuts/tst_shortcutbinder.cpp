@@ -2,9 +2,10 @@
 // file. Another X client of the test's own plays the program that holds a combination first.
 
 #include "RecordingLog.h"
-#include "SettingsStore.h"
-#include "ShortcutBinder.h"
-#include "ShortcutRecorder.h"
+#include "settings/SettingsStore.h"
+#include "shortcuts/ShortcutBinder.h"
+#include "shortcuts/ShortcutBinderFactory.h"
+#include "shortcuts/ShortcutRecorder.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QGuiApplication>

@@ -1,9 +1,10 @@
 // The recorder view, offscreen: what the user types, what lands in a real settings file.
 
 #include "RecordingLog.h"
-#include "SettingsStore.h"
-#include "ShortcutBinder.h"
-#include "ShortcutRecorder.h"
+#include "settings/SettingsStore.h"
+#include "shortcuts/ShortcutBinder.h"
+#include "shortcuts/ShortcutBinderFactory.h"
+#include "shortcuts/ShortcutRecorder.h"
 
 #include <QLabel>
 #include <QPushButton>

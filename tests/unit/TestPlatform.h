@@ -3,14 +3,14 @@
 // Doubles for the services whose effects the unit tests observe, and a fixture that owns a real
 // settings store in a temporary folder.
 
-#include "Application.h"
-#include "Clock.h"
-#include "DirectoryChooser.h"
-#include "Log.h"
 #include "Platform.h"
-#include "SettingsStore.h"
-#include "ShortcutBinder.h"
-#include "TaskLauncher.h"
+#include "application/Application.h"
+#include "settings/SettingsStore.h"
+#include "shortcuts/ShortcutBinder.h"
+#include "system/Clock.h"
+#include "system/Log.h"
+#include "system/TaskLauncher.h"
+#include "ui/DirectoryChooser.h"
 
 #include <QStringList>
 #include <QTemporaryDir>

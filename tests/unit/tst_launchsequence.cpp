@@ -1,7 +1,7 @@
 #include "AppDelegate.h"
-#include "Appearance.h"
 #include "TestPlatform.h"
-#include "Windows.h"
+#include "ui/Appearance.h"
+#include "ui/Windows.h"
 
 #include <QApplication>
 #include <QFile>

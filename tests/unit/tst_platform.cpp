@@ -1,12 +1,15 @@
-#include "FileDialogDirectoryChooser.h"
-#include "ProcessTaskLauncher.h"
-#include "QtApplication.h"
-#include "StderrLog.h"
 #include "TestPlatform.h"
+#include "application/QtApplication.h"
+#include "system/ProcessTaskLauncher.h"
+#include "system/StderrLog.h"
+#include "ui/FileDialogDirectoryChooser.h"
+#include "ui/InterfaceLoader.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -44,7 +47,31 @@ QList<QFileDialog*> openDialogs()
     return dialogs;
 }
 
+// An interface file with one window holding the control.
+QByteArray interfaceWith(const QByteArray& control)
+{
+    return R"(<ui version="4.0"><widget class="QWidget" name="Interface"><widget class="QWidget" name="window">
+        <layout class="QVBoxLayout" name="layout"><item>)" +
+           control + "</item></layout></widget></widget></ui>";
+}
+
 } // namespace
+
+// The owner of a small interface file: one outlet and one action.
+class SoundOwner : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QCheckBox* soundBtn READ soundBtn WRITE setSoundBtn)
+
+public:
+    QCheckBox* soundBtn() const { return m_soundBtn; }
+    void setSoundBtn(QCheckBox* value) { m_soundBtn = value; }
+
+public slots:
+    void playSound(QObject*) {}
+
+private:
+    QPointer<QCheckBox> m_soundBtn;
+};
 
 class PlatformTest : public QObject {
     Q_OBJECT
@@ -133,6 +160,46 @@ private slots:
                  (OperatingSystemVersion{6, 1, 0}));
         QCOMPARE(QtApplication::parseVersion(QStringLiteral("10.12")), (OperatingSystemVersion{10, 12, 0}));
         QCOMPARE(QtApplication::parseVersion(QStringLiteral("unknown")), (OperatingSystemVersion{0, 0, 0}));
+    }
+
+    void anInterfaceFileThatDoesNotFitItsOwnerIsRefused_data()
+    {
+        QTest::addColumn<QByteArray>("control");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("fits") << QByteArray(R"(<widget class="QCheckBox" name="soundBtn">
+            <property name="action" stdset="0"><string>playSound:</string></property></widget>)")
+                              << QString();
+        QTest::newRow("action without slot")
+            << QByteArray(R"(<widget class="QCheckBox" name="soundBtn">
+                <property name="action" stdset="0"><string>playSond:</string></property></widget>)")
+            << QStringLiteral(R"("soundBtn" sends the action "playSond:", which SoundOwner has no slot for)");
+        QTest::newRow("outlet without object")
+            << QByteArray(R"(<widget class="QCheckBox" name="soundButton"/>)")
+            << QStringLiteral(R"(no object is named "soundBtn", as SoundOwner's outlet of that name needs)");
+        QTest::newRow("outlet of another class")
+            << QByteArray(R"(<widget class="QLabel" name="soundBtn"/>)")
+            << QStringLiteral(
+                   R"("soundBtn" is a QLabel, which SoundOwner's outlet of that name cannot hold)");
+    }
+
+    void anInterfaceFileThatDoesNotFitItsOwnerIsRefused()
+    {
+        QFETCH(QByteArray, control);
+        QFETCH(QString, refusal);
+        QTemporaryDir dir;
+        QFile file(dir.filePath(QStringLiteral("Interface.ui")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(interfaceWith(control));
+        file.close();
+
+        TestPlatform test;
+        SoundOwner owner;
+        InterfaceLoader loader(test.defaults, test.binder);
+        QCOMPARE(loader.load(file.fileName(), owner), refusal.isEmpty());
+        QCOMPARE(loader.errorString(), refusal);
+        // Refused: nothing set, no window kept.
+        QCOMPARE(owner.soundBtn() != nullptr, refusal.isEmpty());
+        QCOMPARE(loader.windows().empty(), !refusal.isEmpty());
     }
 
     void theInformationDictionaryIsOptional()

@@ -1,6 +1,6 @@
 #include "AppDelegate.h"
-#include "InterfaceLoader.h"
 #include "TestPlatform.h"
+#include "ui/InterfaceLoader.h"
 
 #include <QApplication>
 #include <QTest>

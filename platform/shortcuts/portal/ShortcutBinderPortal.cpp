@@ -1,0 +1,242 @@
+#include "ShortcutBinderPortal.h"
+
+#include "portal/DesktopPortal.h"
+#include "portal/PortalRequest.h"
+#include "settings/SettingsStore.h"
+#include "shortcuts/StoredShortcut.h"
+#include "shortcuts/portal/XdgShortcutTrigger.h"
+#include "system/Log.h"
+
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QList>
+#include <QPair>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace {
+
+// a(sa{sv}): each shortcut's id with its properties.
+using PortalShortcuts = QList<QPair<QString, QVariantMap>>;
+
+// The portal shows this beside the trigger, in its dialog and in the desktop's shortcut settings.
+QString descriptionOf(const QString& key)
+{
+    if (key == QLatin1String("CaptureShortcut"))
+        return ShortcutBinderPortal::tr("Capture Desktop");
+    if (key == QLatin1String("CaptureClipboardShortcut"))
+        return ShortcutBinderPortal::tr("Capture Desktop to Clipboard");
+    return key;
+}
+
+QString outcomeOf(uint response)
+{
+    return response == 1 ? QStringLiteral("declined by the user") : QStringLiteral("ended by the desktop");
+}
+
+// The published interface says an object path; some portal versions send the path as a string.
+QString pathIn(const QVariant& value)
+{
+    if (value.metaType() == QMetaType::fromType<QDBusObjectPath>())
+        return value.value<QDBusObjectPath>().path();
+    return value.toString();
+}
+
+} // namespace
+
+ShortcutBinderPortal::ShortcutBinderPortal(SettingsStore& store, Log& log, QObject* parent)
+    : ShortcutBinder(parent), m_store(store), m_log(log), m_bus(QDBusConnection::sessionBus())
+{
+    // The list needs its element type known to D-Bus as well.
+    qDBusRegisterMetaType<PortalShortcuts::value_type>();
+    qDBusRegisterMetaType<PortalShortcuts>();
+    // The signal's slot is found by its signature's type names, which QtDBus knows only once registered.
+    qRegisterMetaType<QDBusObjectPath>();
+    if (!m_bus.connect(desktopPortal::service, desktopPortal::path, desktopPortal::globalShortcutsInterface,
+                       QStringLiteral("Activated"), this,
+                       SLOT(activated(QDBusObjectPath, QString, qulonglong, QVariantMap))))
+        m_log.log(QStringLiteral("Shortcuts: cannot follow the desktop portal's shortcut presses: ") +
+                  m_bus.lastError().message());
+    connect(&m_store, &SettingsStore::valueChanged, this, &ShortcutBinderPortal::follow);
+}
+
+std::optional<QString> ShortcutBinderPortal::unavailableReason()
+{
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return QStringLiteral("no session bus");
+    QDBusMessage get = QDBusMessage::createMethodCall(desktopPortal::service, desktopPortal::path,
+                                                      QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                      QStringLiteral("Get"));
+    get << desktopPortal::globalShortcutsInterface << QStringLiteral("version");
+    // The bus may start the portal for this call, which takes a moment; a portal that hangs must not
+    // hold up the program's start for long.
+    constexpr int timeoutMs = 3000;
+    const QDBusMessage reply = bus.call(get, QDBus::Block, timeoutMs);
+    if (reply.type() != QDBusMessage::ErrorMessage)
+        return std::nullopt;
+    if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown"))
+        return QStringLiteral("no desktop portal");
+    return QStringLiteral("the desktop portal has no global shortcuts");
+}
+
+void ShortcutBinderPortal::bindShortcutWithDefaultsKey(const QString& key, std::function<void()> action)
+{
+    if (Binding* existing = bindingFor(key)) {
+        existing->action = std::move(action);
+        return;
+    }
+    m_bindings.push_back({key, std::move(action)});
+    scheduleBind();
+}
+
+std::optional<QString> ShortcutBinderPortal::refusalFor(QKeyCombination combination, const QString& key)
+{
+    // Anything else the desktop settles itself when it binds.
+    std::vector<BoundKey> bound;
+    for (const Binding& binding : m_bindings)
+        bound.push_back({binding.key, storedShortcut(m_store, binding.key)});
+    return refusalIfAssigned(combination, key, bound, m_log);
+}
+
+void ShortcutBinderPortal::activated(const QDBusObjectPath& session, const QString& id, qulonglong,
+                                     const QVariantMap&)
+{
+    // Sessions closed for a rebind may still be reported for a moment.
+    if (session.path() != m_session)
+        return;
+    if (const Binding* binding = bindingFor(id))
+        binding->action();
+}
+
+void ShortcutBinderPortal::follow(const QString& key)
+{
+    if (bindingFor(key))
+        scheduleBind();
+}
+
+void ShortcutBinderPortal::scheduleBind()
+{
+    // The program binds its shortcuts one after the other, and a session binds only once: wait until
+    // all of them are known.
+    if (m_bindScheduled)
+        return;
+    m_bindScheduled = true;
+    QTimer::singleShot(0, this, &ShortcutBinderPortal::bind);
+}
+
+void ShortcutBinderPortal::bind()
+{
+    m_bindScheduled = false;
+    if (m_request) {
+        m_bindAgain = true;
+        return;
+    }
+    closeSession();
+    const QVariantMap options{{QStringLiteral("session_handle_token"), PortalRequest::newToken()}};
+    watch(new PortalRequest(m_bus, desktopPortal::globalShortcutsInterface, QStringLiteral("CreateSession"),
+                            {}, options, this),
+          &ShortcutBinderPortal::sessionCreated);
+}
+
+void ShortcutBinderPortal::sessionCreated(uint response, const QVariantMap& results)
+{
+    m_session = pathIn(results.value(QStringLiteral("session_handle")));
+    if (response != 0 || m_session.isEmpty()) {
+        m_log.log(QStringLiteral("Shortcuts: the desktop portal opened no session for global shortcuts (%1); "
+                                 "they do nothing")
+                      .arg(outcomeOf(response)));
+        m_session.clear();
+        requestEnded();
+        return;
+    }
+    PortalShortcuts shortcuts;
+    for (const Binding& binding : m_bindings) {
+        QVariantMap properties{{QStringLiteral("description"), descriptionOf(binding.key)}};
+        // Without a preferred trigger the desktop leaves the choice to the user.
+        const QString text = m_store.stringForKey(binding.key).value_or(QString());
+        if (const std::optional<QKeyCombination> shortcut = shortcutFromText(text)) {
+            if (const QString trigger = xdgShortcutTrigger(*shortcut); !trigger.isEmpty())
+                properties.insert(QStringLiteral("preferred_trigger"), trigger);
+        } else if (!text.trimmed().isEmpty()) {
+            m_log.log(QStringLiteral("Shortcuts: the value of %1 is not a shortcut; the desktop chooses its "
+                                     "trigger")
+                          .arg(binding.key));
+        }
+        shortcuts.append({binding.key, properties});
+    }
+    const QVariantList arguments{QVariant::fromValue(QDBusObjectPath(m_session)),
+                                 QVariant::fromValue(shortcuts), QString()};
+    watch(new PortalRequest(m_bus, desktopPortal::globalShortcutsInterface, QStringLiteral("BindShortcuts"),
+                            arguments, {}, this),
+          &ShortcutBinderPortal::shortcutsBound);
+}
+
+void ShortcutBinderPortal::shortcutsBound(uint response, const QVariantMap& results)
+{
+    if (response != 0) {
+        m_log.log(QStringLiteral("Shortcuts: the desktop bound no global shortcuts (%1); they do nothing")
+                      .arg(outcomeOf(response)));
+    } else if (results.contains(QStringLiteral("shortcuts"))) {
+        const auto bound = qdbus_cast<PortalShortcuts>(results.value(QStringLiteral("shortcuts")));
+        for (const Binding& binding : m_bindings) {
+            if (std::none_of(bound.begin(), bound.end(),
+                             [&](const auto& item) { return item.first == binding.key; }))
+                m_log.log(QStringLiteral("Shortcuts: the desktop did not bind %1; it does nothing")
+                              .arg(binding.key));
+        }
+    }
+    requestEnded();
+}
+
+void ShortcutBinderPortal::requestFailed(const QString& error)
+{
+    m_log.log(QStringLiteral("Shortcuts: the desktop portal refused global shortcuts (%1); they do nothing")
+                  .arg(error));
+    requestEnded();
+}
+
+void ShortcutBinderPortal::requestEnded()
+{
+    if (m_bindAgain) {
+        m_bindAgain = false;
+        scheduleBind();
+    }
+}
+
+void ShortcutBinderPortal::closeSession()
+{
+    if (m_session.isEmpty())
+        return;
+    m_bus.send(QDBusMessage::createMethodCall(desktopPortal::service, m_session,
+                                              desktopPortal::sessionInterface, QStringLiteral("Close")));
+    m_session.clear();
+}
+
+void ShortcutBinderPortal::watch(PortalRequest* request,
+                                 void (ShortcutBinderPortal::*answered)(uint, const QVariantMap&))
+{
+    m_request = request;
+    const auto finished = [this, request] {
+        request->deleteLater();
+        m_request = nullptr;
+    };
+    connect(request, &PortalRequest::answered, this,
+            [this, finished, answered](uint response, const QVariantMap& results) {
+                finished();
+                (this->*answered)(response, results);
+            });
+    connect(request, &PortalRequest::failed, this, [this, finished](const QString& error) {
+        finished();
+        requestFailed(error);
+    });
+}
+
+ShortcutBinderPortal::Binding* ShortcutBinderPortal::bindingFor(const QString& key)
+{
+    const auto it = std::find_if(m_bindings.begin(), m_bindings.end(),
+                                 [&](const Binding& binding) { return binding.key == key; });
+    return it == m_bindings.end() ? nullptr : &*it;
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "system/TaskLauncher.h"
+
+class Log;
+
+// Starts each task as a detached process that inherits our standard streams, environment and working
+// directory. A program path that is not executable here is looked up among the stand-ins: the capture
+// tool that ships with Kestrelle takes the place of the system's one on desktops that have none.
+class ProcessTaskLauncher final : public TaskLauncher {
+public:
+    // standInFolders: where to look, in order, for a program of the same file name.
+    ProcessTaskLauncher(Log& log, QStringList standInFolders);
+
+    // The folder of the running program, then the private tool folder of its installation.
+    static QStringList installedStandInFolders();
+
+    void launch(const QString& launchPath, const QStringList& arguments) override;
+
+    // The executable that launch() starts for launchPath, or an empty string.
+    QString resolve(const QString& launchPath) const;
+
+private:
+    // launchPath, then a program of its file name in each stand-in folder.
+    QStringList candidates(const QString& launchPath) const;
+
+    Log& m_log;
+    QStringList m_standInFolders;
+};
