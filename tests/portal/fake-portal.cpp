@@ -66,6 +66,8 @@ public:
     uint bindCount = 0;
     QString boundSession;
     Shortcuts bound;
+    // What the last binding took, which the portal keeps for the program's later sessions.
+    Shortcuts held;
 
     // Answers before the method's reply, which a portal may do: a client that listens only once it has
     // the reply misses the answer.
@@ -160,16 +162,18 @@ public slots:
                        options.value(QStringLiteral("session_handle_token")).toString());
         const QString requestPath = handlePath(QStringLiteral("request"), message.service(),
                                                options.value(QStringLiteral("handle_token")).toString());
-        if (m_portal.sessions.contains(sessionPath)) {
+        if (m_portal.sessions.contains(sessionPath) && !m_portal.sessions[sessionPath].closed) {
             m_bus.send(message.createErrorReply(QDBusError::InvalidArgs, QStringLiteral("Session exists")));
             return {};
         }
         m_portal.sessions.insert(sessionPath, {message.service()});
         m_bus.registerObject(sessionPath, new SessionObject(m_portal, sessionPath, m_bus),
                              QDBusConnection::ExportAllSlots);
+        // Shortcuts offered here are left to BindShortcuts.
         m_portal.answer(
             message, requestPath, 0,
-            {{QStringLiteral("session_handle"), QVariant::fromValue(QDBusObjectPath(sessionPath))}});
+            {{QStringLiteral("session_handle"), QVariant::fromValue(QDBusObjectPath(sessionPath))},
+             {QStringLiteral("shortcuts"), QVariant::fromValue(m_portal.held)}});
         return {};
     }
 
@@ -198,7 +202,9 @@ public slots:
         const QString requestPath = handlePath(QStringLiteral("request"), message.service(),
                                                options.value(QStringLiteral("handle_token")).toString());
         const QVariantMap results{{QStringLiteral("shortcuts"), QVariant::fromValue(taken)}};
-        const auto answer = [this, message, requestPath, code = m_portal.response, results] {
+        const auto answer = [this, message, requestPath, code = m_portal.response, results, taken] {
+            if (code == 0)
+                m_portal.held = taken;
             m_portal.answer(message, requestPath, code, results);
         };
         if (m_portal.holdBindings)

@@ -46,7 +46,7 @@ private slots:
     void triggerNamesModifiersAndTheKeysym_data();
     void triggerNamesModifiersAndTheKeysym();
     void bindsBothShortcutsOnceWithTheRecordedTriggers();
-    void aNewCombinationBindsBothAgainInANewSessionWhoseActivationsRunOnce();
+    void aNewCombinationBindsBothAgainInASessionOfTheSameName();
     void aChangeWhileTheDesktopAsksWaitsForItsAnswer();
     void aDeclinedBindingIsLoggedOnce();
     void withoutGlobalShortcutsSaysSoOnceAndDoesNothing_data();
@@ -198,29 +198,18 @@ void PortalShortcutsTest::bindsBothShortcutsOnceWithTheRecordedTriggers()
     QVERIFY(QTest::qWaitFor([this] { return m_runs.value(clipboardKey) == 1; }, 1000));
 }
 
-void PortalShortcutsTest::aNewCombinationBindsBothAgainInANewSessionWhoseActivationsRunOnce()
+void PortalShortcutsTest::aNewCombinationBindsBothAgainInASessionOfTheSameName()
 {
     QVERIFY(startAndBindBoth());
     const QString first = boundSession();
 
+    // The portal holds both from the first binding, but not with the new trigger.
     m_store->setObject(QStringLiteral("Ctrl+Alt+5"), captureKey);
     QTRY_COMPARE(bindCount(), 2u);
-    const QString second = boundSession();
-    QVERIFY(second != first);
-    QTRY_COMPARE(openSessions(), QStringList{second});
+    QCOMPARE(boundSession(), first);
+    QCOMPARE(openSessions(), QStringList{first});
     QCOMPARE(boundTrigger(0), "CTRL+ALT+5");
     QCOMPARE(boundTrigger(1), "CTRL+LOGO+4");
-
-    // The closed session's shortcuts are gone, the new ones work.
-    activate(first, captureKey);
-    activate(second, clipboardKey);
-    QTRY_COMPARE(m_runs.value(clipboardKey), 1);
-    QCOMPARE(m_runs.value(captureKey), 0);
-    // Handled after the first, so once it ran the first has had every chance to run twice.
-    activate(second, captureKey);
-    QTRY_COMPARE(m_runs.value(captureKey), 1);
-    QCOMPARE(m_runs.value(clipboardKey), 1);
-    QVERIFY(!m_ranOffMainThread);
 
     // Other keys of the store are none of the binder's business.
     m_store->setObject(QStringLiteral("png"), QStringLiteral("FileType"));

@@ -10,6 +10,7 @@
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
 #include <QList>
 #include <QPair>
 #include <QTimer>
@@ -18,8 +19,9 @@
 
 namespace {
 
-// a(sa{sv}): each shortcut's id with its properties.
-using PortalShortcuts = QList<QPair<QString, QVariantMap>>;
+// The same name for the session at every start and rebind: desktops that file the shortcuts under it
+// (Plasma 5.27 names its kglobalaccel component after it) then keep one entry for the program.
+const QString sessionToken = QStringLiteral("kestrelle");
 
 // The portal shows this beside the trigger, in its dialog and in the desktop's shortcut settings.
 QString descriptionOf(const QString& key)
@@ -113,8 +115,10 @@ void ShortcutBinderPortal::activated(const QDBusObjectPath& session, const QStri
 
 void ShortcutBinderPortal::follow(const QString& key)
 {
-    if (bindingFor(key))
-        scheduleBind();
+    if (!bindingFor(key))
+        return;
+    m_recorded = true;
+    scheduleBind();
 }
 
 void ShortcutBinderPortal::scheduleBind()
@@ -130,28 +134,30 @@ void ShortcutBinderPortal::scheduleBind()
 void ShortcutBinderPortal::bind()
 {
     m_bindScheduled = false;
-    if (m_request) {
+    if (m_pending) {
         m_bindAgain = true;
         return;
     }
-    closeSession();
-    const QVariantMap options{{QStringLiteral("session_handle_token"), PortalRequest::newToken()}};
-    watch(new PortalRequest(m_bus, desktopPortal::globalShortcutsInterface, QStringLiteral("CreateSession"),
-                            {}, options, this),
-          &ShortcutBinderPortal::sessionCreated);
-}
-
-void ShortcutBinderPortal::sessionCreated(uint response, const QVariantMap& results)
-{
-    m_session = pathIn(results.value(QStringLiteral("session_handle")));
-    if (response != 0 || m_session.isEmpty()) {
-        m_log.log(QStringLiteral("Shortcuts: the desktop portal opened no session for global shortcuts (%1); "
-                                 "they do nothing")
-                      .arg(outcomeOf(response)));
-        m_session.clear();
-        requestEnded();
+    if (m_session.isEmpty()) {
+        createSession();
         return;
     }
+    // The new session takes the old one's name, which the portal gives out again only once it is closed.
+    auto* closing = new QDBusPendingCallWatcher(
+        m_bus.asyncCall(QDBusMessage::createMethodCall(
+            desktopPortal::service, m_session, desktopPortal::sessionInterface, QStringLiteral("Close"))),
+        this);
+    m_session.clear();
+    m_pending = closing;
+    connect(closing, &QDBusPendingCallWatcher::finished, this, [this, closing] {
+        closing->deleteLater();
+        m_pending = nullptr;
+        createSession();
+    });
+}
+
+ShortcutBinderPortal::PortalShortcuts ShortcutBinderPortal::wantedShortcuts()
+{
     PortalShortcuts shortcuts;
     for (const Binding& binding : m_bindings) {
         QVariantMap properties{{QStringLiteral("description"), descriptionOf(binding.key)}};
@@ -167,11 +173,53 @@ void ShortcutBinderPortal::sessionCreated(uint response, const QVariantMap& resu
         }
         shortcuts.append({binding.key, properties});
     }
+    return shortcuts;
+}
+
+void ShortcutBinderPortal::createSession()
+{
+    // Some desktops bind the shortcuts given with the session (Plasma 5.27 binds only these), others
+    // only those of BindShortcuts.
+    const PortalShortcuts shortcuts = wantedShortcuts();
+    const QVariantMap options{{QStringLiteral("session_handle_token"), sessionToken},
+                              {QStringLiteral("shortcuts"), QVariant::fromValue(shortcuts)}};
+    watch(new PortalRequest(m_bus, desktopPortal::globalShortcutsInterface, QStringLiteral("CreateSession"),
+                            {}, options, this),
+          [this, shortcuts, recorded = std::exchange(m_recorded, false)](uint response,
+                                                                         const QVariantMap& results) {
+              sessionCreated(response, results, shortcuts, recorded);
+          });
+}
+
+void ShortcutBinderPortal::sessionCreated(uint response, const QVariantMap& results,
+                                          const PortalShortcuts& shortcuts, bool recorded)
+{
+    m_session = pathIn(results.value(QStringLiteral("session_handle")));
+    if (response != 0 || m_session.isEmpty()) {
+        m_log.log(QStringLiteral("Shortcuts: the desktop portal opened no session for global shortcuts (%1); "
+                                 "they do nothing")
+                      .arg(outcomeOf(response)));
+        m_session.clear();
+        requestEnded();
+        return;
+    }
+    // Binding what the session holds already would ask the user again, and Plasma 5.27 opens its
+    // shortcut settings instead: worth it only for a combination the user has just recorded, which such
+    // a desktop does not take from the new session.
+    const auto held = qdbus_cast<PortalShortcuts>(results.value(QStringLiteral("shortcuts")));
+    const auto holds = [&](const Binding& binding) {
+        return std::any_of(held.begin(), held.end(),
+                           [&](const auto& item) { return item.first == binding.key; });
+    };
+    if (!recorded && std::all_of(m_bindings.begin(), m_bindings.end(), holds)) {
+        requestEnded();
+        return;
+    }
     const QVariantList arguments{QVariant::fromValue(QDBusObjectPath(m_session)),
                                  QVariant::fromValue(shortcuts), QString()};
     watch(new PortalRequest(m_bus, desktopPortal::globalShortcutsInterface, QStringLiteral("BindShortcuts"),
                             arguments, {}, this),
-          &ShortcutBinderPortal::shortcutsBound);
+          [this](uint response, const QVariantMap& results) { shortcutsBound(response, results); });
 }
 
 void ShortcutBinderPortal::shortcutsBound(uint response, const QVariantMap& results)
@@ -206,27 +254,18 @@ void ShortcutBinderPortal::requestEnded()
     }
 }
 
-void ShortcutBinderPortal::closeSession()
-{
-    if (m_session.isEmpty())
-        return;
-    m_bus.send(QDBusMessage::createMethodCall(desktopPortal::service, m_session,
-                                              desktopPortal::sessionInterface, QStringLiteral("Close")));
-    m_session.clear();
-}
-
 void ShortcutBinderPortal::watch(PortalRequest* request,
-                                 void (ShortcutBinderPortal::*answered)(uint, const QVariantMap&))
+                                 std::function<void(uint, const QVariantMap&)> answered)
 {
-    m_request = request;
+    m_pending = request;
     const auto finished = [this, request] {
         request->deleteLater();
-        m_request = nullptr;
+        m_pending = nullptr;
     };
     connect(request, &PortalRequest::answered, this,
-            [this, finished, answered](uint response, const QVariantMap& results) {
+            [finished, answered = std::move(answered)](uint response, const QVariantMap& results) {
                 finished();
-                (this->*answered)(response, results);
+                answered(response, results);
             });
     connect(request, &PortalRequest::failed, this, [this, finished](const QString& error) {
         finished();

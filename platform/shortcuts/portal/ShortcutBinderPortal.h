@@ -3,6 +3,8 @@
 #include "shortcuts/ShortcutBinder.h"
 
 #include <QDBusConnection>
+#include <QList>
+#include <QPair>
 #include <QPointer>
 
 #include <vector>
@@ -14,8 +16,9 @@ class QDBusObjectPath;
 
 // Global shortcuts through the desktop portal, for Wayland sessions: one portal session holds both
 // shortcuts, with the recorded combinations as the triggers the program would like. The desktop decides
-// the final trigger and may ask the user first. A new recorded combination binds everything again in a
-// new session, since a session binds only once.
+// the final trigger and may ask the user first, so the program asks it to bind only shortcuts the session
+// does not hold yet, or a combination the user has just recorded. A new recorded combination opens the
+// session again, since a session binds only once.
 class ShortcutBinderPortal final : public ShortcutBinder {
     Q_OBJECT
 
@@ -37,16 +40,20 @@ private:
         QString key;
         std::function<void()> action;
     };
+    // a(sa{sv}): each shortcut's id with its properties.
+    using PortalShortcuts = QList<QPair<QString, QVariantMap>>;
 
     void follow(const QString& key);
     void scheduleBind();
     void bind();
-    void sessionCreated(uint response, const QVariantMap& results);
+    PortalShortcuts wantedShortcuts();
+    void createSession();
+    void sessionCreated(uint response, const QVariantMap& results, const PortalShortcuts& shortcuts,
+                        bool recorded);
     void shortcutsBound(uint response, const QVariantMap& results);
     void requestFailed(const QString& error);
     void requestEnded();
-    void closeSession();
-    void watch(PortalRequest* request, void (ShortcutBinderPortal::*answered)(uint, const QVariantMap&));
+    void watch(PortalRequest* request, std::function<void(uint, const QVariantMap&)> answered);
     Binding* bindingFor(const QString& key);
 
     SettingsStore& m_store;
@@ -54,7 +61,10 @@ private:
     QDBusConnection m_bus;
     std::vector<Binding> m_bindings;
     QString m_session;
-    QPointer<PortalRequest> m_request;
+    // The portal request or session close under way.
+    QPointer<QObject> m_pending;
+    // A shortcut was recorded anew since the session was last opened.
+    bool m_recorded = false;
     bool m_bindScheduled = false;
     // A change arrived while the portal was still answering the last one.
     bool m_bindAgain = false;
