@@ -1,8 +1,9 @@
-// Stands in for the desktop's portal service, written from the published interfaces: owns
-// org.freedesktop.portal.Desktop and answers global-shortcut sessions as a desktop that takes every
-// preferred trigger as it is, and screenshot requests as a desktop that saves a screenshot and
-// hands over its file:// URI. The tests steer and inspect it through /test, interface
-// org.kestrelle.test.FakePortal, and through its arguments:
+// Stands in for the desktop's portal service, written from the published interfaces, for what no
+// portal installed here does on demand: binding global shortcuts only through BindShortcuts (taking
+// every preferred trigger as it is), a user who declines a binding or leaves its dialog open, a portal
+// without an interface, and screenshots whose answer comes in the forms and orders that portals use
+// (a saved file's file:// URI, a cancel, a request path of the portal's own choosing). The tests steer
+// and inspect it through /test, interface org.kestrelle.test.FakePortal, and through its arguments:
 //   --without-global-shortcuts, --without-screenshot  a portal without that interface
 //   --screenshot-picture=FILE    what each screenshot is: a copy of FILE as it is at the request
 //   --screenshot-folder=DIR      where the screenshots are saved, as "Screenshot N – Bildschirmfoto.png"
@@ -17,7 +18,6 @@
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QMap>
@@ -103,15 +103,6 @@ public slots:
         for (const auto& answer : std::as_const(heldAnswers))
             answer();
         heldAnswers.clear();
-    }
-    void Activate(const QString& session, const QString& id)
-    {
-        QDBusMessage signal = QDBusMessage::createTargetedSignal(
-            sessions.value(session).owner, portalPath,
-            QStringLiteral("org.freedesktop.portal.GlobalShortcuts"), QStringLiteral("Activated"));
-        signal << QVariant::fromValue(QDBusObjectPath(session)) << id
-               << qulonglong(QDateTime::currentMSecsSinceEpoch() * 1000) << QVariantMap();
-        m_bus.send(signal);
     }
 
 private:
