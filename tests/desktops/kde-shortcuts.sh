@@ -40,7 +40,7 @@ press_until_start() {
 # Every call of Kestrelle's to the portal's global shortcuts, as the bus delivers them.
 dbus-monitor --session "type='method_call',interface='org.freedesktop.portal.GlobalShortcuts'" >"$work/calls" 2>&1 &
 monitor_pid=$!
-trap 'status=$?; kill "$monitor_pid"; [ "$status" -ne 0 ] || { echo "Kestrelle'"'"'s log:"; sed "s/^/  /" "$log"; }; end_session $status' EXIT
+trap 'status=$?; kill "$monitor_pid"; end_session $status' EXIT
 wait_for "the bus monitor" test -s "$work/calls"
 
 mkdir -p "$(dirname "$settings")"
