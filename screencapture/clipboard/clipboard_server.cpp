@@ -20,10 +20,6 @@
 
 namespace {
 
-// How long the server may take to own the clipboard once the image is offered: it waits on the
-// display server, which may have frozen.
-constexpr auto kAnswerWait = std::chrono::seconds(10);
-
 void closeFd(int& fd)
 {
     if (fd >= 0)

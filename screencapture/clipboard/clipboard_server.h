@@ -7,6 +7,9 @@
 // Once the clipboard has passed on, how long a server still writes the pastes under way: a reader
 // that stopped reading must not keep it for long.
 constexpr auto kPasteGrace = std::chrono::seconds(10);
+// How long the server may take to own the clipboard once the image is offered: it waits on the
+// display server, which may have frozen.
+constexpr auto kAnswerWait = std::chrono::seconds(10);
 
 // The background process that owns the CLIPBOARD and serves the image to whoever pastes it,
 // until another client takes the clipboard over or a clipboard manager has saved a copy.

@@ -15,6 +15,10 @@
 namespace {
 
 constexpr const char* kPngType = "image/png";
+// How long the compositor may take to answer a request: longer than the capture waits for the
+// server's answer, so that a frozen compositor reads as a server that did not answer, as a frozen X
+// server does. The bound ends a server that nobody waits for any more.
+constexpr auto kAnswerTimeout = kAnswerWait * 2;
 
 } // namespace
 
@@ -70,14 +74,11 @@ const zwlr_data_control_source_v1_listener ClipboardServerWayland::kSourceListen
         },
 };
 
-ClipboardServerWayland::ClipboardServerWayland(const char* display)
+ClipboardServerWayland::ClipboardServerWayland(const char* display) : m_connection(display)
 {
-    m_display.reset(wl_display_connect(display));
-    if (!m_display)
-        throw Failure(std::string("cannot connect to the Wayland compositor '") + display + "'");
-    WaylandObject<wl_registry> registry(wl_display_get_registry(m_display.get()));
+    WaylandObject<wl_registry> registry(wl_display_get_registry(m_connection.display()));
     wl_registry_add_listener(registry.get(), &kRegistryListener, this);
-    roundtrip();
+    m_connection.roundtrip(kAnswerTimeout);
     if (!m_manager)
         throw Failure("the compositor offers no clipboard protocol (wlr-data-control)");
     if (!m_seat)
@@ -96,41 +97,25 @@ void ClipboardServerWayland::take(const std::uint8_t* png, std::size_t size)
     zwlr_data_control_source_v1_add_listener(m_source.get(), &kSourceListener, this);
     zwlr_data_control_source_v1_offer(m_source.get(), kPngType);
     zwlr_data_control_device_v1_set_selection(m_device.get(), m_source.get());
-    roundtrip();
+    m_connection.roundtrip(kAnswerTimeout);
     if (m_over)
         throw Failure("the compositor did not keep the image on the clipboard");
 }
 
 void ClipboardServerWayland::serve()
 {
-    wl_display* display = m_display.get();
     std::vector<pollfd> polled;
-    while (!m_over) {
-        if (wl_display_prepare_read(display) != 0) {
-            if (wl_display_dispatch_pending(display) < 0)
+    try {
+        while (!m_over) {
+            polled.resize(1); // the compositor's place
+            for (const Paste& paste : m_pastes)
+                polled.push_back({paste.fd(), POLLOUT, 0});
+            if (!m_connection.waitAndDispatch(polled, -1))
                 break;
-            continue;
+            writePastes(polled);
         }
-        // What the socket does not take now goes once it is writable again.
-        bool flushed = wl_display_flush(display) >= 0 || errno != EAGAIN;
-        polled.assign(1, {wl_display_get_fd(display), short(POLLIN | (flushed ? 0 : POLLOUT)), 0});
-        for (const Paste& paste : m_pastes)
-            polled.push_back({paste.fd(), POLLOUT, 0});
-        if (poll(polled.data(), polled.size(), -1) < 0) {
-            wl_display_cancel_read(display);
-            if (errno == EINTR)
-                continue;
-            break;
-        }
-        if (polled[0].revents & (POLLIN | POLLERR | POLLHUP)) {
-            if (wl_display_read_events(display) < 0)
-                break; // the compositor went away
-        } else {
-            wl_display_cancel_read(display);
-        }
-        writePastes(polled);
-        if (wl_display_dispatch_pending(display) < 0)
-            break;
+    } catch (const Failure&) {
+        // The compositor went away; the pastes under way still get the rest of the image.
     }
     finishPastes();
 }
@@ -161,13 +146,6 @@ void ClipboardServerWayland::writePastes(const std::vector<pollfd>& polled)
         if (polled[i].revents && !m_pastes[i - 1].writeSome(m_png, m_size))
             m_pastes.erase(m_pastes.begin() + std::ptrdiff_t(i - 1));
     }
-}
-
-void ClipboardServerWayland::roundtrip()
-{
-    if (wl_display_roundtrip(m_display.get()) < 0)
-        throw Failure("lost the connection to the Wayland compositor: " +
-                      errnoText(wl_display_get_error(m_display.get())));
 }
 
 ClipboardServerWayland::Paste& ClipboardServerWayland::Paste::operator=(Paste&& other) noexcept

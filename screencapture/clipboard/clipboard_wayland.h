@@ -1,5 +1,6 @@
 #pragma once
 
+#include "wayland_connection.h"
 #include "wayland_object.h"
 #include "wlr-data-control-unstable-v1-client-protocol.h"
 
@@ -53,7 +54,6 @@ private:
     static const zwlr_data_control_device_v1_listener kDeviceListener;
     static const zwlr_data_control_source_v1_listener kSourceListener;
 
-    void roundtrip();
     void writePastes(const std::vector<struct pollfd>& polled);
     void finishPastes();
 
@@ -63,7 +63,7 @@ private:
     std::vector<Paste> m_pastes;
 
     // In the order of creation, so that each is destroyed before what it came from.
-    WaylandObject<wl_display> m_display;
+    WaylandConnection m_connection;
     WaylandObject<wl_seat> m_seat;
     WaylandObject<zwlr_data_control_manager_v1> m_manager;
     WaylandObject<zwlr_data_control_device_v1> m_device;

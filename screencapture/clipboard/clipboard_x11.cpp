@@ -16,11 +16,6 @@
 
 namespace {
 
-template <typename T> struct FreeReply {
-    void operator()(T* reply) const { std::free(reply); }
-};
-template <typename T> using Reply = std::unique_ptr<T, FreeReply<T>>;
-
 constexpr std::size_t kLargestChunk = 1 << 20;
 
 } // namespace

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "grab/grab_x11.h"
+#include "x11_connection.h"
 
 #include <cstddef>
 #include <cstdint>

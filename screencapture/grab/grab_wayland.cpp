@@ -1,6 +1,5 @@
 #include "grab/grab_wayland.h"
 
-#include "deadline.h"
 #include "failure.h"
 
 #include <algorithm>
@@ -8,8 +7,6 @@
 #include <chrono>
 #include <climits>
 #include <cstring>
-#include <functional>
-#include <poll.h>
 
 namespace {
 
@@ -123,14 +120,11 @@ std::string nameOf(const Output& o, std::size_t index)
 
 } // namespace
 
-GrabberWayland::GrabberWayland(const char* display) : m_name(display)
+GrabberWayland::GrabberWayland(const char* display) : m_connection(display)
 {
-    m_display.reset(wl_display_connect(display));
-    if (!m_display)
-        throw Failure("cannot connect to the Wayland compositor '" + m_name + "': " + errnoText(errno));
-    m_registry.reset(wl_display_get_registry(m_display.get()));
+    m_registry.reset(wl_display_get_registry(m_connection.display()));
     wl_registry_add_listener(m_registry.get(), &kRegistryListener, &m_globals);
-    roundtrip();
+    m_connection.roundtrip(kAnswerTimeout);
     m_globals.complete = true;
     if (!offersScreencopy())
         return;
@@ -149,30 +143,10 @@ GrabberWayland::GrabberWayland(const char* display) : m_name(display)
             zwlr_screencopy_manager_v1_capture_output(m_globals.screencopy.get(), 0, o->output.get()));
         zwlr_screencopy_frame_v1_add_listener(o->frame.get(), &kFrameListener, o.get());
     }
-    roundtrip();
+    m_connection.roundtrip(kAnswerTimeout);
     startCopies();
     m_copies = copies();
     m_layout = layOutDesktop(m_copies);
-}
-
-// wl_display_roundtrip, but bounded: a compositor that stopped answering must not hang the capture.
-void GrabberWayland::roundtrip()
-{
-    static constexpr wl_callback_listener kDone{
-        .done = [](void* data, wl_callback*, std::uint32_t) { *static_cast<bool*>(data) = true; }};
-    bool done = false;
-    const WaylandObject<wl_callback> sync(wl_display_sync(m_display.get()));
-    wl_callback_add_listener(sync.get(), &kDone, &done);
-    dispatchUntil([&done] { return done; }, kAnswerTimeout, "answer");
-}
-
-void GrabberWayland::failConnection() const
-{
-    const int error = wl_display_get_error(m_display.get());
-    if (error == EPROTO)
-        throw Failure("the Wayland compositor '" + m_name + "' refused a request of this tool");
-    throw Failure("lost the connection to the Wayland compositor '" + m_name + "'" +
-                  (error ? ": " + errnoText(error) : std::string()));
 }
 
 void GrabberWayland::startCopies()
@@ -195,8 +169,8 @@ void GrabberWayland::startCopies()
                          int(o.shmStride));
         zwlr_screencopy_frame_v1_copy(o.frame.get(), o.buffer->buffer());
     }
-    if (wl_display_flush(m_display.get()) < 0 && errno != EAGAIN)
-        failConnection();
+    if (wl_display_flush(m_connection.display()) < 0 && errno != EAGAIN)
+        m_connection.fail();
 }
 
 std::vector<OutputCopy> GrabberWayland::copies() const
@@ -224,7 +198,7 @@ std::vector<OutputCopy> GrabberWayland::copies() const
 void GrabberWayland::waitForCopies()
 {
     // The compositor copies at its next frame; one that never draws again must not hang the capture.
-    dispatchUntil(
+    m_connection.dispatchUntil(
         [this] {
             std::size_t ready = 0;
             for (std::size_t i = 0; i < m_globals.outputs.size(); ++i) {
@@ -236,37 +210,6 @@ void GrabberWayland::waitForCopies()
             return ready == m_globals.outputs.size();
         },
         kCopyTimeout, "copy the outputs");
-}
-
-// Dispatches the compositor's events until `done` holds; throws a Failure saying the compositor
-// did not `what` when `timeout` passes first.
-void GrabberWayland::dispatchUntil(const std::function<bool()>& done, std::chrono::seconds timeout,
-                                   const char* what)
-{
-    wl_display* display = m_display.get();
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        while (wl_display_prepare_read(display) != 0) {
-            if (wl_display_dispatch_pending(display) < 0)
-                failConnection();
-        }
-        if (wl_display_flush(display) < 0 && errno != EAGAIN) {
-            wl_display_cancel_read(display);
-            failConnection();
-        }
-        pollfd fd{wl_display_get_fd(display), POLLIN, 0};
-        const int left = millisecondsUntil(deadline);
-        const int polled = left > 0 ? poll(&fd, 1, left) : 0;
-        if (polled <= 0) {
-            wl_display_cancel_read(display);
-            if (polled < 0 && errno == EINTR)
-                continue;
-            throw Failure(std::string("the Wayland compositor did not ") + what + " within " +
-                          std::to_string(timeout.count()) + " seconds");
-        }
-        if (wl_display_read_events(display) < 0 || wl_display_dispatch_pending(display) < 0)
-            failConnection();
-    }
 }
 
 void GrabberWayland::grab(Frame& frame)

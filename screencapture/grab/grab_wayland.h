@@ -3,12 +3,11 @@
 #include "grab/desktop_composer.h"
 #include "grab/grabber.h"
 #include "grab/wayland_shm_buffer.h"
+#include "wayland_connection.h"
 #include "wayland_object.h"
 #include "wlr-screencopy-unstable-v1-client-protocol.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
 
-#include <chrono>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -64,15 +63,11 @@ public:
     };
 
 private:
-    void roundtrip();
     void startCopies();
     void waitForCopies();
-    void dispatchUntil(const std::function<bool()>& done, std::chrono::seconds timeout, const char* what);
     std::vector<OutputCopy> copies() const;
-    [[noreturn]] void failConnection() const;
 
-    std::string m_name;
-    WaylandObject<wl_display> m_display; // goes last: every object below belongs to it
+    WaylandConnection m_connection; // goes last: every object below belongs to it
     WaylandObject<wl_registry> m_registry;
     Globals m_globals;
     std::vector<OutputCopy> m_copies; // the outputs as they were when their copies were asked for

@@ -13,11 +13,6 @@
 
 namespace {
 
-template <typename T> struct FreeReply {
-    void operator()(T* reply) const { std::free(reply); }
-};
-template <typename T> using Reply = std::unique_ptr<T, FreeReply<T>>;
-
 // Stripes fetched by one request: fewer requests wake this thread and the server less often,
 // and both share the cores with the encoders.
 constexpr int kStripesPerRequest = 4;

@@ -2,16 +2,11 @@
 
 #include "grab/grabber.h"
 #include "grab/pixel_layout.h"
+#include "x11_connection.h"
 
-#include <memory>
 #include <vector>
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
-
-struct XcbDisconnect {
-    void operator()(xcb_connection_t* connection) const { xcb_disconnect(connection); }
-};
-using XcbConnection = std::unique_ptr<xcb_connection_t, XcbDisconnect>;
 
 struct Rectangle {
     int x, y, width, height;
