@@ -56,7 +56,7 @@ template <typename T> using Owned = std::unique_ptr<T, Unref<T>>;
 
 struct BusError {
     const SdBus& lib;
-    sd_bus_error error = SD_BUS_ERROR_NULL;
+    sd_bus_error error{}; // SD_BUS_ERROR_NULL, which is a C compound literal
     ~BusError() { lib.errorFree(&error); }
 };
 
