@@ -1,8 +1,8 @@
 // The capture tool's command line and the names it derives: the input is split into arguments at
 // NUL bytes. Besides crashes, checks what the tool relies on: a capture to a file has exactly one
 // non-empty file, and a numbered name keeps the folder and the format of the one it replaces.
-#include "file_name.h"
 #include "options.h"
+#include "output/file_name.h"
 
 #include <cstdint>
 #include <cstdlib>

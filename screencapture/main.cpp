@@ -1,13 +1,13 @@
 // screencapture [-c] [-P] [-x] [file]: captures the whole desktop into an image file, or onto
 // the clipboard with -c.
-#include "clipboard.h"
-#include "encode.h"
+#include "clipboard/clipboard_server.h"
+#include "encode/encoders.h"
 #include "failure.h"
-#include "grab.h"
+#include "grab/grabber.h"
 #include "options.h"
-#include "output_file.h"
+#include "output/output_file.h"
+#include "output/viewer.h"
 #include "sound.h"
-#include "viewer.h"
 
 #include <csignal>
 #include <cstdio>
@@ -55,7 +55,7 @@ void captureToClipboard(const Options& options)
     if (!options.silent)
         sound.emplace(frame);
 
-    ByteSink image(clipboard.imageFd(), "the clipboard image");
+    FileWriter image(clipboard.imageFd(), "the clipboard image");
     encode(ImageFormat::Png, frame, image);
     clipboard.offer();
     desktop->captureStored();
@@ -80,7 +80,7 @@ void captureToFile(const Options& options)
         if (!options.silent)
             sound.emplace(frame);
 
-        encode(format.value_or(ImageFormat::Png), frame, output.sink());
+        encode(format.value_or(ImageFormat::Png), frame, output.writer());
         std::string saved = output.commit();
         desktop->captureStored();
         if (options.openInViewer) {

@@ -1,7 +1,7 @@
 // clipboard_offer FILE: puts a PNG file on the clipboard through the capture tool's clipboard
 // server, as -c does once its grab is encoded. For the server's choice of clipboard and what it
 // reports on desktops where the tool's own grab would fail first.
-#include "clipboard.h"
+#include "clipboard/clipboard_server.h"
 #include "failure.h"
 
 #include <chrono>

@@ -1,7 +1,7 @@
 // The composer on copies a headless sway never makes: rows stored bottom up, XBGR and 10-bit
 // pixels, an output placed without xdg-output. Each pixel expected is worked out by hand.
-#include "compose_outputs.h"
 #include "failure.h"
+#include "grab/desktop_composer.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // The file URI in the desktop portal's answer, which another process wrote: only a local file's
 // path comes out, every byte of its name intact; anything else is refused rather than guessed at.
 #include "failure.h"
-#include "file_uri.h"
+#include "grab/file_uri.h"
 
 #include <cstdio>
 #include <optional>

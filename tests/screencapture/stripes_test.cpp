@@ -1,10 +1,10 @@
 // The stripe ring between the grab and the encoders, without a display: stripes arrive intact
 // and in place while slots are reused, readers may look at the row above, and a failure on
 // either side stops everyone rather than leaving a thread waiting.
-#include "both_cores.h"
+#include "encode/in_order_writer.h"
+#include "encode/run_on_both_cores.h"
 #include "failure.h"
 #include "frame.h"
-#include "ordered_output.h"
 
 #include <atomic>
 #include <chrono>
@@ -145,7 +145,7 @@ void runsFollowTheRing()
 void writesInOrder()
 {
     std::vector<int> written;
-    OrderedOutput output(5, [&](int piece) { written.push_back(piece); });
+    InOrderWriter output(5, [&](int piece) { written.push_back(piece); });
     for (int piece : {3, 1, 0, 4, 2})
         output.finished(piece);
     check(written == std::vector<int>({0, 1, 2, 3, 4}),

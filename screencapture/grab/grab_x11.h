@@ -1,0 +1,38 @@
+#pragma once
+
+#include "grab/grabber.h"
+#include "grab/pixel_layout.h"
+#include "x11_connection.h"
+
+#include <vector>
+#include <xcb/shm.h>
+#include <xcb/xcb.h>
+
+struct Rectangle {
+    int x, y, width, height;
+};
+
+// Grabs the root window in row stripes into the frame's ring. On a local connection the
+// server writes each stripe straight into the ring's shared memory (MIT-SHM); elsewhere, or
+// for pixels that need converting, GetImage replies are copied in. Either way a few requests
+// stay in flight, so the server never waits for the client.
+class GrabberX11 final : public Grabber {
+public:
+    explicit GrabberX11(const char* display);
+
+    int width() const override { return m_screen->width_in_pixels; }
+    int height() const override { return m_screen->height_in_pixels; }
+    void grab(Frame& frame) override;
+
+private:
+    bool attachShared(const Frame& frame, std::uint32_t segment);
+    void grabShared(Frame& frame, std::uint32_t segment);
+    void grabByRequest(Frame& frame);
+    void blackenUncovered(std::uint8_t* stripe, std::size_t stride, int width, int top, int rows) const;
+
+    XcbConnection m_connection;
+    xcb_screen_t* m_screen = nullptr;
+    PixelLayout m_layout;
+    std::vector<Rectangle> m_monitors;             // empty when the monitors cover the whole root window
+    xcb_shm_query_version_cookie_t m_shmVersion{}; // not sent (0) where shared memory cannot work
+};

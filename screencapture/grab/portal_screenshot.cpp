@@ -1,0 +1,253 @@
+#include "grab/portal_screenshot.h"
+
+#include "deadline.h"
+#include "failure.h"
+#include "grab/file_uri.h"
+#include "shared_library.h"
+
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <sys/random.h>
+#include <systemd/sd-bus.h>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// The sd-bus functions this request calls; libsystemd is loaded for portal captures only.
+struct SdBus {
+    SharedLibrary library{"libsystemd.so.0"};
+    LIBRARY_FUNCTION(openUser, sd_bus_open_user);
+    LIBRARY_FUNCTION(flushCloseUnref, sd_bus_flush_close_unref);
+    LIBRARY_FUNCTION(getUniqueName, sd_bus_get_unique_name);
+    LIBRARY_FUNCTION(addMatch, sd_bus_add_match);
+    LIBRARY_FUNCTION(path, sd_bus_message_get_path);
+    LIBRARY_FUNCTION(sender, sd_bus_message_get_sender);
+    LIBRARY_FUNCTION(slotUnref, sd_bus_slot_unref);
+    LIBRARY_FUNCTION(newMethodCall, sd_bus_message_new_method_call);
+    LIBRARY_FUNCTION(append, sd_bus_message_append);
+    LIBRARY_FUNCTION(messageUnref, sd_bus_message_unref);
+    LIBRARY_FUNCTION(call, sd_bus_call);
+    LIBRARY_FUNCTION(callAsync, sd_bus_call_method_async);
+    LIBRARY_FUNCTION(read, sd_bus_message_read);
+    LIBRARY_FUNCTION(skip, sd_bus_message_skip);
+    LIBRARY_FUNCTION(enter, sd_bus_message_enter_container);
+    LIBRARY_FUNCTION(exit, sd_bus_message_exit_container);
+    LIBRARY_FUNCTION(process, sd_bus_process);
+    LIBRARY_FUNCTION(wait, sd_bus_wait);
+    LIBRARY_FUNCTION(errorFree, sd_bus_error_free);
+};
+
+constexpr const char* kPortal = "org.freedesktop.portal.Desktop";
+constexpr const char* kPortalPath = "/org/freedesktop/portal/desktop";
+// Long enough for a first-time permission dialog to be answered; a capture never hangs.
+constexpr auto kAnswerTime = std::chrono::seconds(60);
+
+using Clock = std::chrono::steady_clock;
+
+// An sd-bus object, released by the library's unref function.
+template <typename T> struct Unref {
+    T* (*unref)(T*);
+    void operator()(T* object) const { unref(object); }
+};
+template <typename T> using Owned = std::unique_ptr<T, Unref<T>>;
+
+struct BusError {
+    const SdBus& lib;
+    sd_bus_error error{}; // SD_BUS_ERROR_NULL, which is a C compound literal
+    ~BusError() { lib.errorFree(&error); }
+};
+
+// Request.Response(u response, a{sv} results): the code, and the "uri" result.
+struct Response {
+    std::uint32_t code = 2;
+    std::optional<std::string> uri;
+};
+
+// Where an answer comes from: the portal's unique name and the request object.
+struct Origin {
+    std::string sender, path;
+    bool operator==(const Origin&) const = default;
+};
+
+// The answers to this process's requests, one of which is ours. The bus hands over a signal
+// addressed to us whatever the match says, so each is checked against the portal's reply.
+struct Answers {
+    const SdBus* lib = nullptr;
+    std::optional<Origin> expected;                 // once the portal's reply has named our request object
+    std::vector<std::pair<Origin, Response>> early; // answers that came before that
+    std::optional<Response> ours;
+};
+
+Response readResponse(const SdBus& lib, sd_bus_message* message)
+{
+    Response response;
+    if (lib.read(message, "u", &response.code) < 0) {
+        response.code = 2;
+        return response;
+    }
+    if (lib.enter(message, 'a', "{sv}") <= 0)
+        return response;
+    while (lib.enter(message, 'e', "sv") > 0) {
+        const char* key = nullptr;
+        const char* value = nullptr;
+        if (lib.read(message, "s", &key) < 0)
+            return response;
+        if (std::strcmp(key, "uri") == 0 && lib.read(message, "v", "s", &value) >= 0)
+            response.uri = value;
+        else if (lib.skip(message, "v") < 0)
+            return response;
+        lib.exit(message);
+    }
+    return response;
+}
+
+int onResponse(sd_bus_message* message, void* userdata, sd_bus_error*)
+{
+    auto& answers = *static_cast<Answers*>(userdata);
+    const char* sender = answers.lib->sender(message);
+    const char* path = answers.lib->path(message);
+    if (!sender || !path || answers.ours)
+        return 0;
+    const Origin origin{sender, path};
+    if (!answers.expected)
+        answers.early.emplace_back(origin, readResponse(*answers.lib, message));
+    else if (origin == *answers.expected)
+        answers.ours = readResponse(*answers.lib, message);
+    return 0;
+}
+
+// Unguessable, as the portal asks, and a valid object path element.
+std::string newToken()
+{
+    unsigned char bytes[8] = {};
+    if (getrandom(bytes, sizeof bytes, 0) != sizeof bytes) {
+        const auto now = Clock::now().time_since_epoch().count();
+        std::memcpy(bytes, &now, sizeof bytes);
+    }
+    std::string token = "kestrelle_";
+    for (unsigned char b : bytes)
+        token += "0123456789abcdef"[b >> 4], token += "0123456789abcdef"[b & 15];
+    return token;
+}
+
+// Where the portal puts the caller's request objects: under its unique name without ':' and with
+// '_' for '.'. Each is named by the caller's token, unless that name is taken.
+std::string requestFolder(std::string sender)
+{
+    sender.erase(0, 1);
+    for (char& c : sender) {
+        if (c == '.')
+            c = '_';
+    }
+    return std::string(kPortalPath) + "/request/" + sender;
+}
+
+// What sd-bus's waits take.
+std::uint64_t microsecondsUntil(Clock::time_point deadline)
+{
+    return std::uint64_t(millisecondsUntil(deadline)) * 1000;
+}
+
+std::string callFailure(const sd_bus_error& error, int result)
+{
+    const std::string name = error.name ? error.name : "";
+    const auto is = [&](const char* suffix) {
+        return name == std::string("org.freedesktop.DBus.Error.") + suffix;
+    };
+    if (is("ServiceUnknown") || is("NameHasNoOwner"))
+        return "no desktop portal on the session bus (org.freedesktop.portal.Desktop) to take the screenshot";
+    if (is("UnknownMethod") || is("UnknownInterface") || is("UnknownObject"))
+        return "the desktop portal offers no screenshots (org.freedesktop.portal.Screenshot)";
+    if (is("NoReply") || result == -ETIMEDOUT)
+        return "the desktop portal did not answer the screenshot request";
+    return "the desktop portal refused the screenshot: " +
+           (error.message ? std::string(error.message) : errnoText(-result));
+}
+
+} // namespace
+
+std::string takePortalScreenshot()
+{
+    const SdBus lib;
+    const auto deadline = Clock::now() + kAnswerTime;
+    sd_bus* rawBus = nullptr;
+    const char* unique = nullptr;
+    int r = lib.openUser(&rawBus);
+    Owned<sd_bus> bus(rawBus, {lib.flushCloseUnref});
+    if (r >= 0)
+        r = lib.getUniqueName(rawBus, &unique);
+    if (r < 0)
+        throw Failure("cannot reach the session bus to ask the desktop portal for a screenshot: " +
+                      errnoText(-r));
+
+    // Listening before asking, to every request object of ours: a portal may answer before its
+    // reply to the call, which names the object when it is not the one predicted.
+    Answers answers;
+    answers.lib = &lib;
+    const std::string token = newToken();
+    const std::string folder = requestFolder(unique);
+    const std::string rule =
+        std::string("type='signal',sender='") + kPortal +
+        "',interface='org.freedesktop.portal.Request',member='Response',path_namespace='" + folder + "'";
+    sd_bus_slot* rawSlot = nullptr;
+    if (int s = lib.addMatch(rawBus, &rawSlot, rule.c_str(), onResponse, &answers); s < 0)
+        throw Failure("cannot listen for the desktop portal's answer: " + errnoText(-s));
+    Owned<sd_bus_slot> slot(rawSlot, {lib.slotUnref});
+
+    sd_bus_message* rawCall = nullptr;
+    r = lib.newMethodCall(rawBus, &rawCall, kPortal, kPortalPath, "org.freedesktop.portal.Screenshot",
+                          "Screenshot");
+    Owned<sd_bus_message> call(rawCall, {lib.messageUnref});
+    if (r >= 0)
+        r = lib.append(rawCall, "sa{sv}", "", 2, "handle_token", "s", token.c_str(), "interactive", "b", 0);
+    if (r < 0)
+        throw Failure("cannot ask the desktop portal for a screenshot: " + errnoText(-r));
+    BusError error{lib};
+    sd_bus_message* rawReply = nullptr;
+    r = lib.call(rawBus, rawCall, microsecondsUntil(deadline), &error.error, &rawReply);
+    Owned<sd_bus_message> reply(rawReply, {lib.messageUnref});
+    if (r < 0)
+        throw Failure(callFailure(error.error, r));
+    const char* handle = nullptr;
+    const char* portal = lib.sender(rawReply);
+    if (lib.read(rawReply, "o", &handle) < 0 || !portal)
+        throw Failure("the desktop portal answered the screenshot request with no request handle");
+    answers.expected = Origin{portal, handle};
+    for (auto& [origin, response] : answers.early) {
+        if (origin == *answers.expected && !answers.ours)
+            answers.ours = std::move(response);
+    }
+
+    while (!answers.ours) {
+        r = lib.process(rawBus, nullptr);
+        if (r > 0)
+            continue;
+        const std::uint64_t left = microsecondsUntil(deadline);
+        if (r >= 0 && left > 0)
+            r = lib.wait(rawBus, left);
+        if (r < 0)
+            throw Failure("lost the session bus while waiting for the desktop portal: " + errnoText(-r));
+        if (left == 0) {
+            // Also closes whatever dialog is still waiting for the user.
+            lib.callAsync(rawBus, nullptr, kPortal, handle, "org.freedesktop.portal.Request", "Close",
+                          nullptr, nullptr, "");
+            throw Failure("the desktop portal took no screenshot within " +
+                          std::to_string(kAnswerTime.count()) + " seconds");
+        }
+    }
+    const Response& answer = *answers.ours;
+    if (answer.code == 1)
+        throw Failure("the screenshot was cancelled at the desktop portal");
+    if (answer.code != 0)
+        throw Failure("the desktop portal could not take the screenshot");
+    if (!answer.uri)
+        throw Failure("the desktop portal took the screenshot but did not say where it is");
+    try {
+        return pathOfFileUri(*answer.uri);
+    } catch (const Failure& failure) {
+        throw Failure(std::string("the desktop portal's screenshot is out of reach: ") + failure.what());
+    }
+}
