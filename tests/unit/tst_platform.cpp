@@ -4,6 +4,7 @@
 #include "system/StderrLog.h"
 #include "ui/FileDialogDirectoryChooser.h"
 #include "ui/InterfaceLoader.h"
+#include "ui/Windows.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -93,6 +94,42 @@ private slots:
                                     "quote\"d 'and' $HOME"};
         launcher.launch(QStringLiteral("/nonexistent/sbin/screencapture"), arguments);
         QTRY_COMPARE_WITH_TIMEOUT(recordedArguments(tool), arguments, 5000);
+        QVERIFY(log.lines.isEmpty());
+    }
+
+    void aWindowKeptOutOfCapturesLeavesTheScreenWhileTheToolRuns()
+    {
+        QTemporaryDir bundled;
+        // Stays a moment after it has said that it started, as a capture does while it grabs and stores.
+        const QString tool = bundled.filePath(QStringLiteral("screencapture"));
+        QFile file(tool);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\ntouch \"$0.started\"\nsleep 0.5\n");
+        file.close();
+        QVERIFY(file.setPermissions(file.permissions() | QFileDevice::ExeOwner));
+        RecordingLog log;
+        ProcessTaskLauncher launcher(log, {bundled.path()});
+        QWidget keptOut, other;
+        keepOutOfCaptures(keptOut);
+        keptOut.show();
+        other.show();
+
+        for (int run = 0; run < 2; ++run) {
+            QFile::remove(tool + QStringLiteral(".started"));
+            launcher.launch(QStringLiteral("/nonexistent/screencapture"), {QStringLiteral("-c")});
+            QVERIFY(!keptOut.isVisible());
+            QVERIFY(other.isVisible());
+            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(tool + QStringLiteral(".started")), 5000);
+            QVERIFY(!keptOut.isVisible());
+            QTRY_VERIFY_WITH_TIMEOUT(keptOut.isVisible(), 5000);
+        }
+        // A window that is not on screen stays off it, and the tool starts at once.
+        keptOut.hide();
+        QFile::remove(tool + QStringLiteral(".started"));
+        launcher.launch(QStringLiteral("/nonexistent/screencapture"), {QStringLiteral("-c")});
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(tool + QStringLiteral(".started")), 5000);
+        QTest::qWait(800);
+        QVERIFY(!keptOut.isVisible());
         QVERIFY(log.lines.isEmpty());
     }
 
