@@ -1,5 +1,6 @@
 #include "TestPlatform.h"
 #include "application/QtApplication.h"
+#include "application/SingleInstance.h"
 #include "system/ProcessTaskLauncher.h"
 #include "system/StderrLog.h"
 #include "ui/FileDialogDirectoryChooser.h"
@@ -14,6 +15,7 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -131,6 +133,39 @@ private slots:
         QTest::qWait(800);
         QVERIFY(!keptOut.isVisible());
         QVERIFY(log.lines.isEmpty());
+    }
+
+    void theLockLivesOnlyInAFolderOfTheUsersOwn()
+    {
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("runtime"));
+        QVERIFY(QDir().mkdir(folder));
+        const QString lock = QDir(folder).filePath(QStringLiteral("kestrelle-%1.lock").arg(::getuid()));
+        const auto lockIn = [](const QString& path) {
+            return SingleInstance::lockPathIn(path).value_or("none");
+        };
+
+        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0700), 0);
+        QCOMPARE(lockIn(folder), lock);
+        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0711), 0);
+        QCOMPARE(lockIn(folder), QStringLiteral("none"));
+        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0700), 0);
+        // A link may be turned to somewhere else after the check.
+        QVERIFY(QFile::link(folder, dir.filePath(QStringLiteral("link"))));
+        QCOMPARE(lockIn(dir.filePath(QStringLiteral("link"))), QStringLiteral("none"));
+        QCOMPARE(lockIn(dir.filePath(QStringLiteral("missing"))), QStringLiteral("none"));
+        QCOMPARE(lockIn(QString()), QStringLiteral("none"));
+        if (::getuid() == 0) {
+            QCOMPARE(::chown(QFile::encodeName(folder).constData(), 65534, 65534), 0);
+            QCOMPARE(lockIn(folder), QStringLiteral("none"));
+            QCOMPARE(::chown(QFile::encodeName(folder).constData(), 0, 0), 0);
+        }
+
+        const SingleInstance first(lock);
+        const SingleInstance second(lock);
+        QVERIFY(first.isFirst());
+        QVERIFY(!second.isFirst());
+        QCOMPARE(second.runningProcess(), QCoreApplication::applicationPid());
     }
 
     void theSystemToolComesFirst()
