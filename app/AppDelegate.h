@@ -107,6 +107,9 @@ public slots:
 private:
     void buildStatusMenu();
     std::unique_ptr<QWidget> makeCommandsWindow();
+    // Where global shortcuts never fire, the shortcuts window shows the commands to bind in the
+    // desktop's own keyboard settings instead of recorders.
+    void offerDesktopShortcutCommands();
     void bringWindowToFront(const QPointer<QWidget>& window);
     QString nameTextForSystem() const;
     QString versionTextForApp() const;

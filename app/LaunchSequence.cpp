@@ -36,6 +36,8 @@ void AppDelegate::applicationDidFinishLaunching()
         if (self)
             self->captureToClipboard();
     });
+    if (!m_platform.sharedBinder.firesShortcuts())
+        offerDesktopShortcutCommands();
 
     for (const QPointer<QWidget>& outlet : {m_window, m_prefsWindow, m_shortcutsWindow}) {
         if (const QPointer<QWidget> window = outlet)

@@ -1,10 +1,12 @@
 #include "AppDelegate.h"
 #include "TestPlatform.h"
 #include "application/CommandLine.h"
+#include "ui/InterfaceLoader.h"
 #include "ui/Windows.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -27,6 +29,16 @@ QPushButton* buttonTitled(QWidget& window, const QString& title)
     return nullptr;
 }
 
+QStringList visibleCommands(QWidget& window)
+{
+    QStringList commands;
+    for (const QLineEdit* field : window.findChildren<QLineEdit*>()) {
+        if (field->isVisibleTo(&window))
+            commands << field->text();
+    }
+    return commands;
+}
+
 CommandLine parsed(const QStringList& arguments)
 {
     return CommandLine::parse(QStringList{"/usr/bin/kestrelle"} + arguments, AppDelegate::namedActions(),
@@ -35,8 +47,8 @@ CommandLine parsed(const QStringList& arguments)
 
 } // namespace
 
-// How a person reaches the program without its tray: the window of commands and the named actions of the
-// command line and the desktop.
+// How a person reaches the program without its tray: the window of commands, the named actions of the
+// command line and the desktop, and the shortcuts window on a desktop without global shortcuts.
 class CommandsTest : public QObject {
     Q_OBJECT
 
@@ -112,6 +124,30 @@ private slots:
         QVERIFY(!delegate.performAction("Capture Desktop"));
         QVERIFY(!delegate.performAction(""));
         QCOMPARE(test.journal.steps.size(), 8);
+    }
+
+    void withoutGlobalShortcutsTheShortcutsWindowNamesTheCommandsToBind()
+    {
+        for (const bool fires : {true, false}) {
+            TestPlatform test;
+            test.binder.fires = fires;
+            AppDelegate delegate(test.platform());
+            InterfaceLoader loader(test.defaults, test.binder);
+            QVERIFY2(loader.load(QStringLiteral(":/Interface.ui"), delegate),
+                     qPrintable(loader.errorString()));
+            delegate.applicationDidFinishLaunching();
+            QWidget& window = *delegate.shortcutsWindow();
+
+            QCOMPARE(delegate.captureDesktopSCV()->isVisibleTo(&window), fires);
+            QCOMPARE(delegate.captureDesktopClipboardSCV()->isVisibleTo(&window), fires);
+            const QStringList commands{"kestrelle --capture-desktop", "kestrelle --capture-to-clipboard"};
+            QCOMPARE(visibleCommands(window), fires ? QStringList() : commands);
+            const QList<QLabel*> labels = window.findChildren<QLabel*>();
+            const bool saysSo = std::any_of(labels.cbegin(), labels.cend(), [](const QLabel* label) {
+                return label->text().startsWith("Global shortcuts are not available");
+            });
+            QCOMPARE(saysSo, !fires);
+        }
     }
 
     void theCommandLineNamesOneActionOrAsksForHelpOrVersion()
