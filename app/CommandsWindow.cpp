@@ -26,8 +26,8 @@ std::unique_ptr<QWidget> AppDelegate::makeCommandsWindow()
 {
     auto window = std::make_unique<QWidget>();
     window->setObjectName(QStringLiteral("commandsWindow"));
-    window->setWindowTitle(QStringLiteral("Kestrelle"));
     // Closing it only hides it, and the program goes on: a later start shows it again.
+    window->setWindowTitle(QStringLiteral("Kestrelle"));
     keepOutOfCaptures(*window);
     auto* layout = new QVBoxLayout(window.get());
     layout->setSizeConstraint(QLayout::SetFixedSize);

@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -55,14 +56,23 @@ void ApplicationService::setHandlers(std::function<void()> activate,
 {
     m_activate = std::move(activate);
     m_activateAction = std::move(activateAction);
+    for (std::function<void()>& request : std::exchange(m_waiting, {}))
+        perform(std::move(request));
+}
+
+void ApplicationService::perform(std::function<void()> request)
+{
+    QTimer::singleShot(0, this, [this, request = std::move(request)] {
+        if (m_activate)
+            request();
+        else
+            m_waiting.push_back(request);
+    });
 }
 
 void ApplicationService::activateCalled()
 {
-    QTimer::singleShot(0, this, [this] {
-        if (m_activate)
-            m_activate();
-    });
+    perform([this] { m_activate(); });
 }
 
 void ApplicationService::activateActionCalled(const QString& name, const QVariantList& parameter)
@@ -78,10 +88,7 @@ void ApplicationService::activateActionCalled(const QString& name, const QVarian
                        QStringLiteral("The action '%1' takes no parameter").arg(name));
         return;
     }
-    QTimer::singleShot(0, this, [this, name] {
-        if (m_activateAction)
-            m_activateAction(name);
-    });
+    perform([this, name] { m_activateAction(name); });
 }
 
 bool ApplicationService::isRunning(QDBusConnection bus)

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 // The session's one running program on the session bus: it owns the program's name there and carries
 // out the Activate and ActivateAction calls that later starts, the desktop's launcher and its actions
@@ -26,8 +27,9 @@ public:
     Claim claim();
     QString errorString() const { return m_error; }
 
-    // What the calls do, once the program is ready for them. Each runs on the main loop after the call
-    // has been answered, so that quitting does not cut the answer short.
+    // What the calls do, once the program is ready for them; a call that came earlier waits for them.
+    // Each runs on the main loop after the call has been answered, so that quitting does not cut the
+    // answer short.
     void setHandlers(std::function<void()> activate, std::function<void(const QString&)> activateAction);
 
     // From the adaptor.
@@ -43,10 +45,14 @@ public:
     static std::optional<QString> requestRunning(QDBusConnection bus, const std::optional<QString>& action);
 
 private:
+    // Runs request on the main loop, or once the handlers are set.
+    void perform(std::function<void()> request);
+
     QDBusConnection m_bus;
     NamedActions m_actions;
     QString m_error;
     bool m_registered = false;
     std::function<void()> m_activate;
     std::function<void(const QString&)> m_activateAction;
+    std::vector<std::function<void()>> m_waiting;
 };
