@@ -3,6 +3,7 @@
 
 #include "Platform.h"
 #include "application/Application.h"
+#include "application/NamedAction.h"
 #include "shortcuts/ShortcutRecorder.h"
 
 #include <QCheckBox>
@@ -73,12 +74,21 @@ public:
     QComboBox* fileTypePicker() const { return m_fileTypePicker; }
     void setFileTypePicker(QComboBox* value) { m_fileTypePicker = value; }
 
+    // The status menu's commands by name, as the command line and the desktop ask for them.
+    static NamedActions namedActions();
+    // Runs the command of that name as its menu entry does; false, and nothing done, for a name that
+    // is none.
+    bool performAction(const QString& name);
+
 public slots:
     // Start and stop: the launch sequence dresses the windows and the status item, binds the
     // shortcuts and sets the preference controls from the store.
     void applicationDidFinishLaunching();
     void quit();
     void applicationWillTerminate();
+    // The program was started again or the desktop activated it: where no tray shows the icon, a small
+    // window offers the menu's commands.
+    void applicationShouldHandleReopen();
 
     // Preference controls: each logs its change and stores it at once. The sender is not looked at.
     void fileType(QObject* sender);
@@ -96,12 +106,17 @@ public slots:
 
 private:
     void buildStatusMenu();
+    std::unique_ptr<QWidget> makeCommandsWindow();
+    // Where global shortcuts never fire, the shortcuts window shows the commands to bind in the
+    // desktop's own keyboard settings instead of recorders.
+    void offerDesktopShortcutCommands();
     void bringWindowToFront(const QPointer<QWidget>& window);
     QString nameTextForSystem() const;
     QString versionTextForApp() const;
 
     friend class AppDelegateTest;
     friend class LaunchSequenceTest;
+    friend class CommandsTest;
 
     QPointer<QWidget> m_window;
     QPointer<QWidget> m_prefsWindow;
@@ -125,6 +140,7 @@ private:
     const QVariant m_appVersion;
     const std::optional<QString> m_interfaceStyleSetting;
     const OperatingSystemVersion m_systemVersion;
+    std::unique_ptr<QWidget> m_commandsWindow;
     const QString kPreferenceDesktopCaptureShortcut;
     const QString kPreferenceDesktopCaptureClipboardShortcut;
 };

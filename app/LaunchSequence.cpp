@@ -1,4 +1,5 @@
 #include "AppDelegate.h"
+#include "Commands.h"
 #include "SettingsKeys.h"
 #include "settings/SettingsStore.h"
 #include "shortcuts/ShortcutBinder.h"
@@ -35,6 +36,8 @@ void AppDelegate::applicationDidFinishLaunching()
         if (self)
             self->captureToClipboard();
     });
+    if (!m_platform.sharedBinder.firesShortcuts())
+        offerDesktopShortcutCommands();
 
     for (const QPointer<QWidget>& outlet : {m_window, m_prefsWindow, m_shortcutsWindow}) {
         if (const QPointer<QWidget> window = outlet)
@@ -93,27 +96,13 @@ void AppDelegate::applicationDidFinishLaunching()
 
 void AppDelegate::buildStatusMenu()
 {
-    const struct {
-        const char* title;
-        void (AppDelegate::*action)();
-    } entries[] = {
-        {"Capture Desktop", &AppDelegate::captureDesktop},
-        {"Capture Desktop to Clipboard", &AppDelegate::captureToClipboard},
-        {nullptr, nullptr},
-        {"Set keyboard shortcuts...", &AppDelegate::openShortcutsWindow},
-        {nullptr, nullptr},
-        {"Preferences...", &AppDelegate::openPrefsWindow},
-        {nullptr, nullptr},
-        {"About Kestrelle", &AppDelegate::openAboutWindow},
-        {"Quit Kestrelle", &AppDelegate::quit},
-    };
-    for (const auto& entry : entries) {
-        if (!entry.title) {
+    for (const Command& command : statusMenuCommands()) {
+        if (!command.title) {
             m_menu->addSeparator();
             continue;
         }
-        QAction* item = m_menu->addAction(QString::fromLatin1(entry.title));
-        connect(item, &QAction::triggered, this, entry.action);
+        QAction* item = m_menu->addAction(QString::fromLatin1(command.title));
+        connect(item, &QAction::triggered, this, command.action);
     }
 }
 

@@ -1,33 +1,54 @@
 #pragma once
 
 #include "PlatformServices.h"
+#include "application/ApplicationService.h"
+#include "application/CommandLine.h"
 #include "application/QuitOnSignals.h"
-#include "application/SingleInstance.h"
+#include "application/SessionInstance.h"
 #include "ui/InterfaceLoader.h"
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QTimer>
 
 namespace platform {
 
-// Runs the application until it quits: the platform services, the one application delegate with the
-// interface file's windows and outlets, the launch sequence, then the main loop.
+// The command line as given, before Qt takes its own options out of it.
+QStringList commandLineArguments(int argc, char** argv);
+// Prints the help or version text, or logs why the command line is refused; the exit status.
+int answerCommandLine(const CommandLine& commandLine, const QString& processName);
+
+// Runs the application until it quits: reads the command line, makes sure it is the session's one
+// instance (or hands its request to the one that runs), then makes the platform services, the one
+// application delegate with the interface file's windows and outlets, runs the launch sequence and the
+// main loop.
 template <typename Delegate> int applicationMain(int argc, char** argv)
 {
     // Qt's own messages, such as the one it prints when the X server goes away before it exits, in the
     // log's line format: time, process name and id, text.
-    qSetMessagePattern(QStringLiteral("%{time yyyy-MM-dd HH:mm:ss.zzz} %1[%{pid}] %{message}")
-                           .arg(QFileInfo(QString::fromLocal8Bit(argv[0])).fileName()));
+    const QString processName = QFileInfo(QString::fromLocal8Bit(argv[0])).fileName();
+    qSetMessagePattern(
+        QStringLiteral("%{time yyyy-MM-dd HH:mm:ss.zzz} %1[%{pid}] %{message}").arg(processName));
+    // Read before Qt needs a display, so that --help and a mistyped option work anywhere.
+    const CommandLine commandLine = CommandLine::parse(
+        commandLineArguments(argc, argv), Delegate::namedActions(),
+        QtApplication().infoDictionary().value(QStringLiteral("CFBundleShortVersionString")).toString());
+    if (commandLine.request != CommandLine::Request::Run)
+        return answerCommandLine(commandLine, processName);
+
     QApplication application(argc, argv);
     // A tray program keeps running with no window open.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    const SingleInstance instance(SingleInstance::standardLockPath());
-    if (!instance.isFirst()) {
-        StderrLog(QFileInfo(QCoreApplication::applicationFilePath()).fileName())
-            .log(QStringLiteral("Kestrelle is already running (process %1); this one exits")
-                     .arg(instance.runningProcess()));
+    StderrLog startLog(processName);
+    SessionInstance instance(startLog, Delegate::namedActions());
+    switch (instance.claim(commandLine.action)) {
+    case SessionInstance::Outcome::First:
+        break;
+    case SessionInstance::Outcome::Done:
         return 0;
+    case SessionInstance::Outcome::Failed:
+        return 1;
     }
 
     PlatformServices services;
@@ -47,8 +68,19 @@ template <typename Delegate> int applicationMain(int argc, char** argv)
                      &Delegate::applicationWillTerminate);
     const QuitOnSignals quitOnSignals;
     QObject::connect(&quitOnSignals, &QuitOnSignals::quitRequested, &delegate, &Delegate::quit);
+    if (ApplicationService* service = instance.service()) {
+        service->setHandlers([&delegate] { delegate.applicationShouldHandleReopen(); },
+                             [&delegate](const QString& name) { delegate.performAction(name); });
+    }
 
     delegate.applicationDidFinishLaunching();
+    // The start's own request, as a later start would hand it over.
+    QTimer::singleShot(0, &delegate, [&delegate, action = commandLine.action] {
+        if (action)
+            delegate.performAction(*action);
+        else
+            delegate.applicationShouldHandleReopen();
+    });
     return QApplication::exec();
 }
 

@@ -1,7 +1,10 @@
 #include "SingleInstance.h"
 
 #include <QDir>
-#include <QStandardPaths>
+#include <QFile>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 SingleInstance::SingleInstance(const QString& lockPath) : m_lock(std::make_unique<QLockFile>(lockPath))
 {
@@ -10,12 +13,21 @@ SingleInstance::SingleInstance(const QString& lockPath) : m_lock(std::make_uniqu
     m_isFirst = m_lock->tryLock(0);
 }
 
-QString SingleInstance::standardLockPath()
+std::optional<QString> SingleInstance::standardLockPath()
 {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty())
-        folder = QDir::tempPath();
-    return QDir(folder).filePath(QStringLiteral("kestrelle.lock"));
+    return lockPathIn(qEnvironmentVariable("XDG_RUNTIME_DIR"));
+}
+
+std::optional<QString> SingleInstance::lockPathIn(const QString& runtimeFolder)
+{
+    struct stat folder = {};
+    if (runtimeFolder.isEmpty() || ::lstat(QFile::encodeName(runtimeFolder).constData(), &folder) != 0)
+        return std::nullopt;
+    const bool privateFolder =
+        S_ISDIR(folder.st_mode) && folder.st_uid == ::getuid() && (folder.st_mode & (S_IRWXG | S_IRWXO)) == 0;
+    if (!privateFolder)
+        return std::nullopt;
+    return QDir(runtimeFolder).filePath(QStringLiteral("kestrelle-%1.lock").arg(::getuid()));
 }
 
 qint64 SingleInstance::runningProcess() const

@@ -25,6 +25,10 @@ public:
     // later writes of the key in the store by itself.
     virtual void bindShortcutWithDefaultsKey(const QString& key, std::function<void()> action) = 0;
 
+    // Whether a bound shortcut's press reaches the program in this session at all. Where it does not,
+    // people bind the program's commands in the desktop's own keyboard settings instead.
+    virtual bool firesShortcuts() const { return true; }
+
     // Asked before a new shortcut is stored under key. Nothing when the binder can hold it; otherwise
     // a short sentence for the user saying why not (another program or another key holds it). Each
     // refusal is logged.

@@ -18,6 +18,7 @@ public:
                        QObject* parent = nullptr);
 
     void bindShortcutWithDefaultsKey(const QString& key, std::function<void()> action) override;
+    bool firesShortcuts() const override { return false; }
     std::optional<QString> refusalFor(QKeyCombination combination, const QString& key) override;
 
 private:

@@ -1,11 +1,14 @@
 #include "ProcessTaskLauncher.h"
 
 #include "system/Log.h"
+#include "system/ProcessEnd.h"
+#include "ui/Windows.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -62,9 +65,24 @@ void ProcessTaskLauncher::launch(const QString& launchPath, const QStringList& a
                       .arg(launchPath, m_standInFolders.join(QStringLiteral(", "))));
         return;
     }
+    if (!m_windowsOut.captureStarts()) {
+        start(program, arguments);
+        return;
+    }
+    QTimer::singleShot(kUnderneathRedrawn, &m_context,
+                       [this, program, arguments] { start(program, arguments); });
+}
+
+void ProcessTaskLauncher::start(const QString& program, const QStringList& arguments)
+{
     QProcess process;
     process.setProgram(program);
     process.setArguments(arguments);
-    if (!process.startDetached())
+    qint64 pid = 0;
+    if (!process.startDetached(&pid)) {
         m_log.log(QStringLiteral("Could not start %1: %2").arg(program, process.errorString()));
+        m_windowsOut.captureEnded();
+        return;
+    }
+    whenProcessEnds(pid, m_context, [this] { m_windowsOut.captureEnded(); });
 }

@@ -1,12 +1,16 @@
 #pragma once
 
 #include "system/TaskLauncher.h"
+#include "ui/WindowsOutOfCaptures.h"
+
+#include <QObject>
 
 class Log;
 
 // Starts each task as a detached process that inherits our standard streams, environment and working
 // directory. A program path that is not executable here is looked up among the stand-ins: the capture
-// tool that ships with Kestrelle takes the place of the system's one on desktops that have none.
+// tool that ships with Kestrelle takes the place of the system's one on desktops that have none. The
+// program's windows that stay out of captures leave the screen while a task runs.
 class ProcessTaskLauncher final : public TaskLauncher {
 public:
     // standInFolders: where to look, in order, for a program of the same file name.
@@ -23,7 +27,11 @@ public:
 private:
     // launchPath, then a program of its file name in each stand-in folder.
     QStringList candidates(const QString& launchPath) const;
+    void start(const QString& program, const QStringList& arguments);
 
     Log& m_log;
     QStringList m_standInFolders;
+    WindowsOutOfCaptures m_windowsOut;
+    // Holds the pending starts and the watches of the running tasks.
+    QObject m_context;
 };

@@ -1,5 +1,7 @@
 #include "FileDialogDirectoryChooser.h"
 
+#include "ui/Windows.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -7,14 +9,7 @@
 #include <QMessageBox>
 #include <QTimer>
 
-#include <chrono>
-
 namespace {
-
-using namespace std::chrono_literals;
-
-// Long enough for the desktop's windows to draw where the dialog was; short enough to go unnoticed.
-constexpr auto kUnderneathRedrawn = 150ms;
 
 // Qt's own dialog says that a folder does not exist in a box that blocks the whole program until it is
 // dismissed: the tray menu and every other open chooser. This one ties the box to its own chooser.

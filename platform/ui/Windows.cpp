@@ -5,7 +5,8 @@
 
 namespace {
 constexpr char kTransparentTitlebar[] = "titlebarAppearsTransparent";
-}
+constexpr char kKeptOutOfCaptures[] = "keptOutOfCaptures";
+} // namespace
 
 void setTitlebarAppearsTransparent(QWidget& window)
 {
@@ -22,4 +23,14 @@ void makeKeyAndOrderFront(QWidget& window)
     window.show();
     window.raise();
     window.activateWindow();
+}
+
+void keepOutOfCaptures(QWidget& window)
+{
+    window.setProperty(kKeptOutOfCaptures, true);
+}
+
+bool keptOutOfCaptures(const QWidget& window)
+{
+    return window.property(kKeptOutOfCaptures).toBool();
 }

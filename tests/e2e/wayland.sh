@@ -105,11 +105,15 @@ start_watcher
 echo "ok - the item registers again when the tray restarts"
 
 # The tray shows the menu; a menu of Kestrelle's own would open as a window of its own, within moments:
-# two seconds without one count as none.
-window_in_sway() { swaymsg -t get_tree -r | grep -q '"app_id": "io.github.kestrelle.Kestrelle"'; }
+# two seconds without one count as none. The window of commands that the start without a tray opened
+# is there already.
+kestrelle_windows_in_sway() { swaymsg -t get_tree -r | grep -c '"app_id": "io.github.kestrelle.Kestrelle"' || true; }
+window_added() { [ "$(kestrelle_windows_in_sway)" -gt "$1" ]; }
 no_window_after_click() {
+    local before
+    before=$(kestrelle_windows_in_sway)
     sni_call /StatusNotifierItem org.kde.StatusNotifierItem.Activate 10 10 >/dev/null
-    ! KESTRELLE_WAIT=2 wait_for "a window" window_in_sway 2>/dev/null
+    ! KESTRELLE_WAIT=2 wait_for "a window" window_added "$before" 2>/dev/null
 }
 check "a click on the item opens no window" no_window_after_click
 

@@ -141,8 +141,9 @@ manual_pages_render() {
 }
 check "man finds both manual pages, and they render without warnings" manual_pages_render
 
-# The program as the menu entry starts it: its Exec line, found on the command path.
-exec_line=$(sed -n 's/^Exec=//p' "/usr/share/applications/$id.desktop")
+# The program as the menu entry starts it: the entry's own Exec line (the first; its actions have theirs),
+# found on the command path.
+exec_line=$(sed -n 's/^Exec=//p' "/usr/share/applications/$id.desktop" | head -n 1)
 cat >"$work/run.sh" <<RUN
 set -euo pipefail
 export PATH=/usr/bin:/bin HOME=$work/home XDG_CONFIG_HOME=$work/config

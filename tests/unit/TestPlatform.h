@@ -102,6 +102,7 @@ public:
         bindings.emplace_back(key, std::move(action));
     }
     std::optional<QString> refusalFor(QKeyCombination, const QString&) override { return std::nullopt; }
+    bool firesShortcuts() const override { return fires; }
     void press(const QString& key)
     {
         for (const auto& [boundKey, action] : bindings) {
@@ -110,6 +111,8 @@ public:
         }
     }
     std::vector<std::pair<QString, std::function<void()>>> bindings;
+    // False stands for a desktop without global shortcuts.
+    bool fires = true;
 
 private:
     Journal& m_journal;

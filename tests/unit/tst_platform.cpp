@@ -1,9 +1,11 @@
 #include "TestPlatform.h"
 #include "application/QtApplication.h"
+#include "application/SingleInstance.h"
 #include "system/ProcessTaskLauncher.h"
 #include "system/StderrLog.h"
 #include "ui/FileDialogDirectoryChooser.h"
 #include "ui/InterfaceLoader.h"
+#include "ui/Windows.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -13,6 +15,7 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -94,6 +97,75 @@ private slots:
         launcher.launch(QStringLiteral("/nonexistent/sbin/screencapture"), arguments);
         QTRY_COMPARE_WITH_TIMEOUT(recordedArguments(tool), arguments, 5000);
         QVERIFY(log.lines.isEmpty());
+    }
+
+    void aWindowKeptOutOfCapturesLeavesTheScreenWhileTheToolRuns()
+    {
+        QTemporaryDir bundled;
+        // Stays a moment after it has said that it started, as a capture does while it grabs and stores.
+        const QString tool = bundled.filePath(QStringLiteral("screencapture"));
+        QFile file(tool);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\ntouch \"$0.started\"\nsleep 0.5\n");
+        file.close();
+        QVERIFY(file.setPermissions(file.permissions() | QFileDevice::ExeOwner));
+        RecordingLog log;
+        ProcessTaskLauncher launcher(log, {bundled.path()});
+        QWidget keptOut, other;
+        keepOutOfCaptures(keptOut);
+        keptOut.show();
+        other.show();
+
+        for (int run = 0; run < 2; ++run) {
+            QFile::remove(tool + QStringLiteral(".started"));
+            launcher.launch(QStringLiteral("/nonexistent/screencapture"), {QStringLiteral("-c")});
+            QVERIFY(!keptOut.isVisible());
+            QVERIFY(other.isVisible());
+            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(tool + QStringLiteral(".started")), 5000);
+            QVERIFY(!keptOut.isVisible());
+            QTRY_VERIFY_WITH_TIMEOUT(keptOut.isVisible(), 5000);
+        }
+        // A window that is not on screen stays off it, and the tool starts at once.
+        keptOut.hide();
+        QFile::remove(tool + QStringLiteral(".started"));
+        launcher.launch(QStringLiteral("/nonexistent/screencapture"), {QStringLiteral("-c")});
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(tool + QStringLiteral(".started")), 5000);
+        QTest::qWait(800);
+        QVERIFY(!keptOut.isVisible());
+        QVERIFY(log.lines.isEmpty());
+    }
+
+    void theLockLivesOnlyInAFolderOfTheUsersOwn()
+    {
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("runtime"));
+        QVERIFY(QDir().mkdir(folder));
+        const QString lock = QDir(folder).filePath(QStringLiteral("kestrelle-%1.lock").arg(::getuid()));
+        const auto lockIn = [](const QString& path) {
+            return SingleInstance::lockPathIn(path).value_or("none");
+        };
+
+        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0700), 0);
+        QCOMPARE(lockIn(folder), lock);
+        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0711), 0);
+        QCOMPARE(lockIn(folder), QStringLiteral("none"));
+        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0700), 0);
+        // A link may be turned to somewhere else after the check.
+        QVERIFY(QFile::link(folder, dir.filePath(QStringLiteral("link"))));
+        QCOMPARE(lockIn(dir.filePath(QStringLiteral("link"))), QStringLiteral("none"));
+        QCOMPARE(lockIn(dir.filePath(QStringLiteral("missing"))), QStringLiteral("none"));
+        QCOMPARE(lockIn(QString()), QStringLiteral("none"));
+        if (::getuid() == 0) {
+            QCOMPARE(::chown(QFile::encodeName(folder).constData(), 65534, 65534), 0);
+            QCOMPARE(lockIn(folder), QStringLiteral("none"));
+            QCOMPARE(::chown(QFile::encodeName(folder).constData(), 0, 0), 0);
+        }
+
+        const SingleInstance first(lock);
+        const SingleInstance second(lock);
+        QVERIFY(first.isFirst());
+        QVERIFY(!second.isFirst());
+        QCOMPARE(second.runningProcess(), QCoreApplication::applicationPid());
     }
 
     void theSystemToolComesFirst()
