@@ -10,7 +10,6 @@ namespace {
 
 const QString itemPath = QStringLiteral("/StatusNotifierItem");
 const QString menuPath = QStringLiteral("/MenuBar");
-const QString watcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
 
 } // namespace
 
