@@ -66,8 +66,7 @@ void AppDelegate::applicationDidFinishLaunching()
     m_statusItem->setToolTip(QStringLiteral("Kestrelle"));
 
     buildStatusMenu();
-    setStatusItemMenu(*m_statusItem, *m_menu);
-    m_statusItem->show();
+    showStatusItem(*m_statusItem, *m_menu);
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         m_platform.log.log(
             QStringLiteral("No system tray is running; the Kestrelle icon will appear when one "

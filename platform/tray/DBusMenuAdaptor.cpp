@@ -1,7 +1,11 @@
 #include "DBusMenuAdaptor.h"
 
 #include <QAction>
+#include <QGuiApplication>
 #include <QMenu>
+#include <QStyleHints>
+
+#include <algorithm>
 
 namespace {
 
@@ -69,19 +73,28 @@ QDBusVariant DBusMenuAdaptor::GetProperty(int id, const QString& name)
     return QDBusVariant(propertiesOf(m_menu, id).value(name, QString()));
 }
 
-void DBusMenuAdaptor::Event(int id, const QString& event, const QDBusVariant&, uint)
+void DBusMenuAdaptor::Event(int id, const QString& event, const QDBusVariant&, uint, const QDBusMessage& call)
 {
-    handle(id, event);
+    if (!knows(id))
+        refuse(call, id);
+    else if (event == QLatin1String("clicked"))
+        click(id);
 }
 
-QList<int> DBusMenuAdaptor::EventGroup(const QList<MenuEvent>& events)
+QList<int> DBusMenuAdaptor::EventGroup(const QList<MenuEvent>& events, const QDBusMessage& call)
 {
-    QList<int> unknown;
-    for (const MenuEvent& event : events) {
-        if (!handle(event.id, event.event))
-            unknown.append(event.id);
+    const auto unknown = std::find_if(events.cbegin(), events.cend(),
+                                      [this](const MenuEvent& event) { return !knows(event.id); });
+    if (unknown != events.cend()) {
+        refuse(call, unknown->id);
+        return {};
     }
-    return unknown;
+    const auto clicked = std::find_if(events.cbegin(), events.cend(), [](const MenuEvent& event) {
+        return event.event == QLatin1String("clicked");
+    });
+    if (clicked != events.cend())
+        click(clicked->id);
+    return {};
 }
 
 bool DBusMenuAdaptor::AboutToShow(int)
@@ -103,13 +116,28 @@ QList<int> DBusMenuAdaptor::entryIds() const
     return ids;
 }
 
-bool DBusMenuAdaptor::handle(int id, const QString& event)
+bool DBusMenuAdaptor::knows(int id) const
+{
+    return id == 0 || actionWithId(m_menu, id);
+}
+
+void DBusMenuAdaptor::refuse(const QDBusMessage& call, int id) const
+{
+    call.setDelayedReply(true);
+    m_bus.send(
+        call.createErrorReply(QDBusError::InvalidArgs, QStringLiteral("The menu has no entry %1").arg(id)));
+}
+
+void DBusMenuAdaptor::click(int id)
 {
     QAction* action = actionWithId(m_menu, id);
-    if (!action)
-        return false;
+    if (!action || action->isSeparator() || !action->isEnabled())
+        return;
+    if (id == m_lastClickedId && m_sinceLastClick.isValid() &&
+        m_sinceLastClick.elapsed() < QGuiApplication::styleHints()->mouseDoubleClickInterval())
+        return;
+    m_lastClickedId = id;
+    m_sinceLastClick.start();
     // After the reply: the action may open a chooser or quit.
-    if (event == QLatin1String("clicked") && action->isEnabled() && !action->isSeparator())
-        QMetaObject::invokeMethod(action, &QAction::trigger, Qt::QueuedConnection);
-    return true;
+    QMetaObject::invokeMethod(action, &QAction::trigger, Qt::QueuedConnection);
 }

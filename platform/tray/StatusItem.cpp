@@ -4,6 +4,7 @@
 
 #include <QCursor>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QFile>
 #include <QGuiApplication>
 #include <QMenu>
@@ -16,22 +17,10 @@ bool onWayland()
     return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
-QtMessageHandler previousHandler = nullptr;
-
-void withoutX11TrayWarning(QtMsgType type, const QMessageLogContext& context, const QString& message)
+bool trayWatcherRunning(const QDBusConnection& bus)
 {
-    if (previousHandler && !message.contains(QLatin1String("systemTrayWindowChanged")))
-        previousHandler(type, context, message);
-}
-
-// Where Qt has no tray of its own it falls back to the X11 one, on any platform: the first show() watches
-// for an X11 tray and, off X11, warns that the X11 tray's signal is missing. Noise beside the program's
-// own line about the missing tray, so dropped while the item is first shown, and only then.
-void showWithoutX11TrayWarning(QSystemTrayIcon& item)
-{
-    previousHandler = qInstallMessageHandler(withoutX11TrayWarning);
-    item.show();
-    qInstallMessageHandler(previousHandler);
+    const QDBusConnectionInterface* daemon = bus.interface();
+    return daemon && daemon->isServiceRegistered(StatusNotifierItem::watcherService);
 }
 
 } // namespace
@@ -42,25 +31,25 @@ QIcon imageNamed(const QString& name)
     return QFile::exists(path) ? QIcon(path) : QIcon();
 }
 
-void setStatusItemMenu(QSystemTrayIcon& item, QMenu& menu)
+void showStatusItem(QSystemTrayIcon& item, QMenu& menu)
 {
     item.setContextMenu(&menu);
-    // Qt shows the item on Wayland only when a tray ran as the item was made; for a tray that starts later
-    // the item offers itself.
-    if (onWayland() && !QSystemTrayIcon::isSystemTrayAvailable()) {
-        showWithoutX11TrayWarning(item);
-        if (QDBusConnection::sessionBus().isConnected())
-            new StatusNotifierItem(item, menu);
-    }
-    QObject::connect(
-        &item, &QSystemTrayIcon::activated, &menu, [&menu](QSystemTrayIcon::ActivationReason reason) {
-            // On Wayland the tray shows the menu itself: a menu of ours, with no window to hang from and no
-            // pointer position, would open as a window of its own.
-            if (onWayland())
-                return;
-            // A second click soon after the first arrives as a double click; it too opens the menu.
-            const bool click = reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick;
-            if (click && !menu.isVisible())
-                menu.popup(QCursor::pos());
-        });
+    // Qt's own item on the session bus says that a left click is not for the menu, and a Wayland program
+    // cannot open one where the tray is: the program's own item serves every tray that reads items from
+    // the bus. Qt's item stays hidden, for shown it would be a second icon.
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected() && (onWayland() || trayWatcherRunning(bus)))
+        new StatusNotifierItem(item, menu);
+    else
+        item.show();
+    QObject::connect(&item, &QSystemTrayIcon::activated, &menu,
+                     [&menu](QSystemTrayIcon::ActivationReason reason) {
+                         // On Wayland the tray shows the menu itself: a menu of ours, with no window to hang
+                         // from and no pointer position, would open as a window of its own.
+                         if (onWayland() || reason == QSystemTrayIcon::MiddleClick || menu.isVisible())
+                             return;
+                         // Any other click opens it: a second one soon after the first arrives as a double
+                         // click, and Qt's X11 item has shown it already on a right click.
+                         menu.popup(QCursor::pos());
+                     });
 }

@@ -8,8 +8,9 @@ class QSystemTrayIcon;
 // The named image among the program's resources (":/images/NAME.svg"), or a null icon.
 QIcon imageNamed(const QString& name);
 
-// A click on the item opens the menu, whichever button: trays on Linux send a left click to the
-// program, where people expect the same menu as from a right click. On Wayland the tray shows the menu
-// from the item's D-Bus interface instead, and a tray that starts after the program still gets the item;
-// there, with no tray yet, the item is shown here already.
-void setStatusItemMenu(QSystemTrayIcon& item, QMenu& menu);
+// Shows the item with the menu for any click, whichever button: trays on Linux send a left click to the
+// program, where people expect the same menu as from a right click. On Wayland, and on X11 where a tray
+// that reads items from the session bus runs, the item is the program's own StatusNotifierItem, whose
+// menu the tray shows; it registers with any such tray that starts later too. Elsewhere it is Qt's,
+// which docks in an X11 tray when one starts.
+void showStatusItem(QSystemTrayIcon& item, QMenu& menu);

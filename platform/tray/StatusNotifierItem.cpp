@@ -10,7 +10,6 @@ namespace {
 
 const QString itemPath = QStringLiteral("/StatusNotifierItem");
 const QString menuPath = QStringLiteral("/MenuBar");
-const QString watcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
 
 } // namespace
 
@@ -20,7 +19,7 @@ StatusNotifierItem::StatusNotifierItem(QSystemTrayIcon& item, QMenu& menu)
 {
     registerStatusNotifierTypes();
     new StatusNotifierItemAdaptor(*this, item, menuPath);
-    new DBusMenuAdaptor(m_menuObject, menu);
+    new DBusMenuAdaptor(m_menuObject, menu, m_bus);
     m_bus.registerObject(itemPath, this, QDBusConnection::ExportAdaptors);
     m_bus.registerObject(menuPath, &m_menuObject, QDBusConnection::ExportAdaptors);
     connect(&m_watcher, &QDBusServiceWatcher::serviceRegistered, this,

@@ -38,16 +38,14 @@ public:
     QString category() const { return QStringLiteral("ApplicationStatus"); }
     QString id() const { return QCoreApplication::applicationName(); }
     QString title() const { return m_item.toolTip().isEmpty() ? id() : m_item.toolTip(); }
-    QString status() const
-    {
-        return m_item.isVisible() ? QStringLiteral("Active") : QStringLiteral("Passive");
-    }
+    // The item is made to be seen.
+    QString status() const { return QStringLiteral("Active"); }
     int windowId() const { return 0; }
     QString noName() const { return {}; }
     IconImages iconPixmap() const;
     IconImages noImages() const { return {}; }
     ItemToolTip toolTip() const { return {QString(), {}, m_item.toolTip(), QString()}; }
-    // Every click opens the menu: the tray shows it, since a Wayland client cannot place one there.
+    // Every click opens the menu, and the tray shows it: a Wayland client cannot place one there.
     bool itemIsMenu() const { return true; }
     QDBusObjectPath menu() const { return QDBusObjectPath(m_menuPath); }
 
