@@ -8,14 +8,19 @@
 #   PEERS="scrot" bench/capture.sh (only these peers; default "scrot maim import")
 #   SIZES="3840x2160" bench/capture.sh (only these displays; default "1920x1080 3840x2160")
 #   WAYLAND_SIZES="" bench/capture.sh (no Wayland rows; default "3840x2160")
+# Last, a row per real desktop (tests/desktops/with-desktop, 1280x800): screencapture's PNG against
+# the desktop's own screenshot call in the same session (grim on wlroots, GNOME Shell's Screenshot
+# on GNOME, timed inside its caller).
+#   DESKTOPS="gnome" bench/capture.sh (only these; default "wlroots gnome"; "" for none)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 top=$(dirname "$here")
 tool=${SCREENCAPTURE:-$top/build/bin/screencapture}
 runs=${1:-7}
 peers=${PEERS:-scrot maim import}
-sizes=${SIZES:-1920x1080 3840x2160}
+sizes=${SIZES-1920x1080 3840x2160}
 wayland_sizes=${WAYLAND_SIZES-3840x2160}
+desktops=${DESKTOPS-wlroots gnome}
 [ -x "$tool" ] || { echo "build first: $tool is missing" >&2; exit 1; }
 
 need=()
@@ -103,15 +108,37 @@ measure_wayland() {
     time_cells "$out" screencapture.png grim.png grim-l1.png
     report "$size" "$out" grim screencapture.png grim.png grim-l1.png
 }
-export -f measure measure_wayland time_cells report median
-export here tool runs peers
+# One real desktop session: screencapture against the desktop's own call. GNOME's is timed inside
+# the program that calls it, so that a Python start does not count against the shell.
+measure_desktop() {
+    local desktop=$1 out peer
+    out=$(mktemp -d)
+    declare -A cmd=([screencapture.png]="$tool -x $out/o.png" [grim.png]="grim $out/o.png")
+    case $desktop in
+    wlroots) peer=grim ;;
+    gnome) peer=shell ;;
+    esac
+    if [ "$peer" = shell ]; then
+        time_cells "$out" screencapture.png
+        "$top/tests/desktops/gnome-screenshot.py" "$out/o.png" "$runs" >"$out/shell.png.ms"
+        stat -c %s "$out/o.png" >"$out/shell.png.bytes"
+        echo 0 >"$out/shell.png.kib"
+    else
+        time_cells "$out" screencapture.png "$peer.png"
+    fi
+    report "$desktop" "$out" "$peer" screencapture.png "$peer.png"
+    rm -rf "$out"
+}
+export -f measure measure_wayland measure_desktop time_cells report median
+export here top tool runs peers
 
 printf '%-10s %-4s %-14s %8s %10s %10s %11s %10s\n' display fmt tool "ms" "peak MiB" "file MiB" "time/scrot" "size/scrot"
 for size in $sizes; do
     "$top/tests/support/with-display" --screen "${size}x24" -- bash -c "measure $size"
 done
-[ -n "$wayland_sizes" ] || exit 0
-echo "Wayland: headless sway (pixman renderer); time/grim and size/grim in the last columns"
+if [ -n "$wayland_sizes" ]; then
+    echo "Wayland: headless sway (pixman renderer); time/grim and size/grim in the last columns"
+fi
 for size in $wayland_sizes; do
     out=$(mktemp -d)
     "$top/tests/support/with-display" --screen "${size}x24" -- "$here/desktop.sh" "$out/scene.png" >/dev/null
@@ -120,4 +147,11 @@ for size in $wayland_sizes; do
     echo "output HEADLESS-1 mode $size bg $out/scene.png fill" >"$out/sway.conf"
     "$top/tests/support/with-sway" --config "$out/sway.conf" -- bash -c "measure_wayland $size $out"
     rm -rf "$out"
+done
+[ -n "$desktops" ] || exit 0
+echo "Real desktops at 1280x800: time and size as fractions of the desktop's own call (grim; GNOME Shell's Screenshot)"
+for desktop in $desktops; do
+    # The session's command starts with a clean environment: the functions go in its text.
+    "$top/tests/desktops/with-desktop" "$desktop" -- bash -c "$(declare -f measure_desktop time_cells report median)
+        top=$top tool=$tool runs=$runs; measure_desktop $desktop"
 done

@@ -48,7 +48,7 @@ private:
 void captureToClipboard(const Options& options)
 {
     ClipboardServer clipboard;
-    auto desktop = connectToDesktop();
+    auto desktop = connectToDesktop([&clipboard] { clipboard.awaitConnection(); });
     Frame frame(desktop->width(), desktop->height());
     std::optional<CaptureSound> sound; // before the grab: see captureToFile
     GrabThread grab(*desktop, frame);

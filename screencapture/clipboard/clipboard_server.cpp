@@ -54,10 +54,14 @@ bool isSet(const char* variable)
     return value && *value;
 }
 
+// What the server says once it is connected: it can take the clipboard.
+constexpr char kConnected = '+';
+
 // Waits for the image, takes the clipboard for it and serves it; never returns.
 template <typename Server>
 [[noreturn]] void serveImage(Server& server, int image, int command, int answer, int devNull)
 {
+    (void)!write(answer, &kConnected, 1);
     char go;
     ssize_t n;
     do
@@ -160,6 +164,33 @@ ClipboardServer::~ClipboardServer()
     closeFd(m_image);
 }
 
+void ClipboardServer::awaitConnection()
+{
+    if (m_connected)
+        return;
+    const auto deadline = std::chrono::steady_clock::now() + kAnswerWait;
+    char first = 0;
+    ssize_t n = -1;
+    while (n < 0) {
+        pollfd readable{m_answer, POLLIN, 0};
+        const int ready = poll(&readable, 1, millisecondsUntil(deadline));
+        if (ready == 0)
+            throw Failure("the clipboard server did not connect");
+        if (ready > 0)
+            n = read(m_answer, &first, 1);
+        if (n < 0 && errno != EINTR)
+            throw Failure("cannot hear from the clipboard server: " + errnoText(errno));
+    }
+    if (n == 1 && first == kConnected) {
+        m_connected = true;
+        return;
+    }
+    // A server that cannot connect says why and ends.
+    const std::string why =
+        std::string(std::size_t(n), first) + readAllBefore(m_answer, deadline).value_or("");
+    throw Failure(why.empty() ? "the clipboard server ended without connecting" : why);
+}
+
 void ClipboardServer::offer()
 {
     const auto deadline = std::chrono::steady_clock::now() + kAnswerWait;
@@ -174,7 +205,9 @@ void ClipboardServer::offer()
         waitpid(m_server, nullptr, 0);
         throw Failure("the clipboard server did not answer");
     }
-    const std::string& answer = *said;
+    std::string& answer = *said;
+    if (!m_connected && !answer.empty() && answer.front() == kConnected)
+        answer.erase(0, 1);
     if (answer == std::string(1, '\0'))
         return;
     if (!answer.empty())

@@ -25,6 +25,9 @@ public:
 
     // Where the PNG image goes before it is offered.
     int imageFd() const { return m_image; }
+    // Returns once the server has connected to the display server, and so can take the clipboard;
+    // throws a Failure saying why it cannot. Called before anything that the user would see.
+    void awaitConnection();
     // Hands the image over; returns once the clipboard holds it, throws a Failure otherwise.
     void offer();
 
@@ -33,4 +36,5 @@ private:
     int m_command = -1; // our end of the pipe that says "offer now"
     int m_answer = -1;  // our end of the pipe on which the server says whether it owns the clipboard
     pid_t m_server = -1;
+    bool m_connected = false; // its word that it connected has been read
 };

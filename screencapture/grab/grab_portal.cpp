@@ -5,6 +5,7 @@
 #include "grab/portal_screenshot.h"
 
 #include <cstdio>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -34,7 +35,18 @@ private:
 void GrabberPortal::captureStored()
 {
     m_stored = true;
-    unlink(m_path.c_str());
+    // Only the file that was read goes: the name may have come to name another file since.
+    struct stat read {};
+    struct stat named {};
+    if (fstat(m_reader.fd(), &read) != 0 || lstat(m_path.c_str(), &named) != 0)
+        return;
+    if (read.st_dev == named.st_dev && read.st_ino == named.st_ino)
+        unlink(m_path.c_str());
+    else
+        std::fprintf(
+            stderr,
+            "screencapture: '%s' is no longer the desktop portal's screenshot that was read; left alone\n",
+            m_path.c_str());
 }
 
 GrabberPortal::~GrabberPortal()

@@ -8,7 +8,7 @@
 
 #include <cstdlib>
 
-std::unique_ptr<Grabber> connectToDesktop()
+std::unique_ptr<Grabber> connectToDesktop(const std::function<void()>& beforeAsking)
 {
     // A Wayland session is captured through its compositor, never through an X server beside
     // it (Xwayland sees only X clients' windows).
@@ -17,6 +17,8 @@ std::unique_ptr<Grabber> connectToDesktop()
         if (grabber->offersScreencopy())
             return grabber;
         grabber.reset();
+        if (beforeAsking)
+            beforeAsking();
         return connectToPortal();
     }
     const char* display = std::getenv("DISPLAY");

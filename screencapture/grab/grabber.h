@@ -2,6 +2,7 @@
 
 #include "frame.h"
 
+#include <functional>
 #include <memory>
 
 // Takes the whole desktop of one display system into a Frame.
@@ -19,4 +20,6 @@ public:
 };
 
 // Connects to the desktop this process runs on; throws a Failure when none is reachable.
-std::unique_ptr<Grabber> connectToDesktop();
+// `beforeAsking` runs before a desktop that involves its user is asked (the portal may show a
+// dialog and leaves a file): a capture that could not be stored fails there, before any of that.
+std::unique_ptr<Grabber> connectToDesktop(const std::function<void()>& beforeAsking = {});

@@ -16,6 +16,7 @@ struct Png {
     LIBRARY_FUNCTION(destroyReadStruct, png_destroy_read_struct);
     LIBRARY_FUNCTION(getErrorPtr, png_get_error_ptr);
     LIBRARY_FUNCTION(initIo, png_init_io);
+    LIBRARY_FUNCTION(setSigBytes, png_set_sig_bytes);
     LIBRARY_FUNCTION(readInfo, png_read_info);
     LIBRARY_FUNCTION(getIhdr, png_get_IHDR);
     LIBRARY_FUNCTION(setExpand, png_set_expand);
@@ -61,7 +62,6 @@ void PngReader::open()
     if (std::fread(signature, 1, sizeof signature, m_file) != sizeof signature ||
         !std::equal(signature, signature + 8, kSignature))
         fail("not a PNG image");
-    std::rewind(m_file);
     m_png = lib.createReadStruct(PNG_LIBPNG_VER_STRING, this, onError, ignoreWarning);
     if (m_png)
         m_info = lib.createInfoStruct(m_png);
@@ -108,7 +108,9 @@ bool PngReader::readHeader()
     const Png& lib = png();
     if (setjmp(m_jump))
         return false;
+    // Read on from the signature, never back: any file that reads once will do, a pipe included.
     lib.initIo(m_png, m_file);
+    lib.setSigBytes(m_png, 8);
     lib.readInfo(m_png, m_info);
     png_uint_32 width, height;
     int depth, colourType, interlace;

@@ -19,6 +19,8 @@ public:
     PngReader& operator=(const PngReader&) = delete;
     ~PngReader();
 
+    // The open file, which stays open as long as the reader.
+    int fd() const { return fileno(m_file); }
     int width() const { return m_width; }
     int height() const { return m_height; }
     // Reads the next `count` rows, `stride` bytes apart; throws a Failure when the data is damaged.

@@ -238,11 +238,14 @@ std::string takePortalScreenshot()
                           std::to_string(kAnswerTime.count()) + " seconds");
         }
     }
+    // The portal's codes: 1, the user cancelled; 2, the request ended some other way (refused by the
+    // desktop, or the portal failed).
     const Response& answer = *answers.ours;
     if (answer.code == 1)
-        throw Failure("the screenshot was cancelled at the desktop portal");
+        throw Failure("the desktop portal says the user cancelled the screenshot");
     if (answer.code != 0)
-        throw Failure("the desktop portal could not take the screenshot");
+        throw Failure(
+            "the desktop portal ended the request without a screenshot: not allowed, or it could not take one");
     if (!answer.uri)
         throw Failure("the desktop portal took the screenshot but did not say where it is");
     try {

@@ -11,6 +11,10 @@
 //   --screenshot-unpredicted-handle  name request objects "<predicted>/<N>", as a portal does when
 //                                the predicted name is taken, and answer only after the method's reply
 //   --screenshot-response-first  with an unpredicted handle: answer before the method's reply
+//   --screenshot-uri=FILE        answer with FILE, written by someone else, and save nothing
+//   --screenshot-forged-answers  before the answer, send the caller answers with another picture from
+//                                another bus connection on the request's path, and from the portal on
+//                                another path of the caller's
 
 #include <QCoreApplication>
 #include <QDBusAbstractAdaptor>
@@ -227,6 +231,8 @@ struct ScreenshotSettings {
     uint response = 0;
     bool unpredictedHandle = false;
     bool responseFirst = false;
+    QString uri;
+    bool forgedAnswers = false;
 };
 
 class ScreenshotPortal : public QDBusAbstractAdaptor {
@@ -247,7 +253,10 @@ public slots:
         message.setDelayedReply(true);
         ++m_count;
         QVariantMap results;
-        if (m_settings.response == 0) {
+        if (!m_settings.uri.isEmpty()) {
+            results.insert(QStringLiteral("uri"),
+                           QUrl::fromLocalFile(m_settings.uri).toString(QUrl::FullyEncoded));
+        } else if (m_settings.response == 0) {
             // A name with a space and letters beyond ASCII, so that the URI carries escapes.
             const QString path =
                 QDir(m_settings.folder)
@@ -262,6 +271,14 @@ public slots:
         }
         const QString predicted = handlePath(QStringLiteral("request"), message.service(),
                                              options.value(QStringLiteral("handle_token")).toString());
+        if (m_settings.forgedAnswers) {
+            forgeAnswers(message.service(), predicted);
+            m_bus.send(message.createReply(QVariant::fromValue(QDBusObjectPath(predicted))));
+            QTimer::singleShot(100, this, [this, message, predicted, results] {
+                sendResponse(m_bus, message.service(), predicted, m_settings.response, results);
+            });
+            return {};
+        }
         if (!m_settings.unpredictedHandle) {
             m_portal.answer(message, predicted, m_settings.response, results);
             return {};
@@ -273,16 +290,36 @@ public slots:
         }
         m_bus.send(message.createReply(QVariant::fromValue(QDBusObjectPath(requestPath))));
         QTimer::singleShot(100, this, [this, message, requestPath, results] {
-            QDBusMessage signal = QDBusMessage::createTargetedSignal(
-                message.service(), requestPath, QStringLiteral("org.freedesktop.portal.Request"),
-                QStringLiteral("Response"));
-            signal << m_settings.response << results;
-            m_bus.send(signal);
+            sendResponse(m_bus, message.service(), requestPath, m_settings.response, results);
         });
         return {};
     }
 
 private:
+    static void sendResponse(QDBusConnection& bus, const QString& caller, const QString& path, uint code,
+                             const QVariantMap& results)
+    {
+        QDBusMessage signal = QDBusMessage::createTargetedSignal(
+            caller, path, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"));
+        signal << code << results;
+        bus.send(signal);
+    }
+
+    // Answers that are not the portal's to this request: each names a picture of its own, a file
+    // that does not exist.
+    void forgeAnswers(const QString& caller, const QString& requestPath)
+    {
+        const auto forged = [](const QString& name) {
+            return QVariantMap{
+                {QStringLiteral("uri"), QStringLiteral("file:///nonexistent/%1.png").arg(name)}};
+        };
+        QDBusConnection other =
+            QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("forger"));
+        sendResponse(other, caller, requestPath, 0, forged(QStringLiteral("other-sender")));
+        sendResponse(m_bus, caller, requestPath + QStringLiteral("_other"), 0,
+                     forged(QStringLiteral("other-path")));
+    }
+
     FakePortal& m_portal;
     QDBusConnection m_bus;
     ScreenshotSettings m_settings;
@@ -321,7 +358,9 @@ int main(int argc, char* argv[])
                               argumentValue(arguments, QStringLiteral("screenshot-folder")),
                               argumentValue(arguments, QStringLiteral("screenshot-response")).toUInt(),
                               arguments.contains(QStringLiteral("--screenshot-unpredicted-handle")),
-                              arguments.contains(QStringLiteral("--screenshot-response-first"))});
+                              arguments.contains(QStringLiteral("--screenshot-response-first")),
+                              argumentValue(arguments, QStringLiteral("screenshot-uri")),
+                              arguments.contains(QStringLiteral("--screenshot-forged-answers"))});
     }
     // Objects first: once the name is owned, clients may call at once.
     const bool ready =
