@@ -1,20 +1,11 @@
 #include "FileDialogDirectoryChooser.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QTimer>
-
-#include <chrono>
 
 namespace {
-
-using namespace std::chrono_literals;
-
-// Long enough for the desktop's windows to draw where the dialog was; short enough to go unnoticed.
-constexpr auto kUnderneathRedrawn = 150ms;
 
 // Qt's own dialog says that a folder does not exist in a box that blocks the whole program until it is
 // dismissed: the tray menu and every other open chooser. This one ties the box to its own chooser.
@@ -62,11 +53,8 @@ void FileDialogDirectoryChooser::begin(const QString& prompt, Completion complet
                 completion(kResponseCancel, directory);
                 return;
             }
-            // A confirmed folder starts a capture of the screen, which must not show the dialog:
-            // its pop-ups (the name completer's list) close only when the dialog is deleted, and
-            // the windows under it need a moment to draw themselves again.
-            QTimer::singleShot(kUnderneathRedrawn, qApp,
-                               [completion, directory] { completion(kResponseOK, directory); });
+            // The dialog's pop-ups (the name completer's list) close only when the dialog is deleted.
+            completeConfirmed(completion, directory);
         });
     dialog->show();
     dialog->raise();
