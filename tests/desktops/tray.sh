@@ -11,6 +11,8 @@ bus=$DBUS_SESSION_BUS_ADDRESS
 # shellcheck source=../e2e/lib.sh
 source "$(dirname "$0")/../e2e/lib.sh" "$2" "$3" ""
 export DBUS_SESSION_BUS_ADDRESS=$bus
+# shellcheck source=item.sh
+source "$(dirname "$0")/item.sh"
 
 # What each desktop offers a tray program: Qt's platform there, whether a tray is there, and a
 # clipboard client that reads the desktop's clipboard. Headless GNOME has no keyboard, and wl-paste
@@ -26,47 +28,6 @@ desktop_size=1280x800
 
 # end_session shows the log when the script failed; it is worth reading when it passed too.
 trap 'status=$?; [ "$status" -ne 0 ] || { echo "Kestrelle'"'"'s log:"; sed "s/^/  /" "$log"; }; end_session $status' EXIT
-
-watcher() {
-    gdbus call --session -d org.kde.StatusNotifierWatcher -o /StatusNotifierWatcher \
-        -m org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierWatcher "$1"
-}
-
-# registered_item : the service and path of the item that Kestrelle's process registered with the
-# watcher, as "SERVICE PATH". Watchers list an item as SERVICE/PATH, as SERVICE@PATH (GNOME's
-# AppIndicator extension) or as SERVICE alone.
-registered_item() {
-    local entry service path owner
-    for entry in $(watcher RegisteredStatusNotifierItems | grep -o "'[^']*'" | tr -d "'"); do
-        if [[ $entry == *@* ]]; then
-            service=${entry%%@*} path=${entry#*@}
-        else
-            service=${entry%%/*} path=/${entry#*/}
-            [ "$service" != "$entry" ] || path=/StatusNotifierItem
-        fi
-        owner=$(gdbus call --session -d org.freedesktop.DBus -o /org/freedesktop/DBus \
-            -m org.freedesktop.DBus.GetConnectionUnixProcessID "$service" 2>/dev/null) || continue
-        [ "$owner" = "(uint32 $kestrelle_pid,)" ] && echo "$service $path" && return 0
-    done
-    return 1
-}
-
-# item_property NAME : a property of Kestrelle's item as gdbus prints it.
-item_property() {
-    gdbus call --session -d "$item_service" -o "$item_path" -m org.freedesktop.DBus.Properties.Get \
-        org.kde.StatusNotifierItem "$1"
-}
-
-layout() { gdbus call --session -d "$item_service" -o "$menu_path" -m com.canonical.dbusmenu.GetLayout -- 0 -1 '[]'; }
-
-# The labels of the entries, one a line, "-" for a separator, as the tray lays the menu out.
-menu_labels() {
-    layout | grep -o "<([0-9]*, {[^}]*}" | sed -E "s/.*'label': <'([^']*)'>.*/\1/; s/.*'type': <'separator'>.*/-/"
-}
-
-menu_id() { layout | grep -o "<([0-9]*, {[^}]*'label': <'$1'>" | grep -o '^<([0-9]*' | tr -d '<('; }
-
-click_entry() { gdbus call --session -d "$item_service" -o "$menu_path" -m com.canonical.dbusmenu.Event "$(menu_id "$1")" clicked '<0>' 0 >/dev/null; }
 
 pasted_png() {
     # shellcheck disable=SC2086 # the client and its options
@@ -87,11 +48,8 @@ if [ "${has_tray[$desktop]}" = no ]; then
     exit
 fi
 
-registered() { item=$(registered_item); }
-wait_for "Kestrelle's item to register with the desktop's tray" registered
-read -r item_service item_path <<<"$item"
+find_item
 echo "ok - Kestrelle's item registered with the desktop's tray as $item_service$item_path"
-menu_path=$(item_property Menu | grep -o "'/[^']*'" | tr -d "'")
 echo "# the item: Title $(item_property Title), ItemIsMenu $(item_property ItemIsMenu), Menu $menu_path"
 
 expect "the tray reads the program's menu, separators and all" \
