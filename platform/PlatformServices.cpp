@@ -2,6 +2,7 @@
 
 #include "portal/DesktopAppearance.h"
 #include "shortcuts/ShortcutBinderFactory.h"
+#include "ui/DirectoryChooserFactory.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -24,5 +25,5 @@ PlatformServices::PlatformServices()
     : m_log(QFileInfo(QCoreApplication::applicationFilePath()).fileName()),
       m_defaults(SettingsStore::standardFilePath(), m_log, desktopGlobalSetting),
       m_launcher(m_log, ProcessTaskLauncher::installedStandInFolders()),
-      m_binder(makeShortcutBinder(m_defaults, m_log))
+      m_chooser(makeDirectoryChooser(m_log)), m_binder(makeShortcutBinder(m_defaults, m_log))
 {}

@@ -7,7 +7,7 @@
 #include "system/Clock.h"
 #include "system/ProcessTaskLauncher.h"
 #include "system/StderrLog.h"
-#include "ui/FileDialogDirectoryChooser.h"
+#include "ui/DirectoryChooser.h"
 
 #include <memory>
 
@@ -17,7 +17,7 @@ public:
     PlatformServices();
     Platform platform()
     {
-        return {m_defaults, m_launcher, m_chooser, m_clock, m_log, m_application, *m_binder};
+        return {m_defaults, m_launcher, *m_chooser, m_clock, m_log, m_application, *m_binder};
     }
     Log& log() { return m_log; }
 
@@ -25,7 +25,7 @@ private:
     StderrLog m_log;
     SettingsStore m_defaults;
     ProcessTaskLauncher m_launcher;
-    FileDialogDirectoryChooser m_chooser;
+    std::unique_ptr<DirectoryChooser> m_chooser;
     SystemClock m_clock;
     QtApplication m_application;
     std::unique_ptr<ShortcutBinder> m_binder;

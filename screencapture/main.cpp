@@ -4,6 +4,7 @@
 #include "encode/encoders.h"
 #include "failure.h"
 #include "grab/grabber.h"
+#include "notification.h"
 #include "options.h"
 #include "output/output_file.h"
 #include "output/viewer.h"
@@ -21,6 +22,20 @@ namespace {
 void warn(const std::string& text)
 {
     std::fprintf(stderr, "screencapture: %s\n", text.c_str());
+}
+
+// The capture was saved, but the image viewer did not open it.
+class NotOpened : public Failure {
+public:
+    using Failure::Failure;
+};
+
+// What the user reads first in the notification of a failure.
+const char* summaryOf(const Failure& failure, const Options& options)
+{
+    if (dynamic_cast<const NotOpened*>(&failure))
+        return "Screenshot not opened";
+    return options.clipboard ? "Screenshot not copied to the clipboard" : "Screenshot not saved";
 }
 
 // Grabs on a thread of its own while the caller encodes the stripes already grabbed. A caller
@@ -87,8 +102,8 @@ void captureToFile(const Options& options)
             // The capture is stored whatever the viewer does, and the grab must see it so.
             try {
                 openInViewer(saved);
-            } catch (const Failure&) {
-                viewerFailure = std::current_exception();
+            } catch (const Failure& failure) {
+                viewerFailure = std::make_exception_ptr(NotOpened(failure.what()));
             }
         }
     }
@@ -124,6 +139,8 @@ int main(int argc, char** argv)
             captureToFile(commandLine.options);
     } catch (const Failure& failure) {
         warn(failure.what());
+        // Nobody may be watching stderr: the program that started the tool does not read it.
+        notifyFailure(summaryOf(failure, commandLine.options), failure.what());
         status = 1;
     }
     if (CaptureSound::leftBehind()) {

@@ -17,4 +17,10 @@ public:
 
     virtual ~DirectoryChooser() = default;
     virtual void begin(const QString& prompt, Completion completion) = 0;
+
+protected:
+    // Runs the completion for a confirmed directory a moment later: a confirmed directory starts a
+    // capture of the screen, which must not show the chooser, and the windows that were under it need
+    // that moment to draw themselves again.
+    static void completeConfirmed(Completion completion, const QString& directory);
 };

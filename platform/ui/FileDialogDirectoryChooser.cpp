@@ -1,13 +1,9 @@
 #include "FileDialogDirectoryChooser.h"
 
-#include "ui/Windows.h"
-
-#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QTimer>
 
 namespace {
 
@@ -57,11 +53,8 @@ void FileDialogDirectoryChooser::begin(const QString& prompt, Completion complet
                 completion(kResponseCancel, directory);
                 return;
             }
-            // A confirmed folder starts a capture of the screen, which must not show the dialog:
-            // its pop-ups (the name completer's list) close only when the dialog is deleted, and
-            // the windows under it need a moment to draw themselves again.
-            QTimer::singleShot(kUnderneathRedrawn, qApp,
-                               [completion, directory] { completion(kResponseOK, directory); });
+            // The dialog's pop-ups (the name completer's list) close only when the dialog is deleted.
+            completeConfirmed(completion, directory);
         });
     dialog->show();
     dialog->raise();

@@ -14,6 +14,8 @@ bus=$DBUS_SESSION_BUS_ADDRESS
 # shellcheck source=../e2e/lib.sh
 source "$(dirname "$0")/../e2e/lib.sh" "$2" "$3" ""
 export DBUS_SESSION_BUS_ADDRESS=$bus
+# shellcheck source=item.sh
+source "$(dirname "$0")/item.sh"
 
 # What each desktop offers a tray program: Qt's platform there, whether a tray is there, and a
 # clipboard client that reads the desktop's clipboard. Headless GNOME has no keyboard, and wl-paste
@@ -30,30 +32,6 @@ tray_pid=
 
 # end_session shows the log when the script failed; it is worth reading when it passed too.
 trap 'status=$?; [ -z "$tray_pid" ] || kill "$tray_pid" 2>/dev/null; [ "$status" -ne 0 ] || { echo "Kestrelle'"'"'s log:"; sed "s/^/  /" "$log"; }; end_session $status' EXIT
-
-watcher() {
-    gdbus call --session -d org.kde.StatusNotifierWatcher -o /StatusNotifierWatcher \
-        -m org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierWatcher "$1"
-}
-
-# registered_item : the service and path of the item that Kestrelle's process registered with the
-# watcher, as "SERVICE PATH". Watchers list an item as SERVICE/PATH, as SERVICE@PATH (GNOME's
-# AppIndicator extension) or as SERVICE alone.
-registered_item() {
-    local entry service path owner
-    for entry in $(watcher RegisteredStatusNotifierItems 2>/dev/null | grep -o "'[^']*'" | tr -d "'"); do
-        if [[ $entry == *@* ]]; then
-            service=${entry%%@*} path=${entry#*@}
-        else
-            service=${entry%%/*} path=/${entry#*/}
-            [ "$service" != "$entry" ] || path=/StatusNotifierItem
-        fi
-        owner=$(gdbus call --session -d org.freedesktop.DBus -o /org/freedesktop/DBus \
-            -m org.freedesktop.DBus.GetConnectionUnixProcessID "$service" 2>/dev/null) || continue
-        [ "$owner" = "(uint32 $kestrelle_pid,)" ] && echo "$service $path" && return 0
-    done
-    return 1
-}
 
 # The icon is Kestrelle's StatusNotifierItem where the tray reads items from the bus, and Qt's X11 icon
 # docked in the tray where an X11 tray started after the program; never both.
@@ -75,28 +53,11 @@ start_tray() {
 }
 tray_running() { watcher ProtocolVersion >/dev/null 2>&1; }
 
-# item_property NAME : a property of Kestrelle's item as gdbus prints it.
-item_property() {
-    gdbus call --session -d "$item_service" -o "$item_path" -m org.freedesktop.DBus.Properties.Get \
-        org.kde.StatusNotifierItem "$1"
-}
-
-layout() { gdbus call --session -d "$item_service" -o "$menu_path" -m com.canonical.dbusmenu.GetLayout -- 0 -1 '[]'; }
-
-# The labels of the entries, one a line, "-" for a separator, as the tray lays the menu out.
-menu_labels() {
-    layout | grep -o "<([0-9]*, {[^}]*}" | sed -E "s/.*'label': <'([^']*)'>.*/\1/; s/.*'type': <'separator'>.*/-/"
-}
-
-menu_id() { layout | grep -o "<([0-9]*, {[^}]*'label': <'$1'>" | grep -o '^<([0-9]*' | tr -d '<('; }
-
 # menu_call SIGNATURE ARGS... : a call to the item's menu with exactly these types, as busctl sends any.
 menu_call() {
     busctl --address="$DBUS_SESSION_BUS_ADDRESS" --timeout=10 call "$item_service" "$menu_path" \
         com.canonical.dbusmenu "$@" 2>&1
 }
-
-click_entry() { menu_call Event isvu "$(menu_id "$1")" clicked i 0 0 >/dev/null; }
 
 # refused METHOD SIGNATURE ARGS... : the menu answers with an error of its own, not with silence or a
 # lost connection.

@@ -5,13 +5,16 @@
 #include "system/StderrLog.h"
 #include "ui/FileDialogDirectoryChooser.h"
 #include "ui/InterfaceLoader.h"
+#include "ui/PortalDirectoryChooser.h"
 #include "ui/Windows.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDBusConnection>
 #include <QFile>
 #include <QFileDialog>
 #include <QPointer>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -224,6 +227,50 @@ private slots:
         QCOMPARE(answers[0], std::make_pair(DirectoryChooser::kResponseCancel, QString()));
         QCOMPARE(answers[1], std::make_pair(DirectoryChooser::kResponseOK, folder.path()));
         QTRY_VERIFY(openDialogs().isEmpty());
+    }
+
+    void withoutAPortalTheChooserIsQtsOwnAndSaysSoOnce()
+    {
+        // A real bus with nothing on it: the desktop's portal is missing, as on a bare X11 desktop.
+        QTemporaryDir dir;
+        QFile config(dir.filePath(QStringLiteral("bus.conf")));
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write("<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen><auth>EXTERNAL</auth>"
+                     "<policy context=\"default\"><allow send_destination=\"*\"/><allow "
+                     "receive_sender=\"*\"/><allow own=\"*\"/></policy>"
+                     "</busconfig>");
+        config.close();
+        QProcess daemon;
+        daemon.start(QStringLiteral("dbus-daemon"),
+                     {QStringLiteral("--nofork"), QStringLiteral("--print-address"),
+                      QStringLiteral("--config-file=") + config.fileName()});
+        QVERIFY2(daemon.waitForReadyRead(10000), "dbus-daemon did not start");
+        const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+        {
+            const QDBusConnection bus = QDBusConnection::connectToBus(address, QStringLiteral("no-portal"));
+            QVERIFY(bus.isConnected());
+            RecordingLog log;
+            PortalDirectoryChooser chooser(bus, std::make_unique<FileDialogDirectoryChooser>(), log);
+            std::vector<qint64> answers;
+            const auto answer = [&](qint64 r, const QString&) { answers.push_back(r); };
+            chooser.begin(QStringLiteral("Save"), answer);
+            chooser.begin(QStringLiteral("Save"), answer);
+            QTRY_COMPARE(openDialogs().size(), 2);
+            chooser.begin(QStringLiteral("Save"), answer);
+            QCOMPARE(openDialogs().size(), 3);
+            for (QFileDialog* dialog : openDialogs()) {
+                QCOMPARE(dialog->labelText(QFileDialog::Accept), QStringLiteral("Save"));
+                dialog->reject();
+            }
+            QCOMPARE(answers, std::vector<qint64>(3, DirectoryChooser::kResponseCancel));
+            QCOMPARE(log.lines.size(), 1);
+            QVERIFY2(log.lines.constFirst().startsWith(
+                         QStringLiteral("The desktop portal offers no folder chooser (")),
+                     qPrintable(log.lines.constFirst()));
+        }
+        QDBusConnection::disconnectFromBus(QStringLiteral("no-portal"));
+        daemon.terminate();
+        QVERIFY(daemon.waitForFinished(5000));
     }
 
     void theSystemVersionComesFromItsRelease()

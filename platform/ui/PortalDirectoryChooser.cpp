@@ -1,0 +1,74 @@
+#include "ui/PortalDirectoryChooser.h"
+
+#include "portal/DesktopPortal.h"
+#include "portal/PortalRequest.h"
+#include "system/Log.h"
+
+#include <QDir>
+#include <QUrl>
+
+namespace {
+
+// Where the portal's chooser puts the chosen folder: the first of its "uris", a file URL for a folder
+// on this machine.
+QString chosenDirectory(const QVariantMap& results)
+{
+    const QStringList uris = results.value(QStringLiteral("uris")).toStringList();
+    if (uris.isEmpty())
+        return {};
+    const QString path = QUrl(uris.constFirst()).toLocalFile();
+    // cleanPath leaves no trailing separator but on the root, which stays "/".
+    return path.isEmpty() ? QString() : QDir::cleanPath(path);
+}
+
+} // namespace
+
+PortalDirectoryChooser::PortalDirectoryChooser(const QDBusConnection& bus,
+                                               std::unique_ptr<DirectoryChooser> fallback, Log& log)
+    : m_bus(bus), m_fallback(std::move(fallback)), m_log(log)
+{}
+
+void PortalDirectoryChooser::begin(const QString& prompt, Completion completion)
+{
+    if (m_portalRefused) {
+        m_fallback->begin(prompt, std::move(completion));
+        return;
+    }
+    const QVariantMap options{
+        {QStringLiteral("accept_label"), prompt},
+        {QStringLiteral("directory"), true},
+        // Not bound to any window of ours, and never blocking the menu or another chooser.
+        {QStringLiteral("modal"), false},
+    };
+    // No parent window: the program has none that the chooser belongs to.
+    auto* request = new PortalRequest(m_bus, desktopPortal::fileChooserInterface, QStringLiteral("OpenFile"),
+                                      {QString(), QStringLiteral("Save Screenshot")}, options, &m_requests);
+    QObject::connect(request, &PortalRequest::answered, request,
+                     [this, request, completion](uint response, const QVariantMap& results) {
+                         request->deleteLater();
+                         answered(response, results, completion);
+                     });
+    QObject::connect(request, &PortalRequest::failed, request,
+                     [this, request, prompt, completion](const QString& error) {
+                         request->deleteLater();
+                         // Asked once and refused: a portal that answers later would still leave a
+                         // capture without a chooser now, so Kestrelle keeps its own from here on.
+                         if (!m_portalRefused) {
+                             m_portalRefused = true;
+                             m_log.log(QStringLiteral("The desktop portal offers no folder chooser (%1); "
+                                                      "Kestrelle uses its own")
+                                           .arg(error));
+                         }
+                         m_fallback->begin(prompt, completion);
+                     });
+}
+
+void PortalDirectoryChooser::answered(uint response, const QVariantMap& results, const Completion& completion)
+{
+    // 1 is a cancel; 2 is a chooser closed any other way, its window's close button included.
+    if (response != 0) {
+        completion(kResponseCancel, QString());
+        return;
+    }
+    completeConfirmed(completion, chosenDirectory(results));
+}
