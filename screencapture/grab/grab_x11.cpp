@@ -101,16 +101,22 @@ std::vector<Rectangle> monitorsLeavingGaps(xcb_connection_t* c, const xcb_screen
     if (!reply || reply->nMonitors == 0)
         return {};
 
+    // Each monitor as much of it as lies on the root window: RandR lets a monitor be placed
+    // anywhere, even wholly off the root.
+    const int width = screen->width_in_pixels, height = screen->height_in_pixels;
     std::vector<Rectangle> monitors;
     for (auto m = xcb_randr_get_monitors_monitors_iterator(reply.get()); m.rem;
          xcb_randr_monitor_info_next(&m)) {
-        monitors.push_back({m.data->x, m.data->y, m.data->width, m.data->height});
+        const int left = std::max(0, int(m.data->x)), top = std::max(0, int(m.data->y));
+        const int right = std::min(width, m.data->x + m.data->width);
+        const int bottom = std::min(height, m.data->y + m.data->height);
+        if (left < right && top < bottom)
+            monitors.push_back({left, top, right - left, bottom - top});
     }
     // Only a monitor that spans the root alone is sure to leave no gap; anything else is
-    // checked row by row while grabbing.
+    // checked row by row while grabbing. Monitors that show none of the root tell nothing.
     for (const Rectangle& m : monitors) {
-        if (m.x <= 0 && m.y <= 0 && m.x + m.width >= screen->width_in_pixels &&
-            m.y + m.height >= screen->height_in_pixels)
+        if (m.width == width && m.height == height)
             return {};
     }
     return monitors;
@@ -251,7 +257,7 @@ void GrabberX11::blackenUncovered(std::uint8_t* stripe, std::size_t stride, int 
         spans.clear();
         for (const Rectangle& m : m_monitors) {
             if (y >= m.y && y < m.y + m.height)
-                spans.emplace_back(std::max(0, m.x), std::min(width, m.x + m.width));
+                spans.emplace_back(m.x, m.x + m.width);
         }
         std::sort(spans.begin(), spans.end());
         int x = 0;

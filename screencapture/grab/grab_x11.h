@@ -33,6 +33,7 @@ private:
     XcbConnection m_connection;
     xcb_screen_t* m_screen = nullptr;
     PixelLayout m_layout;
-    std::vector<Rectangle> m_monitors;             // empty when the monitors cover the whole root window
+    // The monitors, clipped to the root window; empty when one covers it all or none shows any of it.
+    std::vector<Rectangle> m_monitors;
     xcb_shm_query_version_cookie_t m_shmVersion{}; // not sent (0) where shared memory cannot work
 };
