@@ -77,7 +77,11 @@ template <typename Server>
     // Nobody reads our messages from here on, and an open pipe would keep the caller's
     // reader (a shell's $(...), say) waiting for as long as we serve.
     dup2(devNull, STDERR_FILENO);
-    server.serve();
+    try {
+        server.serve();
+    } catch (const Failure&) {
+        _exit(1); // the display server froze while serving: nobody is left to tell
+    }
     _exit(0);
 }
 

@@ -94,8 +94,8 @@ std::vector<Rectangle> monitorsLeavingGaps(xcb_connection_t* c, const xcb_screen
     // with an error, which goes unread.
     const auto versionCookie = xcb_randr_query_version(c, 1, 5);
     const auto monitorsCookie = xcb_randr_get_monitors(c, screen->root, 1);
-    Reply<xcb_randr_query_version_reply_t> version(xcb_randr_query_version_reply(c, versionCookie, nullptr));
-    Reply<xcb_randr_get_monitors_reply_t> reply(xcb_randr_get_monitors_reply(c, monitorsCookie, nullptr));
+    auto version = waitForReply<xcb_randr_query_version_reply_t>(c, versionCookie);
+    auto reply = waitForReply<xcb_randr_get_monitors_reply_t>(c, monitorsCookie);
     if (!version || (version->major_version == 1 && version->minor_version < 5))
         return {};
     if (!reply || reply->nMonitors == 0)
@@ -127,7 +127,7 @@ std::vector<Rectangle> monitorsLeavingGaps(xcb_connection_t* c, const xcb_screen
 GrabberX11::GrabberX11(const char* display)
 {
     int screenNumber = 0;
-    m_connection.reset(xcb_connect(display, &screenNumber));
+    m_connection = connectToX11(display, &screenNumber);
     if (xcb_connection_has_error(m_connection.get()))
         throw Failure(std::string("cannot open display '") + display + "'");
     xcb_connection_t* c = m_connection.get();
@@ -140,6 +140,8 @@ GrabberX11::GrabberX11(const char* display)
     xcb_prefetch_extension_data(c, &xcb_randr_id);
     xcb_prefetch_extension_data(c, &xcb_shm_id);
     m_layout = layoutOf(c, m_screen);
+    // Bounded here, as xcb's own wait for the extensions is not.
+    syncWithServer(c);
     // Asked now, answered while the monitors are asked for and the frame is made.
     if (localConnection(c)) {
         const xcb_query_extension_reply_t* shm = xcb_get_extension_data(c, &xcb_shm_id);
@@ -163,15 +165,14 @@ bool GrabberX11::attachShared(const Frame& frame, std::uint32_t segment)
     xcb_connection_t* c = m_connection.get();
     if (!m_shmVersion.sequence)
         return false;
-    Reply<xcb_shm_query_version_reply_t> version(xcb_shm_query_version_reply(c, m_shmVersion, nullptr));
+    auto version = waitForReply<xcb_shm_query_version_reply_t>(c, m_shmVersion);
     if (!version || (version->major_version == 1 && version->minor_version < 2))
         return false;
     int fd = frame.memory().duplicateFd();
     if (fd < 0)
         return false;
     // xcb sends and closes the descriptor.
-    Reply<xcb_generic_error_t> error(xcb_request_check(c, xcb_shm_attach_fd_checked(c, segment, fd, 0)));
-    return !error;
+    return !checkRequest(c, xcb_shm_attach_fd_checked(c, segment, fd, 0));
 }
 
 void GrabberX11::grabShared(Frame& frame, std::uint32_t segment)
@@ -195,7 +196,7 @@ void GrabberX11::grabShared(Frame& frame, std::uint32_t segment)
         auto [run, cookie] = pending.front();
         pending.pop_front();
         xcb_generic_error_t* error = nullptr;
-        Reply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(c, cookie, &error));
+        auto reply = waitForReply<xcb_shm_get_image_reply_t>(c, cookie, &error);
         if (!reply)
             failRequest(error);
         blackenUncovered(frame.memory().data() + frame.offsetOf(run.first), frame.stride(), w,
@@ -225,7 +226,7 @@ void GrabberX11::grabByRequest(Frame& frame)
         auto [first, cookie] = pending.front();
         pending.pop_front();
         xcb_generic_error_t* error = nullptr;
-        Reply<xcb_get_image_reply_t> reply(xcb_get_image_reply(c, cookie, &error));
+        auto reply = waitForReply<xcb_get_image_reply_t>(c, cookie, &error);
         if (!reply)
             failRequest(error);
         std::optional<StripeRun> run = reserveRun(frame, first);
