@@ -61,14 +61,19 @@ bool localConnection(xcb_connection_t* c)
                           : "lost the connection to the X server");
 }
 
-PixelLayout layoutOf(xcb_connection_t* c, const xcb_screen_t* screen)
+// How the server lays out images of the root window's depth.
+xcb_format_t pixmapFormatOf(xcb_connection_t* c, const xcb_screen_t* screen)
+{
+    for (auto f = xcb_setup_pixmap_formats_iterator(xcb_get_setup(c)); f.rem; xcb_format_next(&f)) {
+        if (f.data->depth == screen->root_depth)
+            return *f.data;
+    }
+    throw Failure("the X server does not describe images of its root window's depth");
+}
+
+PixelLayout layoutOf(xcb_connection_t* c, const xcb_screen_t* screen, int bitsPerPixel)
 {
     const xcb_setup_t* setup = xcb_get_setup(c);
-    int bitsPerPixel = 0;
-    for (auto f = xcb_setup_pixmap_formats_iterator(setup); f.rem; xcb_format_next(&f)) {
-        if (f.data->depth == screen->root_depth)
-            bitsPerPixel = f.data->bits_per_pixel;
-    }
     for (auto d = xcb_screen_allowed_depths_iterator(screen); d.rem; xcb_depth_next(&d)) {
         for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v)) {
             if (v.data->visual_id != screen->root_visual)
@@ -124,6 +129,17 @@ std::vector<Rectangle> monitorsLeavingGaps(xcb_connection_t* c, const xcb_screen
 
 } // namespace
 
+std::size_t checkedImageStride(std::size_t length, int width, int rows, int bitsPerPixel, int scanlinePad)
+{
+    const std::size_t padBits = std::size_t(std::max(8, scanlinePad));
+    const std::size_t stride =
+        (std::size_t(width) * std::size_t(bitsPerPixel) + padBits - 1) / padBits * padBits / 8;
+    if (length < stride * std::size_t(rows))
+        throw Failure("the X server sent " + std::to_string(length) + " bytes for an image of " +
+                      std::to_string(rows) + " rows of " + std::to_string(stride) + " bytes");
+    return stride;
+}
+
 GrabberX11::GrabberX11(const char* display)
 {
     int screenNumber = 0;
@@ -139,7 +155,8 @@ GrabberX11::GrabberX11(const char* display)
     m_screen = screens.data;
     xcb_prefetch_extension_data(c, &xcb_randr_id);
     xcb_prefetch_extension_data(c, &xcb_shm_id);
-    m_layout = layoutOf(c, m_screen);
+    m_format = pixmapFormatOf(c, m_screen);
+    m_layout = layoutOf(c, m_screen, m_format.bits_per_pixel);
     // Bounded here, as xcb's own wait for the extensions is not.
     syncWithServer(c);
     // Asked now, answered while the monitors are asked for and the frame is made.
@@ -199,6 +216,9 @@ void GrabberX11::grabShared(Frame& frame, std::uint32_t segment)
         auto reply = waitForReply<xcb_shm_get_image_reply_t>(c, cookie, &error);
         if (!reply)
             failRequest(error);
+        // The server writes into the ring's memory, which is there whatever it says; short, the
+        // stripes would hold what the ring held before.
+        checkedImageStride(reply->size, w, run.rows, 32, 32);
         blackenUncovered(frame.memory().data() + frame.offsetOf(run.first), frame.stride(), w,
                          Frame::topOf(run.first), run.rows);
         frame.publish(run.first + run.count - 1);
@@ -235,7 +255,8 @@ void GrabberX11::grabByRequest(Frame& frame)
         std::uint8_t* slots = frame.memory().data() + frame.offsetOf(first);
         const std::uint8_t* data = xcb_get_image_data(reply.get());
         const std::size_t sourceStride =
-            std::size_t(xcb_get_image_data_length(reply.get())) / std::size_t(run->rows);
+            checkedImageStride(std::size_t(xcb_get_image_data_length(reply.get())), w, run->rows,
+                               m_format.bits_per_pixel, m_format.scanline_pad);
         if (m_layout.isBgrx() && sourceStride == frame.stride()) {
             std::memcpy(slots, data, frame.stride() * std::size_t(run->rows));
         } else {

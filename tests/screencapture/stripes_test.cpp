@@ -1,15 +1,18 @@
 // The stripe ring between the grab and the encoders, without a display: stripes arrive intact
 // and in place while slots are reused, readers may look at the row above, and a failure on
-// either side stops everyone rather than leaving a thread waiting.
+// either side stops everyone rather than leaving a thread waiting. And the grab's check that
+// the server's image holds the rows asked for.
 #include "encode/in_order_writer.h"
 #include "encode/run_on_both_cores.h"
 #include "failure.h"
 #include "frame.h"
+#include "grab/grab_x11.h"
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <thread>
 #include <vector>
@@ -152,6 +155,34 @@ void writesInOrder()
           "pieces finished in any order are written in order, once");
 }
 
+// A GetImage reply holds the rows asked for, each padded as the server's pixmap format says;
+// one that holds less is refused before its rows are read.
+void imageRepliesHoldTheirRows()
+{
+    struct Case {
+        std::size_t length;
+        int width, rows, bitsPerPixel, scanlinePad;
+        long stride; // -1: refused
+        const char* what;
+    };
+    for (const Case& c : std::initializer_list<Case>{
+             {400 * 16, 100, 16, 32, 32, 400, "32-bit rows, exactly as long as asked for"},
+             {8 * 16, 3, 16, 16, 32, 8, "16-bit rows padded to 32 bits"},
+             {9 * 5, 3, 5, 24, 8, 9, "24-bit rows padded to bytes"},
+             {400 * 16 + 64, 100, 16, 32, 32, 400, "bytes beyond the last row change no row's place"},
+             {8 * 16 - 1, 3, 16, 16, 32, -1, "a reply a byte short is refused"},
+             {6 * 16, 3, 16, 16, 32, -1, "rows without their padding are refused"},
+             {0, 800, 64, 32, 32, -1, "an empty reply is refused"},
+         }) {
+        long stride = -1;
+        try {
+            stride = long(checkedImageStride(c.length, c.width, c.rows, c.bitsPerPixel, c.scanlinePad));
+        } catch (const Failure&) {
+        }
+        check(stride == c.stride, c.what);
+    }
+}
+
 } // namespace
 
 int main()
@@ -162,6 +193,7 @@ int main()
     abandonFreesTheGrab();
     runsFollowTheRing();
     writesInOrder();
+    imageRepliesHoldTheirRows();
     std::printf("%d failed\n", failures);
     return failures == 0 ? 0 : 1;
 }
