@@ -6,6 +6,7 @@
 #include "failure.h"
 #include "wayland_session.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -17,6 +18,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -46,6 +48,21 @@ std::optional<std::string> readAllBefore(int fd, std::chrono::steady_clock::time
             return text;
         text.append(buffer, std::size_t(n));
     }
+}
+
+// Closes every descriptor but those in `kept` (where those are not -1).
+void closeAllBut(std::vector<int> kept)
+{
+    std::sort(kept.begin(), kept.end());
+    unsigned from = 0;
+    for (int fd : kept) {
+        if (fd < 0 || unsigned(fd) < from)
+            continue;
+        if (unsigned(fd) > from)
+            close_range(from, unsigned(fd) - 1, 0);
+        from = unsigned(fd) + 1;
+    }
+    close_range(from, ~0u, 0);
 }
 
 bool isSet(const char* variable)
@@ -81,7 +98,11 @@ template <typename Server>
     // Nobody reads our messages from here on, and an open pipe would keep the caller's
     // reader (a shell's $(...), say) waiting for as long as we serve.
     dup2(devNull, STDERR_FILENO);
-    server.serve();
+    try {
+        server.serve();
+    } catch (const Failure&) {
+        _exit(1); // the display server froze while serving: nobody is left to tell
+    }
     _exit(0);
 }
 
@@ -91,6 +112,10 @@ template <typename Server>
     int devNull = open("/dev/null", O_RDWR);
     dup2(devNull, STDIN_FILENO);
     dup2(devNull, STDOUT_FILENO);
+    // It may serve for hours: it must keep no folder in use (a drive could not be taken out) and
+    // none of the caller's descriptors open (a reader of a pipe would wait for it).
+    (void)!chdir("/");
+    closeAllBut({STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO, devNull, image, command, answer});
     setsid();
     std::signal(SIGHUP, SIG_IGN);
     // A client that stops pasting half-way is a failed write, not the end of the server.

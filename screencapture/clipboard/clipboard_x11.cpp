@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <poll.h>
+#include <xcb/bigreq.h>
 
 namespace {
 
@@ -22,13 +23,19 @@ constexpr std::size_t kLargestChunk = 1 << 20;
 
 ClipboardServerX11::ClipboardServerX11()
 {
-    m_connection.reset(xcb_connect(nullptr, nullptr));
+    m_connection = connectToX11(nullptr, nullptr);
     xcb_connection_t* c = m_connection.get();
     if (xcb_connection_has_error(c)) {
         const char* name = std::getenv("DISPLAY");
         throw Failure(std::string("cannot open the X display '") + (name ? name : "") +
                       "' for the clipboard");
     }
+    // xcb's own wait for the largest request is not bounded: asked for here, so it is answered
+    // by the time it is read.
+    xcb_prefetch_extension_data(c, &xcb_big_requests_id);
+    syncWithServer(c);
+    xcb_prefetch_maximum_request_length(c);
+    syncWithServer(c);
     m_chunk = std::min(kLargestChunk, std::size_t(xcb_get_maximum_request_length(c)) * 4 - 64);
 
     static constexpr std::array kNames{
@@ -41,7 +48,7 @@ ClipboardServerX11::ClipboardServerX11()
                                                  &m_atomPair,    &m_incr,     &m_pngType,   &m_manager,
                                                  &m_saveTargets, &m_saveReply};
     for (std::size_t i = 0; i < kNames.size(); ++i) {
-        Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(c, cookies[i], nullptr));
+        auto reply = waitForReply<xcb_intern_atom_reply_t>(c, cookies[i]);
         if (!reply)
             throw Failure("lost the connection to the X server");
         *atoms[i] = reply->atom;
@@ -61,8 +68,7 @@ void ClipboardServerX11::take(const std::uint8_t* png, std::size_t size)
     xcb_connection_t* c = m_connection.get();
     m_ownedSince = serverTime();
     xcb_set_selection_owner(c, m_window, m_clipboard, m_ownedSince);
-    Reply<xcb_get_selection_owner_reply_t> owner(
-        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, m_clipboard), nullptr));
+    auto owner = waitForReply<xcb_get_selection_owner_reply_t>(c, xcb_get_selection_owner(c, m_clipboard));
     if (!owner || owner->owner != m_window)
         throw Failure("another program holds on to the clipboard");
     askManagerToSave();
@@ -74,8 +80,7 @@ xcb_timestamp_t ClipboardServerX11::serverTime()
 {
     xcb_connection_t* c = m_connection.get();
     xcb_change_property(c, XCB_PROP_MODE_APPEND, m_window, m_saveReply, XCB_ATOM_STRING, 8, 0, nullptr);
-    xcb_flush(c);
-    while (Reply<xcb_generic_event_t> event{xcb_wait_for_event(c)}) {
+    while (Reply<xcb_generic_event_t> event = waitForEvent(c)) {
         if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY)
             return reinterpret_cast<xcb_property_notify_event_t*>(event.get())->time;
     }
@@ -86,8 +91,7 @@ xcb_timestamp_t ClipboardServerX11::serverTime()
 void ClipboardServerX11::askManagerToSave()
 {
     xcb_connection_t* c = m_connection.get();
-    Reply<xcb_get_selection_owner_reply_t> manager(
-        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, m_manager), nullptr));
+    auto manager = waitForReply<xcb_get_selection_owner_reply_t>(c, xcb_get_selection_owner(c, m_manager));
     if (manager && manager->owner != XCB_NONE)
         xcb_convert_selection(c, m_window, m_manager, m_saveTargets, m_saveReply, m_ownedSince);
     xcb_flush(c);
@@ -104,7 +108,11 @@ void ClipboardServerX11::serve()
         if (passedOn && m_transfers.empty()) {
             // A round trip, so that the server has handled the last chunk before we disconnect: it
             // may drop the requests of a client that has gone.
-            std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+            try {
+                syncWithServer(c);
+            } catch (const Failure&) {
+                // Gone or frozen: the last chunk is lost either way.
+            }
             return;
         }
         Reply<xcb_generic_event_t> event{xcb_poll_for_event(c)};
@@ -194,8 +202,8 @@ bool ClipboardServerX11::convert(xcb_atom_t target, xcb_window_t requestor, xcb_
 bool ClipboardServerX11::convertMultiple(xcb_window_t requestor, xcb_atom_t property)
 {
     xcb_connection_t* c = m_connection.get();
-    Reply<xcb_get_property_reply_t> pairs(xcb_get_property_reply(
-        c, xcb_get_property(c, 0, requestor, property, m_atomPair, 0, 0x10000), nullptr));
+    auto pairs = waitForReply<xcb_get_property_reply_t>(
+        c, xcb_get_property(c, 0, requestor, property, m_atomPair, 0, 0x10000));
     if (!pairs || pairs->format != 32)
         return false;
     auto* atoms = static_cast<xcb_atom_t*>(xcb_get_property_value(pairs.get()));

@@ -61,14 +61,19 @@ bool localConnection(xcb_connection_t* c)
                           : "lost the connection to the X server");
 }
 
-PixelLayout layoutOf(xcb_connection_t* c, const xcb_screen_t* screen)
+// How the server lays out images of the root window's depth.
+xcb_format_t pixmapFormatOf(xcb_connection_t* c, const xcb_screen_t* screen)
+{
+    for (auto f = xcb_setup_pixmap_formats_iterator(xcb_get_setup(c)); f.rem; xcb_format_next(&f)) {
+        if (f.data->depth == screen->root_depth)
+            return *f.data;
+    }
+    throw Failure("the X server does not describe images of its root window's depth");
+}
+
+PixelLayout layoutOf(xcb_connection_t* c, const xcb_screen_t* screen, int bitsPerPixel)
 {
     const xcb_setup_t* setup = xcb_get_setup(c);
-    int bitsPerPixel = 0;
-    for (auto f = xcb_setup_pixmap_formats_iterator(setup); f.rem; xcb_format_next(&f)) {
-        if (f.data->depth == screen->root_depth)
-            bitsPerPixel = f.data->bits_per_pixel;
-    }
     for (auto d = xcb_screen_allowed_depths_iterator(screen); d.rem; xcb_depth_next(&d)) {
         for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v)) {
             if (v.data->visual_id != screen->root_visual)
@@ -94,23 +99,29 @@ std::vector<Rectangle> monitorsLeavingGaps(xcb_connection_t* c, const xcb_screen
     // with an error, which goes unread.
     const auto versionCookie = xcb_randr_query_version(c, 1, 5);
     const auto monitorsCookie = xcb_randr_get_monitors(c, screen->root, 1);
-    Reply<xcb_randr_query_version_reply_t> version(xcb_randr_query_version_reply(c, versionCookie, nullptr));
-    Reply<xcb_randr_get_monitors_reply_t> reply(xcb_randr_get_monitors_reply(c, monitorsCookie, nullptr));
+    auto version = waitForReply<xcb_randr_query_version_reply_t>(c, versionCookie);
+    auto reply = waitForReply<xcb_randr_get_monitors_reply_t>(c, monitorsCookie);
     if (!version || (version->major_version == 1 && version->minor_version < 5))
         return {};
     if (!reply || reply->nMonitors == 0)
         return {};
 
+    // Each monitor as much of it as lies on the root window: RandR lets a monitor be placed
+    // anywhere, even wholly off the root.
+    const int width = screen->width_in_pixels, height = screen->height_in_pixels;
     std::vector<Rectangle> monitors;
     for (auto m = xcb_randr_get_monitors_monitors_iterator(reply.get()); m.rem;
          xcb_randr_monitor_info_next(&m)) {
-        monitors.push_back({m.data->x, m.data->y, m.data->width, m.data->height});
+        const int left = std::max(0, int(m.data->x)), top = std::max(0, int(m.data->y));
+        const int right = std::min(width, m.data->x + m.data->width);
+        const int bottom = std::min(height, m.data->y + m.data->height);
+        if (left < right && top < bottom)
+            monitors.push_back({left, top, right - left, bottom - top});
     }
     // Only a monitor that spans the root alone is sure to leave no gap; anything else is
-    // checked row by row while grabbing.
+    // checked row by row while grabbing. Monitors that show none of the root tell nothing.
     for (const Rectangle& m : monitors) {
-        if (m.x <= 0 && m.y <= 0 && m.x + m.width >= screen->width_in_pixels &&
-            m.y + m.height >= screen->height_in_pixels)
+        if (m.width == width && m.height == height)
             return {};
     }
     return monitors;
@@ -118,10 +129,21 @@ std::vector<Rectangle> monitorsLeavingGaps(xcb_connection_t* c, const xcb_screen
 
 } // namespace
 
+std::size_t checkedImageStride(std::size_t length, int width, int rows, int bitsPerPixel, int scanlinePad)
+{
+    const std::size_t padBits = std::size_t(std::max(8, scanlinePad));
+    const std::size_t stride =
+        (std::size_t(width) * std::size_t(bitsPerPixel) + padBits - 1) / padBits * padBits / 8;
+    if (length < stride * std::size_t(rows))
+        throw Failure("the X server sent " + std::to_string(length) + " bytes for an image of " +
+                      std::to_string(rows) + " rows of " + std::to_string(stride) + " bytes");
+    return stride;
+}
+
 GrabberX11::GrabberX11(const char* display)
 {
     int screenNumber = 0;
-    m_connection.reset(xcb_connect(display, &screenNumber));
+    m_connection = connectToX11(display, &screenNumber);
     if (xcb_connection_has_error(m_connection.get()))
         throw Failure(std::string("cannot open display '") + display + "'");
     xcb_connection_t* c = m_connection.get();
@@ -133,7 +155,10 @@ GrabberX11::GrabberX11(const char* display)
     m_screen = screens.data;
     xcb_prefetch_extension_data(c, &xcb_randr_id);
     xcb_prefetch_extension_data(c, &xcb_shm_id);
-    m_layout = layoutOf(c, m_screen);
+    m_format = pixmapFormatOf(c, m_screen);
+    m_layout = layoutOf(c, m_screen, m_format.bits_per_pixel);
+    // Bounded here, as xcb's own wait for the extensions is not.
+    syncWithServer(c);
     // Asked now, answered while the monitors are asked for and the frame is made.
     if (localConnection(c)) {
         const xcb_query_extension_reply_t* shm = xcb_get_extension_data(c, &xcb_shm_id);
@@ -157,15 +182,14 @@ bool GrabberX11::attachShared(const Frame& frame, std::uint32_t segment)
     xcb_connection_t* c = m_connection.get();
     if (!m_shmVersion.sequence)
         return false;
-    Reply<xcb_shm_query_version_reply_t> version(xcb_shm_query_version_reply(c, m_shmVersion, nullptr));
+    auto version = waitForReply<xcb_shm_query_version_reply_t>(c, m_shmVersion);
     if (!version || (version->major_version == 1 && version->minor_version < 2))
         return false;
     int fd = frame.memory().duplicateFd();
     if (fd < 0)
         return false;
     // xcb sends and closes the descriptor.
-    Reply<xcb_generic_error_t> error(xcb_request_check(c, xcb_shm_attach_fd_checked(c, segment, fd, 0)));
-    return !error;
+    return !checkRequest(c, xcb_shm_attach_fd_checked(c, segment, fd, 0));
 }
 
 void GrabberX11::grabShared(Frame& frame, std::uint32_t segment)
@@ -189,9 +213,12 @@ void GrabberX11::grabShared(Frame& frame, std::uint32_t segment)
         auto [run, cookie] = pending.front();
         pending.pop_front();
         xcb_generic_error_t* error = nullptr;
-        Reply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(c, cookie, &error));
+        auto reply = waitForReply<xcb_shm_get_image_reply_t>(c, cookie, &error);
         if (!reply)
             failRequest(error);
+        // The server writes into the ring's memory, which is there whatever it says; short, the
+        // stripes would hold what the ring held before.
+        checkedImageStride(reply->size, w, run.rows, 32, 32);
         blackenUncovered(frame.memory().data() + frame.offsetOf(run.first), frame.stride(), w,
                          Frame::topOf(run.first), run.rows);
         frame.publish(run.first + run.count - 1);
@@ -219,7 +246,7 @@ void GrabberX11::grabByRequest(Frame& frame)
         auto [first, cookie] = pending.front();
         pending.pop_front();
         xcb_generic_error_t* error = nullptr;
-        Reply<xcb_get_image_reply_t> reply(xcb_get_image_reply(c, cookie, &error));
+        auto reply = waitForReply<xcb_get_image_reply_t>(c, cookie, &error);
         if (!reply)
             failRequest(error);
         std::optional<StripeRun> run = reserveRun(frame, first);
@@ -228,7 +255,8 @@ void GrabberX11::grabByRequest(Frame& frame)
         std::uint8_t* slots = frame.memory().data() + frame.offsetOf(first);
         const std::uint8_t* data = xcb_get_image_data(reply.get());
         const std::size_t sourceStride =
-            std::size_t(xcb_get_image_data_length(reply.get())) / std::size_t(run->rows);
+            checkedImageStride(std::size_t(xcb_get_image_data_length(reply.get())), w, run->rows,
+                               m_format.bits_per_pixel, m_format.scanline_pad);
         if (m_layout.isBgrx() && sourceStride == frame.stride()) {
             std::memcpy(slots, data, frame.stride() * std::size_t(run->rows));
         } else {
@@ -251,7 +279,7 @@ void GrabberX11::blackenUncovered(std::uint8_t* stripe, std::size_t stride, int 
         spans.clear();
         for (const Rectangle& m : m_monitors) {
             if (y >= m.y && y < m.y + m.height)
-                spans.emplace_back(std::max(0, m.x), std::min(width, m.x + m.width));
+                spans.emplace_back(m.x, m.x + m.width);
         }
         std::sort(spans.begin(), spans.end());
         int x = 0;

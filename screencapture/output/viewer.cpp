@@ -2,6 +2,7 @@
 
 #include "failure.h"
 
+#include <csignal>
 #include <fcntl.h>
 #include <spawn.h>
 
@@ -15,8 +16,14 @@ void openInViewer(const std::string& path)
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
-    // Its own session, so the viewer outlives this process and whatever started it.
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+    // Its own session, so the viewer outlives this process and whatever started it. The signals
+    // this tool ignores for its own writes are the viewer's to handle: at their defaults.
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    sigaddset(&defaults, SIGXFSZ);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF);
 
     const char* program = "xdg-open";
     char* const argv[] = {const_cast<char*>(program), const_cast<char*>(path.c_str()), nullptr};

@@ -22,9 +22,16 @@ check "image is large enough to need INCR" test "$(stat -c %s "$work/pasted.png"
 paste_png "$work/again.png"
 check "pasting twice gives the same image" cmp -s "$work/pasted.png" "$work/again.png"
 
-"$tool" -c -x
+# Started from a folder with a descriptor of the caller's open: the server that stays behind
+# must hold neither (the folder may be on a drive the user wants to take out).
+mkdir "$work/folder"
+(cd "$work/folder" && exec "$tool" -c -x 9>"$work/held")
 for _ in $(seq 50); do [ "$(servers)" -eq 1 ] && break; sleep 0.02; done
 check "a second -c leaves one server" test "$(servers)" -eq 1
+server=$(tool_processes)
+check "the server works in / (saw $(readlink "/proc/$server/cwd"))" test "$(readlink "/proc/$server/cwd")" = /
+check "the server holds no descriptor of the caller's" \
+    test ! -e "/proc/$server/fd/9" -a -z "$(find "/proc/$server/fd" -lname "$work/*" 2>/dev/null)"
 
 # A paste under way when another program takes the clipboard still gets the whole image.
 cc -O1 -o "$work/slow-paste" "$(dirname "$0")/../support/slow-paste.c" -lxcb

@@ -83,16 +83,31 @@ int main()
     expect("an output placed by wl_output", compose({first, second}, 8, 2),
            {c, c, c, c, a, a, a, a, c, c, c, c, b, b, b, b});
 
-    // Outputs far apart, as a confused compositor may say: a refusal, not an overflowing size.
-    OutputCopy far = first;
-    far.x = INT32_MAX - 1;
-    bool refused = false;
-    try {
-        layOutDesktop({first, far});
-    } catch (const Failure&) {
-        refused = true;
+    // Outputs far apart, as a confused compositor may say: up to 32767 pixels a side (where
+    // pixman's coordinates end) composed, beyond that a refusal, not an overflowing size.
+    OutputCopy dot = copyOf(&xbgr, WL_SHM_FORMAT_XRGB8888, 1, 1);
+    dot.logicalWidth = dot.logicalHeight = 1;
+    struct Apart {
+        int x, y;
+        bool refused;
+        const char* what;
+    };
+    for (const Apart& apart :
+         {Apart{32766, 0, false, "a desktop 32767 pixels wide is composed"},
+          Apart{32767, 0, true, "a desktop 32768 pixels wide is refused"},
+          Apart{0, 32766, false, "a desktop 32767 pixels high is composed"},
+          Apart{0, 32767, true, "a desktop 32768 pixels high is refused"},
+          Apart{INT32_MAX - 1, 0, true, "outputs as far apart as an int goes are refused"}}) {
+        OutputCopy far = dot;
+        far.x = apart.x, far.y = apart.y;
+        bool refused = false;
+        try {
+            layOutDesktop({dot, far});
+        } catch (const Failure&) {
+            refused = true;
+        }
+        std::printf("%s: %s\n", refused == apart.refused ? "ok" : "FAIL", apart.what);
+        failures += refused != apart.refused;
     }
-    std::printf("%s: a desktop too wide to compose is refused\n", refused ? "ok" : "FAIL");
-    failures += !refused;
     return failures ? 1 : 0;
 }

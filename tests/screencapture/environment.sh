@@ -45,6 +45,67 @@ for delay in 0.30 0.20 0.12 0.08 0.05 0.03 0.02 0.01; do
 done
 check "at least one kill landed during a capture ($middle of 8)" test "$middle" -ge 1
 
+# Display servers that answer nobody: one grabbed by another client, which it alone is served
+# until it lets go, and one that greets the tool and then says nothing more (behind a proxy that
+# passes on the greeting only). Every capture, to a file or onto the clipboard, gives up within
+# seconds with one line and status 1, and leaves no file and no process behind.
+cc -O1 -o "$work/grab-server" "$(dirname "$0")/../support/grab-server.c" -lxcb
+start_server grabbed 640x480x24 -nolisten tcp
+start_server mute 640x480x24 -nolisten tcp
+coproc grabber { DISPLAY=":${display[grabbed]}" exec "$work/grab-server"; }
+read -r -t 10 state <&"${grabber[0]}" || state=
+check "another client holds the server grab" test "$state" = grabbed
+python3 -c 'import os, socket, struct, sys
+def take(s, n):
+    data = b""
+    while len(data) < n: data += s.recv(n - len(data))
+    return data
+listener = socket.socket(); listener.bind(("127.0.0.1", 0)); listener.listen(8)
+with open(sys.argv[2] + ".new", "w") as f: f.write(str(listener.getsockname()[1]))
+os.rename(sys.argv[2] + ".new", sys.argv[2])
+held = []
+while True:
+    client = listener.accept()[0]
+    server = socket.socket(socket.AF_UNIX); server.connect(sys.argv[1])
+    request = take(client, 12)
+    order = "<" if request[:1] == b"l" else ">"
+    name, data = struct.unpack(order + "HH", request[6:10])
+    server.sendall(request + take(client, (name + 3) // 4 * 4 + (data + 3) // 4 * 4))
+    reply = take(server, 8)
+    client.sendall(reply + take(server, struct.unpack(order + "H", reply[6:8])[0] * 4))
+    held += [client, server]' "/tmp/.X11-unix/X${display[mute]}" "$work/mute-port" &
+servers+=($!)
+for _ in $(seq 100); do [ -s "$work/mute-port" ] && break; sleep 0.05; done
+mute=127.0.0.1:$(($(cat "$work/mute-port") - 6000))
+started=$SECONDS
+captures=()
+for way in "grabbed :${display[grabbed]}" "mute $mute"; do
+    read -r name where <<<"$way"
+    mkdir "$work/$name"
+    DISPLAY=$where timeout 30 "$tool" -x "$work/$name/shot.png" >"$work/$name-file.err" 2>&1 &
+    captures+=($!)
+    DISPLAY=$where timeout 30 "$tool" -c -x >"$work/$name-clipboard.err" 2>&1 &
+    captures+=($!)
+done
+statuses=()
+for capture in "${captures[@]}"; do
+    wait "$capture" && statuses+=(0) || statuses+=($?)
+done
+check "unanswered captures end within 15 s ($((SECONDS - started)) s), each with status 1 (${statuses[*]})" \
+    test $((SECONDS - started)) -lt 15 -a "${statuses[*]}" = "1 1 1 1"
+for way in "grabbed :${display[grabbed]}" "mute $mute"; do
+    read -r name where <<<"$way"
+    for how in file clipboard; do
+        check "$name server, $how: one line that says so ($(head -c 200 "$work/$name-$how.err"))" \
+            grep -qx 'screencapture: the X server did not answer within 10 seconds' "$work/$name-$how.err"
+    done
+    check "$name server: no file, no hidden file" empty_folder "$work/$name"
+    for _ in $(seq 100); do [ -z "$(tool_processes "DISPLAY=$where")" ] && break; sleep 0.05; done
+    check "$name server: no process left behind" test -z "$(tool_processes "DISPLAY=$where")"
+done
+exec {grabber[1]}>&-
+wait "$grabber_PID" || true
+
 # The clipboard server killed: the next -c owns the clipboard again and serves the image.
 start_server clip 640x480x24 -nolisten tcp
 export DISPLAY=":${display[clip]}"

@@ -44,6 +44,7 @@ int main()
            "unescaped bytes beyond ASCII are kept");
     expect("file:///a.png?size=2#top", "/a.png", "a query or fragment is no part of the path");
     expect("file:///a%3F%23.png", "/a?#.png", "escaped ? and # are part of the name");
+    expect("file:///a.pn%67", "/a.png", "an escape at the very end is decoded");
 
     expect("file:///a%00.png", refused, "an escaped NUL, which would cut the path short, is refused");
     expect("file:///a.png%2", refused, "a truncated escape is refused");

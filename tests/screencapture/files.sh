@@ -78,15 +78,21 @@ check "no hard links: the taken name kept, the captures numbered" \
     test "$(cat "$work/remote/shot.png")" = keep -a "$(ls "$work/remote" | wc -l)" -eq 3
 check "no hard links: the capture decodes" decodes_cleanly "$work/remote/shot 3.png"
 
-# A stand-in viewer that records what it was asked to open.
+# A stand-in viewer that records what it was asked to open, and the signals it was started with
+# ignored.
 mkdir "$work/bin" "$work/shots"
-printf '#!/bin/sh\nprintf "%%s\\n" "$@" >"%s/opened"\n' "$work" >"$work/bin/xdg-open"
+printf '#!/bin/sh\nawk "/^SigIgn:/ { print \\$2 }" /proc/$$/status >"%s/ignored"\nprintf "%%s\\n" "$@" >"%s/opened"\n' \
+    "$work" "$work" >"$work/bin/xdg-open"
 chmod +x "$work/bin/xdg-open"
 touch "$work/shots/shot.png"
 PATH="$work/bin:$PATH" "$tool" -P -x "$work/shots/shot.png"
 for _ in $(seq 50); do [ -s "$work/opened" ] && break; sleep 0.02; done
 check "-P opens the file actually saved" test "$(cat "$work/opened" 2>/dev/null)" = "$work/shots/shot 2.png"
 check "-P leaves the existing file alone" test ! -s "$work/shots/shot.png"
+# The tool ignores SIGPIPE and SIGXFSZ for its own writes; a viewer that inherited that would not
+# stop at a closed pipe or a file too large.
+check "-P: the viewer starts with SIGPIPE and SIGXFSZ at their defaults (ignored: $(cat "$work/ignored"))" \
+    test $((0x$(cat "$work/ignored") & (1 << (13 - 1) | 1 << (25 - 1)))) -eq 0
 err=$(PATH="$work/none" "$tool" -P -x "$work/shots/shot.png" 2>&1) && status=0 || status=$?
 check "-P without a viewer: saved, one message naming the file, status 1" \
     test "$status" -eq 1 -a -s "$work/shots/shot 3.png" -a "$(wc -l <<<"$err")" -eq 1
