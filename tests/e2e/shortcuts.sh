@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Global shortcuts recorded in the keyboard-shortcuts window: stored in the settings file, pressed
-# anywhere they start the same capture as the menu, and after a restart they work with no window open.
+# Global shortcuts recorded in the keyboard-shortcuts window: stored in the settings file, and pressed
+# anywhere they start the same capture as the menu at once. faults/load.sh presses a stored shortcut
+# right after a start.
 source "$(dirname "$0")/lib.sh"
 
 # The recorder fields in the window, which has a fixed size and layout.
@@ -46,11 +47,4 @@ wait_for_start "$starts" 3
 check "Ctrl+Alt+D opens the chooser and captures to the typed folder" \
     capture_path_fits "$before" "$after" "$shots" png "$(recorded_path 3)"
 
-quit_kestrelle
-start_kestrelle "$work/app"
-wait_for_icon
-xdotool key ctrl+alt+k
-wait_for_start "$starts" 4
-expect "after a restart Ctrl+Alt+K works with no window opened" '"-c" "-x"' "$(recorded_arguments "$starts" 4)"
-check "no window of Kestrelle is open besides its icon" test "$(kestrelle_windows | wc -l)" -eq 1
 finish

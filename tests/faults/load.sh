@@ -22,6 +22,7 @@ wait_for_start "$starts" 100
 expect "100 presses start the tool 100 times" 100 "$(recorded_starts "$starts")"
 expect "every shortcut capture is a silent clipboard capture" '"-c" "-x"' \
     "$(cut -d' ' -f2- "$starts" | sort -u)"
+check "a shortcut opens no window of Kestrelle besides its icon" test "$(kestrelle_windows | wc -l)" -eq 1
 open_menu
 echo "ok - the menu opens right after the burst"
 xdotool key Escape

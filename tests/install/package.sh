@@ -9,15 +9,13 @@ version=$2
 support=$(dirname "$0")/../support
 source "$support/checks.sh"
 
-if [ "$(id -u)" -ne 0 ]; then
-    echo "skipped: this test installs a package into the machine, so it runs as root only"
+skip() {
+    echo "skipped: $1"
     exit 77
-fi
+}
+[ "$(id -u)" -eq 0 ] || skip "this test installs a package into the machine, so it runs as root only"
 package_gone() { ! dpkg-query -W -f='${Status}' kestrelle 2>/dev/null | grep -q 'ok installed'; }
-if ! package_gone; then
-    echo "skipped: a kestrelle package is installed already; this test would replace and remove it"
-    exit 77
-fi
+package_gone || skip "a kestrelle package is installed already; this test would replace and remove it"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/kestrelle-package.XXXXXX")
 # apt reads the package file as its own unprivileged user.
@@ -26,9 +24,7 @@ installed=false
 
 cleanup() {
     local status=$?
-    if $installed; then
-        DEBIAN_FRONTEND=noninteractive apt-get remove -y -q kestrelle >/dev/null 2>&1 || true
-    fi
+    ! $installed || DEBIAN_FRONTEND=noninteractive apt-get remove -y -q kestrelle >/dev/null 2>&1 || true
     rm -rf "$work"
     return "$status"
 }
@@ -43,28 +39,21 @@ list_usr() {
 run_logged() {
     local log=$1
     shift
-    if ! "$@" >"$log" 2>&1; then
-        echo "FAIL - $* failed:"
-        sed 's/^/  /' "$log"
-        return 1
-    fi
+    "$@" >"$log" 2>&1 || { echo "FAIL - $* failed:" && sed 's/^/  /' "$log" && return 1; }
 }
 
 run_logged "$work/cpack.log" cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/package"
 deb=$(echo "$work"/package/kestrelle_*.deb)
 check "the package is named after the project's version: $(basename "$deb")" \
     test "$(basename "$deb")" = "kestrelle_${version}_$(dpkg --print-architecture).deb"
-depends_on_linked_and_started() {
-    local depends
-    depends=$(dpkg-deb -f "$deb" Depends)
-    [[ "$depends" == *libqt6widgets6* && "$depends" == *libc6* && "$depends" == *xdg-utils* ]]
-}
+depends=$(dpkg-deb -f "$deb" Depends)
+names_linked_and_started() { [[ $depends == *libqt6widgets6* && $depends == *libc6* && $depends == *xdg-utils* ]]; }
 check "its dependencies name the libraries the binaries link (Qt, libc) and what they start (xdg-utils)" \
-    depends_on_linked_and_started
+    names_linked_and_started
 # Libraries loaded by name at run time leave no trace in the link, so the package must name them.
 loaded_libraries_declared() {
     local relations soname package ok=0
-    relations=", $(dpkg-deb -f "$deb" Depends), $(dpkg-deb -f "$deb" Recommends),"
+    relations=", $depends, $(dpkg-deb -f "$deb" Recommends),"
     dpkg-deb -x "$deb" "$work/unpacked"
     local binaries=("$work"/unpacked/usr/bin/* "$work"/unpacked/usr/libexec/kestrelle/*)
     # The libraries a binary links are named in it too; shlibdeps covers those.
@@ -85,11 +74,10 @@ check "every library a binary loads by name is in Depends or Recommends" loaded_
 # are left out: apt remove keeps what they pulled in.
 export DEBIAN_FRONTEND=noninteractive
 others=$(apt-get install -s --no-install-recommends "$deb" 2>/dev/null | awk '$1 == "Inst" && $2 != "kestrelle" { print $2 }')
-if [ -n "$others" ]; then
-    echo "FAIL - installing the package would also install:" $others
-    echo "  every dependency should be on a machine that scripts/deps set up"
+[ -z "$others" ] || {
+    echo "FAIL - installing the package would also install" $others "(is every dependency in scripts/deps?)"
     exit 1
-fi
+}
 list_usr >"$work/before"
 installed=true
 run_logged "$work/install.log" apt install -y -q --no-install-recommends "$deb"
@@ -107,9 +95,9 @@ expected=(
     /usr/share/man/man1/kestrelle.1.gz
     /usr/share/man/man1/kestrelle-screencapture.1.gz
 )
-for size in 16 22 24 32 48 64 128 256; do
-    expected+=("/usr/share/icons/hicolor/${size}x${size}/apps/$id.png")
-done
+icon() { echo "/usr/share/icons/hicolor/$1x$1/apps/$id.png"; }
+sizes=(16 22 24 32 48 64 128 256)
+for size in "${sizes[@]}"; do expected+=("$(icon "$size")"); done
 missing=()
 for path in "${expected[@]}"; do
     grep -qxF "$path" "$work/files" && [ -e "$path" ] || missing+=("$path")
@@ -121,9 +109,8 @@ check "the capture tool stays off the command path: kestrelle is the one program
     test "$(grep '^/usr/s\?bin/.' "$work/files")" = /usr/bin/kestrelle
 icons_sized() {
     local size
-    for size in 16 22 24 32 48 64 128 256; do
-        [ "$(identify -format '%m %wx%h' "/usr/share/icons/hicolor/${size}x${size}/apps/$id.png")" = "PNG ${size}x${size}" ] ||
-            return 1
+    for size in "${sizes[@]}"; do
+        [ "$(identify -format '%m %wx%h' "$(icon "$size")")" = "PNG ${size}x$size" ] || return 1
     done
 }
 check "every icon PNG is as large as its folder says" icons_sized

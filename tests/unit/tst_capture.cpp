@@ -1,12 +1,26 @@
 #include "AppDelegate.h"
 #include "TestPlatform.h"
-#include "UserLocale.h"
 
 #include <QApplication>
 #include <QTest>
 #include <QTimeZone>
 
+#include <unicode/timezone.h>
+
 namespace {
+
+// Sets the user's locale variables and pins ICU's time zone, as a user's environment would. Empty
+// values unset the variable.
+void setUserLocale(const char* lcAll, const char* timeZone, const char* lcTime = "", const char* lang = "")
+{
+    for (const auto& [name, value] : {std::pair{"LC_ALL", lcAll}, {"LC_TIME", lcTime}, {"LANG", lang}}) {
+        if (*value)
+            qputenv(name, value);
+        else
+            qunsetenv(name);
+    }
+    icu::TimeZone::adoptDefault(icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(timeZone)));
+}
 
 const QString kTool = QStringLiteral("/usr/sbin/screencapture");
 
@@ -23,74 +37,61 @@ class CaptureTest : public QObject {
 private slots:
     void initTestCase() { setUserLocale("en_US.UTF-8", "America/New_York"); }
 
-    void clipboardCaptureArguments_data()
-    {
-        QTest::addColumn<QByteArray>("stored");
-        QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("sound never set") << QByteArray() << QStringList{"-c", "-x"};
-        QTest::newRow("sound on") << QByteArray("true") << QStringList{"-c"};
-    }
-    void clipboardCaptureArguments()
-    {
-        QFETCH(QByteArray, stored);
-        QFETCH(QStringList, arguments);
-        TestPlatform test;
-        if (!stored.isNull())
-            test.defaults.setBool(stored == "true", QStringLiteral("playSoundAfterScreenshot"));
-        AppDelegate delegate(test.platform());
-        delegate.captureToClipboard();
-        QCOMPARE(test.launcher.launches.size(), 1u);
-        QCOMPARE(test.launcher.launches[0].launchPath, kTool);
-        QCOMPARE(test.launcher.launches[0].arguments, arguments);
-        // No chooser, no activation, no message.
-        QCOMPARE(test.journal.steps, QStringList{"launch"});
-        QVERIFY(test.log.lines.isEmpty());
-    }
-
     void fileCaptureArgumentsAndName_data()
     {
         QTest::addColumn<QDateTime>("choice");
         QTest::addColumn<QString>("directory");
-        QTest::addColumn<QString>("fileType");
+        QTest::addColumn<QVariant>("fileType"); // invalid: nothing stored
         QTest::addColumn<int>("openInPreview"); // -1: never set
         QTest::addColumn<int>("playSound");
         QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("saysPng"); // a type that cannot be used is said, and png taken
         const QDateTime example = newYork(2031, 3, 7, 14, 5, 9);
         const QString name = QStringLiteral("Kestrelle on 03-07-2031 at 02.05.09 PM.png");
-        QTest::newRow("preview, silent") << example << "/tmp"
-                                         << "png" << 1 << 0 << QStringList{"-P", "-x", "/tmp/" + name};
-        QTest::newRow("never set") << example << "/tmp"
-                                   << "png" << -1 << -1 << QStringList{"-x", "/tmp/" + name};
-        QTest::newRow("noon") << newYork(2031, 3, 7, 12, 0, 0) << "/tmp"
-                              << "png" << 0 << 1
-                              << QStringList{"/tmp/Kestrelle on 03-07-2031 at 12.00.00 PM.png"};
-        QTest::newRow("midnight") << newYork(2031, 3, 8, 0, 0, 0) << "/tmp"
-                                  << "png" << 0 << 1
-                                  << QStringList{"/tmp/Kestrelle on 03-08-2031 at 12.00.00 AM.png"};
+        const QVariant png = QStringLiteral("png");
+        QTest::newRow("preview, silent")
+            << example << "/tmp" << png << 1 << 0 << QStringList{"-P", "-x", "/tmp/" + name} << false;
+        QTest::newRow("never set") << example << "/tmp" << png << -1 << -1
+                                   << QStringList{"-x", "/tmp/" + name} << false;
+        QTest::newRow("noon") << newYork(2031, 3, 7, 12, 0, 0) << "/tmp" << png << 0 << 1
+                              << QStringList{"/tmp/Kestrelle on 03-07-2031 at 12.00.00 PM.png"} << false;
+        QTest::newRow("midnight") << newYork(2031, 3, 8, 0, 0, 0) << "/tmp" << png << 0 << 1
+                                  << QStringList{"/tmp/Kestrelle on 03-08-2031 at 12.00.00 AM.png"} << false;
         QTest::newRow("morning, new year")
-            << newYork(2032, 1, 1, 9, 30, 0) << "/tmp"
-            << "jpg" << 0 << 1 << QStringList{"/tmp/Kestrelle on 01-01-2032 at 09.30.00 AM.jpg"};
+            << newYork(2032, 1, 1, 9, 30, 0) << "/tmp" << QVariant(QStringLiteral("jpg")) << 0 << 1
+            << QStringList{"/tmp/Kestrelle on 01-01-2032 at 09.30.00 AM.jpg"} << false;
         QTest::newRow("local time, not UTC")
-            << QDateTime(QDate(2031, 3, 8), QTime(2, 0, 0), QTimeZone::utc()) << "/tmp"
-            << "png" << 0 << 1 << QStringList{"/tmp/Kestrelle on 03-07-2031 at 09.00.00 PM.png"};
-        QTest::newRow("root folder") << example << "/"
-                                     << "png" << 0 << 1 << QStringList{"//" + name};
-        QTest::newRow("spaces and accents") << example << "/home/zoë/My Shots"
-                                            << "png" << 0 << 1 << QStringList{"/home/zoë/My Shots/" + name};
+            << QDateTime(QDate(2031, 3, 8), QTime(2, 0, 0), QTimeZone::utc()) << "/tmp" << png << 0 << 1
+            << QStringList{"/tmp/Kestrelle on 03-07-2031 at 09.00.00 PM.png"} << false;
+        QTest::newRow("root folder") << example << "/" << png << 0 << 1 << QStringList{"//" + name} << false;
+        QTest::newRow("spaces and accents") << example << "/home/zoë/My Shots" << png << 0 << 1
+                                            << QStringList{"/home/zoë/My Shots/" + name} << false;
         QTest::newRow("type used verbatim")
-            << example << "/tmp"
-            << "PNG" << 0 << 1 << QStringList{"/tmp/Kestrelle on 03-07-2031 at 02.05.09 PM.PNG"};
+            << example << "/tmp" << QVariant(QStringLiteral("PNG")) << 0 << 1
+            << QStringList{"/tmp/Kestrelle on 03-07-2031 at 02.05.09 PM.PNG"} << false;
+        QTest::newRow("no type stored")
+            << example << "/tmp" << QVariant() << 0 << 1 << QStringList{"/tmp/" + name} << true;
+        QTest::newRow("type not a string") << example << "/tmp" << QVariant(QStringList{"png", "jpg"}) << 0
+                                           << 1 << QStringList{"/tmp/" + name} << true;
+        QTest::newRow("type with a path")
+            << example << "/tmp" << QVariant(QStringLiteral("png/../../etc/evil")) << 0 << 1
+            << QStringList{"/tmp/" + name} << true;
+        QTest::newRow("type with a NUL")
+            << example << "/tmp" << QVariant(QStringLiteral("png") + QChar(0) + QStringLiteral("sh")) << 0
+            << 1 << QStringList{"/tmp/" + name} << true;
     }
     void fileCaptureArgumentsAndName()
     {
         QFETCH(QDateTime, choice);
         QFETCH(QString, directory);
-        QFETCH(QString, fileType);
+        QFETCH(QVariant, fileType);
         QFETCH(int, openInPreview);
         QFETCH(int, playSound);
         QFETCH(QStringList, arguments);
+        QFETCH(bool, saysPng);
         TestPlatform test;
-        test.defaults.setObject(fileType, QStringLiteral("screenshotFileType"));
+        if (fileType.isValid())
+            test.defaults.setObject(fileType, QStringLiteral("screenshotFileType"));
         if (openInPreview >= 0)
             test.defaults.setBool(openInPreview, QStringLiteral("openInPreview"));
         if (playSound >= 0)
@@ -107,7 +108,9 @@ private slots:
         QCOMPARE(test.launcher.launches.size(), 1u);
         QCOMPARE(test.launcher.launches[0].launchPath, kTool);
         QCOMPARE(test.launcher.launches[0].arguments, arguments);
-        QVERIFY(test.log.lines.isEmpty());
+        QCOMPARE(test.log.lines.isEmpty(), !saysPng);
+        if (saysPng)
+            QVERIFY(test.log.lines.last().contains(QStringLiteral("png")));
     }
 
     // The date and time follow the formats locale (LC_ALL, else LC_TIME, else LANG), not the messages'.
@@ -160,14 +163,12 @@ private slots:
         test.chooser.answer(0, DirectoryChooser::kResponseOK, QStringLiteral("/tmp"));
         delegate.captureDesktop();
         test.chooser.answer(0, DirectoryChooser::kResponseOK, QStringLiteral("/tmp"));
-        delegate.captureToClipboard();
 
-        QCOMPARE(test.launcher.launches.size(), 3u);
+        QCOMPARE(test.launcher.launches.size(), 2u);
         QCOMPARE(test.launcher.launches[0].arguments,
                  (QStringList{"-x", "/tmp/Kestrelle on 03-07-2031 at 02.05.09 PM.png"}));
         QCOMPARE(test.launcher.launches[1].arguments,
                  (QStringList{"-P", "/tmp/Kestrelle on 03-07-2031 at 02.05.09 PM.jpg"}));
-        QCOMPARE(test.launcher.launches[2].arguments, QStringList{"-c"});
     }
 
     void onlyAConfirmationStartsTheTool()
@@ -190,33 +191,6 @@ private slots:
         test.chooser.answer(0, DirectoryChooser::kResponseOK, QStringLiteral("/tmp"));
         QCOMPARE(test.launcher.launches.size(), 1u);
         QVERIFY(test.log.lines.isEmpty());
-    }
-
-    void aMissingOrUnsafeFileTypeSavesAsPng_data()
-    {
-        QTest::addColumn<QVariant>("stored"); // invalid: nothing stored
-        QTest::newRow("nothing stored") << QVariant();
-        QTest::newRow("not a string") << QVariant(QStringList{"png", "jpg"});
-        QTest::newRow("a path") << QVariant(QStringLiteral("png/../../etc/evil"));
-        QTest::newRow("a NUL") << QVariant(QStringLiteral("png") + QChar(0) + QStringLiteral("sh"));
-    }
-    void aMissingOrUnsafeFileTypeSavesAsPng()
-    {
-        QFETCH(QVariant, stored);
-        TestPlatform test;
-        if (stored.isValid())
-            test.defaults.setObject(stored, QStringLiteral("screenshotFileType"));
-        test.defaults.setBool(true, QStringLiteral("playSoundAfterScreenshot"));
-        test.clock.instant = newYork(2031, 3, 7, 14, 5, 9);
-        AppDelegate delegate(test.platform());
-        test.log.lines.clear();
-
-        delegate.captureDesktop();
-        QVERIFY(test.log.lines.size() >= 1);
-        QVERIFY(test.log.lines.last().contains(QStringLiteral("png")));
-        test.chooser.answer(0, DirectoryChooser::kResponseOK, QStringLiteral("/tmp"));
-        QCOMPARE(test.launcher.launches.at(0).arguments,
-                 QStringList{"/tmp/Kestrelle on 03-07-2031 at 02.05.09 PM.png"});
     }
 
     void aConfirmationWithoutAFolderStartsNothing()
