@@ -38,8 +38,11 @@ ShortcutRecorder::ShortcutRecorder(QWidget* parent)
     column->addLayout(row);
     column->addWidget(m_hint);
 
-    // The recorder itself takes the keys while recording, so that no key reaches the button.
+    // The recorder itself takes the keys while recording, so that no key reaches the button. A click on
+    // the field leaves the focus where it is: taking it would end the recording before the click that
+    // should cancel it starts it again.
     setFocusPolicy(Qt::ClickFocus);
+    m_field->setFocusPolicy(Qt::TabFocus);
     connect(m_field, &QPushButton::clicked, this, [this] {
         if (m_recording)
             cancelRecording();
