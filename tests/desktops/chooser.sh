@@ -1,22 +1,16 @@
 #!/usr/bin/env bash
-# "Capture Desktop" in a sway session with the desktop portal's GTK backend, which
-# tests/desktops/with-desktop provides:   chooser.sh KESTRELLE SCREENCAPTURE
+# "Capture Desktop" in sway with the desktop portal's GTK backend (tests/desktops/with-desktop):
+#   chooser.sh KESTRELLE SCREENCAPTURE
 # The folder chooser is the portal backend's window, not Kestrelle's; a folder typed into it gets the
-# capture, which does not show the chooser; two choosers open at once each get their own capture;
-# a cancelled one captures nothing.
-bus=$DBUS_SESSION_BUS_ADDRESS
-# shellcheck source=../e2e/lib.sh
-source "$(dirname "$0")/../e2e/lib.sh" "$1" "$2" ""
-export DBUS_SESSION_BUS_ADDRESS=$bus QT_QPA_PLATFORM=wayland
-# shellcheck source=item.sh
-source "$(dirname "$0")/item.sh"
-here=$(cd "$(dirname "$0")" && pwd)
+# capture, which does not show the chooser; two choosers open at once each get their own capture; a
+# cancelled one captures nothing.
+source "$(dirname "$0")/session.sh" "$1" "$2"
+export QT_QPA_PLATFORM=wayland
 title="Save Screenshot"
 
 # The sway windows titled as the chooser, one "ID PID" a line.
 choosers() { swaymsg -t get_tree | jq -r --arg t "$title" '.. | objects | select(.name? == $t) | "\(.id) \(.pid)"'; }
-chooser_count() { choosers | grep -c . || true; }
-count_is() { [ "$(chooser_count)" -eq "$1" ]; }
+count_is() { [ "$(choosers | grep -c .)" -eq "$1" ]; }
 
 # type_folder ID DIR : focuses the chooser, goes to the home folder (the chooser opens on the recent
 # files, where Save is off), and types DIR into its location field as a person does.
@@ -41,7 +35,7 @@ confirm() {
 }
 
 png_in() { [ -n "$(find "$1" -type f -name '*.png')" ]; }
-
+captures() { find "$work/one" "$work/two" "$work/three" -type f | wc -l; }
 # Below waybar every pixel is sway's background colour: the chooser is not in the capture.
 desktop_only() {
     [ "$(convert "$1" -crop 1280x700+0+100 +repage -fill black -opaque '#3366cc' -fill white +opaque black \
@@ -56,8 +50,8 @@ mkdir "$work/one" "$work/two" "$work/three"
 click_entry "Capture Desktop"
 wait_for "the desktop's chooser" count_is 1
 read -r window window_pid < <(choosers)
-backend_pid=$(gdbus call --session -d org.freedesktop.DBus -o /org/freedesktop/DBus \
-    -m org.freedesktop.DBus.GetConnectionUnixProcessID org.freedesktop.impl.portal.desktop.gtk | grep -o '[0-9]*,' | tr -d ,)
+backend_pid=$(gdbus call --session -d org.freedesktop.DBus -o /org/freedesktop/DBus -m \
+    org.freedesktop.DBus.GetConnectionUnixProcessID org.freedesktop.impl.portal.desktop.gtk | grep -o '[0-9]*,' | tr -d ,)
 expect "the chooser is the portal backend's window, not Kestrelle's" "$backend_pid" "$window_pid"
 check "Kestrelle has no window of its own" test -z "$(swaymsg -t get_tree | jq --argjson p "$kestrelle_pid" '.. | objects | select(.pid? == $p) | .id')"
 confirm "$window" "$work/one"
@@ -77,8 +71,7 @@ wait_for "the capture of the chooser confirmed first" png_in "$work/three"
 check "the other chooser is still open" count_is 1
 confirm "${both[0]%% *}" "$work/two"
 wait_for "the capture of the other chooser" png_in "$work/two"
-check "each chooser's capture went into its own folder only" \
-    test "$(find "$work/one" "$work/two" "$work/three" -type f | wc -l)" -eq 3
+expect "each chooser's capture went into its own folder only" 3 "$(captures)"
 check "the last capture shows no chooser" desktop_only "$(find "$work/two" -type f)"
 
 click_entry "Capture Desktop"
@@ -86,8 +79,8 @@ wait_for "a chooser to cancel" count_is 1
 wait_for "the chooser to take Cancel" "$here/chooser-button.py" "$backend_pid" Cancel
 wait_for "the cancelled chooser to close" count_is 0
 sleep 1
-check "a cancel captures nothing" test "$(find "$work/one" "$work/two" "$work/three" -type f | wc -l)" -eq 3
-check "Kestrelle kept to the desktop's chooser" test -z "$(grep 'folder chooser' "$log")"
+expect "a cancel captures nothing" 3 "$(captures)"
+expect "Kestrelle kept to the desktop's chooser" 0 "$(log_count 'folder chooser')"
 
 click_entry "Quit Kestrelle"
 wait_for_exit

@@ -4,10 +4,7 @@
 # The stored shortcut reaches kglobalaccel through the desktop portal with its key, a press of it
 # starts the capture tool, and after a restart the same one kglobalaccel component serves it. The
 # portal is never asked to bind again: Plasma then opens System Settings' shortcuts page.
-bus=$DBUS_SESSION_BUS_ADDRESS
-# shellcheck source=../e2e/lib.sh
-source "$(dirname "$0")/../e2e/lib.sh" "$1" "" ""
-export DBUS_SESSION_BUS_ADDRESS=$bus
+source "$(dirname "$0")/session.sh" "$1"
 
 accel() { gdbus call --session -d org.kde.kglobalaccel "$@"; }
 
@@ -37,12 +34,7 @@ press_until_start() {
     return 1
 }
 
-# Every call of Kestrelle's to the portal's global shortcuts, as the bus delivers them.
-dbus-monitor --session "type='method_call',interface='org.freedesktop.portal.GlobalShortcuts'" >"$work/calls" 2>&1 &
-monitor_pid=$!
-trap 'status=$?; kill "$monitor_pid"; end_session $status' EXIT
-wait_for "the bus monitor" test -s "$work/calls"
-
+monitor "type='method_call',interface='org.freedesktop.portal.GlobalShortcuts'"
 mkdir -p "$(dirname "$settings")"
 printf '[General]\nCaptureClipboardShortcut=Ctrl+Alt+J\n' >"$settings"
 stage_with_recorder "$work/app"
@@ -64,7 +56,7 @@ press_until_start 2
 expect "after a restart the press starts the tool again" '"-c" "-x"' "$(recorded_arguments "$starts" 2)"
 one_component || true
 expect "kglobalaccel still has one component for Kestrelle, the same" "$first" "$component"
-expect "each start opened one portal session" 2 "$(grep -c 'member=CreateSession' "$work/calls")"
-expect "no start asked the portal to bind, which opens System Settings" 0 "$(grep -c 'member=BindShortcuts' "$work/calls")"
+expect "each start opened one portal session" 2 "$(calls CreateSession)"
+expect "no start asked the portal to bind, which opens System Settings" 0 "$(calls BindShortcuts)"
 expect "Kestrelle says nothing about its shortcuts" 0 "$(log_count 'Shortcuts:')"
 finish

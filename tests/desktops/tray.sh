@@ -1,126 +1,86 @@
 #!/usr/bin/env bash
-# Kestrelle in a real desktop session that tests/desktops/with-desktop provides:
-#   tray.sh DESKTOP KESTRELLE SCREENCAPTURE
-# Where the desktop has a tray, Kestrelle's icon appears there once, also when the tray starts later
-# (with-desktop --tray-later) and again when it restarts; on an X display a left and a right click each
-# open the menu. A tray that reads items from the session bus finds Kestrelle's item, a menu titled
-# Kestrelle, and reads the menu over dbusmenu, where any program on the bus may send events: a flood of
-# clicks captures once, and an unknown entry gets an error. A capture chosen from the menu leaves a PNG
-# of the whole desktop on the desktop's clipboard. Where it has no tray, Kestrelle says so once and keeps
-# running.
-# Kestrelle's log is shown at the end: it tells what the desktop's shortcuts and portal made of it.
+# Kestrelle in a desktop's own tray (tests/desktops/with-desktop):   tray.sh DESKTOP KESTRELLE SCREENCAPTURE
+# The icon appears once, also when the tray starts later (--tray-later) and again when it restarts; on an
+# X display a left and a right click each open the menu. A tray that reads items from the bus finds a
+# menu titled Kestrelle and reads it over dbusmenu, where any program may send events: a flood of clicks
+# captures once, an unknown entry gets an error. The capture chosen there leaves a PNG of the whole
+# desktop on the desktop's clipboard. Without a tray Kestrelle says so once and keeps running.
 desktop=$1
-bus=$DBUS_SESSION_BUS_ADDRESS
-# shellcheck source=../e2e/lib.sh
-source "$(dirname "$0")/../e2e/lib.sh" "$2" "$3" ""
-export DBUS_SESSION_BUS_ADDRESS=$bus
-# shellcheck source=item.sh
-source "$(dirname "$0")/item.sh"
+source "$(dirname "$0")/session.sh" "$2" "$3"
 
-# What each desktop offers a tray program: Qt's platform there, whether a tray is there, and a
-# clipboard client that reads the desktop's clipboard. Headless GNOME has no keyboard, and wl-paste
-# reads nothing from a seat without one; GNOME shares its clipboard with its Xwayland.
 declare -A platform=([wlroots]=wayland [kde]=wayland [gnome]=wayland [gnome-tray]=wayland [xfce]=xcb)
 declare -A has_tray=([wlroots]=yes [kde]=no [gnome]=no [gnome-tray]=yes [xfce]=yes)
-declare -A paste=([wlroots]="wl-paste -t image/png" [kde]="wl-paste -t image/png"
-    [gnome]="xclip -selection clipboard -t image/png -o" [gnome-tray]="xclip -selection clipboard -t image/png -o"
-    [xfce]="xclip -selection clipboard -t image/png -o")
 [ -n "${platform[$desktop]:-}" ] || { echo "unknown desktop $desktop" >&2; exit 2; }
 export QT_QPA_PLATFORM=${platform[$desktop]}
-desktop_size=1280x800
-tray_pid=
-
-# end_session shows the log when the script failed; it is worth reading when it passed too.
-trap 'status=$?; [ -z "$tray_pid" ] || kill "$tray_pid" 2>/dev/null; [ "$status" -ne 0 ] || { echo "Kestrelle'"'"'s log:"; sed "s/^/  /" "$log"; }; end_session $status' EXIT
+# Headless GNOME has no keyboard and wl-paste reads nothing from a seat without one; GNOME shares its
+# clipboard with its Xwayland.
+paste=(xclip -selection clipboard -t image/png -o)
+case $desktop in wlroots | kde) paste=(wl-paste -t image/png) ;; esac
+echo "# $desktop: $XDG_CURRENT_DESKTOP on $XDG_SESSION_TYPE, Qt on $QT_QPA_PLATFORM, tray ${DESKTOP_TRAY:+started later}"
 
 # The icon is Kestrelle's StatusNotifierItem where the tray reads items from the bus, and Qt's X11 icon
 # docked in the tray where an X11 tray started after the program; never both.
 on_x11() { [ "$QT_QPA_PLATFORM" = xcb ]; }
-icon_shown() { registered_item >/dev/null || { on_x11 && icon_docked; }; }
 icon_count() {
     local count=0
-    registered_item >/dev/null && count=$((count + 1))
-    on_x11 && icon_docked && count=$((count + 1))
+    ! registered_item >/dev/null || count=1
+    ! { on_x11 && icon_docked; } || count=$((count + 1))
     echo "$count"
 }
+icon_shown() { [ "$(icon_count)" -gt 0 ]; }
 
-# start_tray : the desktop's tray, started by the test (with-desktop --tray-later).
+tray_running() { watcher ProtocolVersion >/dev/null 2>&1; }
 start_tray() {
     # shellcheck disable=SC2086 # a command line
     $DESKTOP_TRAY >/dev/null 2>&1 &
     tray_pid=$!
+    helpers+=($!)
     wait_for "the tray to start" tray_running
 }
-tray_running() { watcher ProtocolVersion >/dev/null 2>&1; }
 
-# menu_call SIGNATURE ARGS... : a call to the item's menu with exactly these types, as busctl sends any.
-menu_call() {
-    busctl --address="$DBUS_SESSION_BUS_ADDRESS" --timeout=10 call "$item_service" "$menu_path" \
-        com.canonical.dbusmenu "$@" 2>&1
-}
-
-# refused METHOD SIGNATURE ARGS... : the menu answers with an error of its own, not with silence or a
-# lost connection.
-refused() {
+# menu_refuses METHOD SIGNATURE ARGS... : an error of the menu's own, not silence or a lost connection.
+menu_refuses() {
     local answer
     answer=$(menu_call "$@") && return 1
-    grep -qiE 'no such method|no entry' <<<"$answer" || {
-        echo "  answer: $answer" >&2
-        return 1
-    }
+    grep -qiE 'no such method|no entry' <<<"$answer" || { echo "  answer: $answer" >&2; return 1; }
 }
 
 # no_more_starts N : two seconds pass without a start beyond the Nth.
 no_more_starts() { ! KESTRELLE_WAIT=2 wait_for "start $(($1 + 1))" has_started "$starts" $(($1 + 1)) 2>/dev/null; }
 
-# The tray's menus open on the display: mapped windows at the root that say they are menus.
-tray_menus() {
+# Kestrelle's own menu, or the tray's: a mapped window at the root that says it is a menu.
+a_menu_open() {
     local window
+    menu_open && return 0
     for window in $(xwininfo -root -children | grep -o '^ *0x[0-9a-f]*'); do
         xprop -id "$window" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q MENU &&
-            xwininfo -id "$window" | grep -q IsViewable && echo "$window"
+            xwininfo -id "$window" | grep -q IsViewable && return 0
     done
-    return 0
+    return 1
 }
-# Kestrelle's own menu (drive-kestrelle.sh) or the tray's.
-a_menu_open() { menu_open || [ -n "$(tray_menus)" ]; }
-no_menu_open() { ! a_menu_open; }
 
-# click_icon BUTTON : a click on the icon where it is drawn: Qt's docked window, or what differs from the
-# background in the tray's panel, a strip 28 pixels high along the top, between its two handles.
-click_icon() {
+# opens_menu BUTTON : a click on the icon where it is drawn (Qt's docked window, or what differs from
+# the panel's background along the top) opens a menu, which Escape closes again.
+opens_menu() {
     local x y w h
     space_clicks
     if icon_docked; then
         xdotool mousemove --window "$(kestrelle_icon)" 8 8 click "$1"
-        return
+    else
+        import -window root -crop 1240x28+12+0 "$work/panel.png"
+        read -r w h x y <<<"$(convert "$work/panel.png" -fuzz 5% -trim -format '%w %h %X %Y' info:)"
+        xdotool mousemove $((${x#+} + w / 2)) $((${y#+} + h / 2)) click "$1"
     fi
-    import -window root -crop 1240x28+12+0 "$work/panel.png"
-    read -r w h x y <<<"$(convert "$work/panel.png" -fuzz 5% -trim -format '%w %h %X %Y' info:)"
-    xdotool mousemove $((${x#+} + w / 2)) $((${y#+} + h / 2)) click "$1"
-}
-
-# opens_menu BUTTON : a click with the button opens a menu, which Escape closes again.
-opens_menu() {
-    click_icon "$1"
     KESTRELLE_WAIT=5 wait_for "a menu after a click with button $1" a_menu_open || return 1
     xdotool key Escape
-    wait_for "the menu to close on Escape" no_menu_open
+    wait_for "the menu to close on Escape" eval '! a_menu_open'
 }
 
-pasted_png() {
-    # shellcheck disable=SC2086 # the client and its options
-    timeout 10 ${paste[$desktop]} >"$work/pasted.png" 2>/dev/null && identify "$work/pasted.png" >/dev/null 2>&1
-}
+pasted_png() { timeout 10 "${paste[@]}" >"$work/pasted.png" 2>/dev/null && identify "$work/pasted.png" >/dev/null 2>&1; }
 
-echo "# $desktop: $XDG_CURRENT_DESKTOP on $XDG_SESSION_TYPE, Qt on $QT_QPA_PLATFORM, tray ${DESKTOP_TRAY:+started later}"
-# Beside Kestrelle a capture tool that counts its starts: one start, the first to claim it, captures for
-# real, the others only count, so that a flood of them cannot swamp the machine.
-stage_with_tool "$work/app"
-mv "$work/app/screencapture" "$work/app/real-screencapture"
-printf '#!/bin/bash\necho >>"%s"\nmkdir "%s" 2>/dev/null && exec "%s" "$@"\nexit 0\n' \
-    "$starts" "$work/claimed" "$work/app/real-screencapture" >"$work/app/screencapture"
-chmod +x "$work/app/screencapture"
+# One start of the tool, the first to claim it, captures for real; the others only count, so that a
+# flood of them cannot swamp the machine.
+stage_wrapped "$work/app" "\"$work/app/record\" \"\$@\"; mkdir '$work/claimed' 2>/dev/null && exec '$work/app/real' \"\$@\"; exit 0"
 start_kestrelle "$work/app"
 
 no_tray_line="No system tray is running; the Kestrelle icon will appear when one starts"
@@ -135,10 +95,9 @@ fi
 wait_for "Kestrelle's icon in the desktop's tray" icon_shown
 
 item_service=
-if item=$(registered_item); then
-    read -r item_service item_path <<<"$item"
+if registered_item >/dev/null; then
+    find_item
     echo "ok - Kestrelle's item registered with the desktop's tray as $item_service$item_path"
-    menu_path=$(item_property Menu | grep -o "'/[^']*'" | tr -d "'")
     # With ItemIsMenu a tray opens the menu on a left click as on a right one.
     expect "the item is a menu called Kestrelle" "(<'Kestrelle'>,) (<true>,)" \
         "$(item_property Title) $(item_property ItemIsMenu)"
@@ -146,27 +105,25 @@ if item=$(registered_item); then
         "Capture Desktop|Capture Desktop to Clipboard|-|Set keyboard shortcuts...|-|Preferences...|-|About Kestrelle|Quit Kestrelle" \
         "$(menu_labels | paste -sd '|')"
     if ! on_x11; then
-        # A tray that calls these anyway gets no window: a menu of Kestrelle's own would open as a window
-        # of its own, within moments. (Started without a tray, Kestrelle's window of commands is there already.)
+        # A tray that calls these anyway gets no window of Kestrelle's own beyond those already there
+        # (without a tray, the window of commands).
         windows_in_sway() { swaymsg -t get_tree -r | grep -c '"app_id": "io.github.kestrelle.Kestrelle"' || true; }
         windows_before=$(windows_in_sway)
-        more_windows() { [ "$(windows_in_sway)" -gt "$windows_before" ]; }
         for call in Activate ContextMenu; do
             gdbus call --session -d "$item_service" -o "$item_path" -m "org.kde.StatusNotifierItem.$call" 10 10 >/dev/null
         done
+        more_windows() { [ "$(windows_in_sway)" -gt "$windows_before" ]; }
         check "the tray's own Activate and ContextMenu calls open no window" \
             eval '! KESTRELLE_WAIT=2 wait_for "a window" more_windows 2>/dev/null'
     fi
-    # The capture to the clipboard, as a flood of clicks in one call.
     clipboard=$(menu_id "Capture Desktop to Clipboard")
-    flood=$(printf "$clipboard clicked i 0 0 %.0s" $(seq 500))
-    # shellcheck disable=SC2086 # the events, a word each
-    menu_call EventGroup 'a(isvu)' 500 $flood >/dev/null
+    # shellcheck disable=SC2046 # the events, a word each
+    menu_call EventGroup 'a(isvu)' 500 $(printf "$clipboard clicked i 0 0 %.0s" $(seq 500)) >/dev/null
 else
     choose_menu_entry "Capture Desktop to Clipboard"
 fi
 wait_for "a PNG image on the desktop's clipboard" pasted_png
-expect "the clipboard holds a PNG of the whole desktop" "PNG $desktop_size" "$(identify -format '%m %wx%h' "$work/pasted.png")"
+expect "the clipboard holds a PNG of the whole desktop" "PNG 1280x800" "$(identify -format '%m %wx%h' "$work/pasted.png")"
 
 if [ -n "$item_service" ]; then
     check "500 clicks in one call capture once" no_more_starts 1
@@ -176,14 +133,12 @@ if [ -n "$item_service" ]; then
     wait $!
     wait_for_start "$starts" 2
     check "two clicks 10 ms apart capture once" no_more_starts 2
-
-    check "a click on an entry the menu lacks gets an error" refused Event isvu 99 clicked i 0 0
+    check "a click on an entry the menu lacks gets an error" menu_refuses Event isvu 99 clicked i 0 0
     check "a group naming one gets an error and captures nothing" \
-        refused EventGroup 'a(isvu)' 2 "$clipboard" clicked i 0 0 99 clicked i 0 0
-    # Any program on the bus may send these: with the arguments read as the types the interface names,
-    # one crashed Kestrelle, the other aborted it in libdbus.
-    check "a click event with a number for its name gets an error" refused EventGroup 'a(iivu)' 1 1 7 i 0 0
-    check "entry ids as pairs get an error" refused GetGroupProperties 'a(ii)as' 1 1 2 1 label
+        menu_refuses EventGroup 'a(isvu)' 2 "$clipboard" clicked i 0 0 99 clicked i 0 0
+    # Read as the types the interface names, one crashed Kestrelle, the other aborted it in libdbus.
+    check "a click event with a number for its name gets an error" menu_refuses EventGroup 'a(iivu)' 1 1 7 i 0 0
+    check "entry ids as pairs get an error" menu_refuses GetGroupProperties 'a(ii)as' 1 1 2 1 label
     check "after them Kestrelle still runs, its menu the same" \
         test "$(menu_labels | grep -c .)" -eq 9 -a "$(recorded_starts "$starts")" -eq 2
 fi
@@ -194,7 +149,7 @@ if on_x11; then
     check "a right click on the icon opens the menu" opens_menu 3
 fi
 
-if [ -n "$tray_pid" ]; then
+if [ -n "${tray_pid:-}" ]; then
     kill "$tray_pid"
     wait "$tray_pid" 2>/dev/null || true
     wait_for "the tray to stop" eval '! tray_running'
@@ -204,11 +159,7 @@ if [ -n "$tray_pid" ]; then
 fi
 expect "Kestrelle shows one icon in the tray" 1 "$(icon_count)"
 
-if [ -n "$item_service" ]; then
-    click_entry "Quit Kestrelle"
-    wait_for_exit
-else
-    quit_kestrelle
-fi
+if [ -n "$item_service" ]; then click_entry "Quit Kestrelle"; else choose_menu_entry "Quit Kestrelle"; fi
+wait_for_exit
 expect "\"Quit Kestrelle\" ends Kestrelle with status 0" 0 "$exit_status"
 finish
