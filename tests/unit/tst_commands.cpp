@@ -4,21 +4,12 @@
 #include "ui/InterfaceLoader.h"
 #include "ui/Windows.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
 namespace {
-
-QStringList titlesOf(const QList<QPushButton*>& buttons)
-{
-    QStringList titles;
-    for (const QPushButton* button : buttons)
-        titles << button->text();
-    return titles;
-}
 
 QPushButton* buttonTitled(QWidget& window, const QString& title)
 {
@@ -39,91 +30,31 @@ QStringList visibleCommands(QWidget& window)
     return commands;
 }
 
-CommandLine parsed(const QStringList& arguments)
-{
-    return CommandLine::parse(QStringList{"/usr/bin/kestrelle"} + arguments, AppDelegate::namedActions(),
-                              QStringLiteral("1.2.3"));
-}
-
 } // namespace
 
-// How a person reaches the program without its tray: the window of commands, the named actions of the
-// command line and the desktop, and the shortcuts window on a desktop without global shortcuts.
+// How a person reaches the program without its tray: the window of commands and the command line (both
+// taken for real on GNOME by desktops/reach.sh), and the shortcuts window where no global shortcut fires.
 class CommandsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void theMenuTheWindowAndTheNamedActionsListTheSameCommands()
+    void theWindowsButtonsRunTheMenuEntriesAndOnlyANameIsAnAction()
     {
         TestPlatform test;
         AppDelegate delegate(test.platform());
         delegate.applicationDidFinishLaunching();
-        delegate.applicationShouldHandleReopen();
-
-        QStringList menu;
-        for (const QAction* item : delegate.m_menu->actions()) {
-            if (!item->isSeparator())
-                menu << item->text();
-        }
-        QWidget* window = delegate.m_commandsWindow.get();
-        QVERIFY(window);
-        QCOMPARE(titlesOf(window->findChildren<QPushButton*>()), menu);
-        QStringList titles, names;
-        for (const NamedAction& action : AppDelegate::namedActions())
-            titles << action.title, names << action.name;
-        QCOMPARE(titles, menu);
-        QCOMPARE(names, (QStringList{"capture-desktop", "capture-to-clipboard", "shortcuts", "preferences",
-                                     "about", "quit"}));
-    }
-
-    void withNoTrayEachStartBringsTheOneWindowOfCommandsBack()
-    {
-        TestPlatform test;
-        AppDelegate delegate(test.platform());
-        delegate.applicationDidFinishLaunching();
-        // The offscreen platform has no tray.
-        delegate.applicationShouldHandleReopen();
-        QPointer<QWidget> window = delegate.m_commandsWindow.get();
-        QVERIFY(window && window->isVisible());
-        QCOMPARE(window->windowTitle(), QStringLiteral("Kestrelle"));
-        QVERIFY(keptOutOfCaptures(*window));
-
-        QVERIFY(window->close());
-        QVERIFY(!window->isVisible());
-        delegate.applicationShouldHandleReopen();
-        QCOMPARE(delegate.m_commandsWindow.get(), window.data());
-        QVERIFY(window->isVisible());
-        QCOMPARE(test.journal.steps.count(QStringLiteral("activate")), 2);
-    }
-
-    void buttonsAndNamedActionsRunTheMenuEntriesSlots()
-    {
-        TestPlatform test;
-        AppDelegate delegate(test.platform());
-        delegate.applicationDidFinishLaunching();
+        // The offscreen platform has no tray: a start shows the window of commands.
         delegate.applicationShouldHandleReopen();
         QWidget& window = *delegate.m_commandsWindow;
         test.journal.steps.clear();
+        for (const char* title : {"Capture Desktop to Clipboard", "Capture Desktop", "Quit Kestrelle"})
+            QTest::mouseClick(buttonTitled(window, title), Qt::LeftButton);
+        QCOMPARE(test.journal.steps, (QStringList{"launch", "activate", "chooser", "terminate"}));
+        QCOMPARE(test.launcher.launches.at(0).arguments, (QStringList{"-c", "-x"}));
 
-        QTest::mouseClick(buttonTitled(window, "Capture Desktop to Clipboard"), Qt::LeftButton);
-        QVERIFY(delegate.performAction("capture-to-clipboard"));
-        QCOMPARE(test.launcher.launches.size(), 2u);
-        for (const Launch& launch : test.launcher.launches)
-            QCOMPARE(launch.arguments, (QStringList{"-c", "-x"}));
-
-        QTest::mouseClick(buttonTitled(window, "Capture Desktop"), Qt::LeftButton);
-        QVERIFY(delegate.performAction("capture-desktop"));
-        QCOMPARE(test.chooser.open.size(), 2u);
-
-        QVERIFY(delegate.performAction("quit"));
-        QTest::mouseClick(buttonTitled(window, "Quit Kestrelle"), Qt::LeftButton);
-        QCOMPARE(test.journal.steps, (QStringList{"launch", "launch", "activate", "chooser", "activate",
-                                                  "chooser", "terminate", "terminate"}));
-
-        // A name that is none does nothing at all.
         QVERIFY(!delegate.performAction("Capture Desktop"));
         QVERIFY(!delegate.performAction(""));
-        QCOMPARE(test.journal.steps.size(), 8);
+        QCOMPARE(test.journal.steps.size(), 4);
     }
 
     void withoutGlobalShortcutsTheShortcutsWindowNamesTheCommandsToBind()
@@ -143,34 +74,25 @@ private slots:
             const QStringList commands{"kestrelle --capture-desktop", "kestrelle --capture-to-clipboard"};
             QCOMPARE(visibleCommands(window), fires ? QStringList() : commands);
             const QList<QLabel*> labels = window.findChildren<QLabel*>();
-            const bool saysSo = std::any_of(labels.cbegin(), labels.cend(), [](const QLabel* label) {
-                return label->text().startsWith("Global shortcuts are not available");
-            });
-            QCOMPARE(saysSo, !fires);
+            QCOMPARE(std::any_of(labels.cbegin(), labels.cend(),
+                                 [](const QLabel* label) {
+                                     return label->text().startsWith("Global shortcuts are not available");
+                                 }),
+                     !fires);
         }
     }
 
-    void theCommandLineNamesOneActionOrAsksForHelpOrVersion()
+    void theCommandLineNamesOneActionOrRefusesInOneLine_data()
     {
-        QCOMPARE(parsed({}).request, CommandLine::Request::Run);
-        QVERIFY(!parsed({}).action);
-        for (const NamedAction& action : AppDelegate::namedActions()) {
-            const CommandLine line = parsed({"--" + action.name});
-            QCOMPARE(line.request, CommandLine::Request::Run);
-            QCOMPARE(line.action, action.name);
-            QVERIFY2(parsed({"--help"})
-                         .text.contains(QRegularExpression("\n  --" + action.name + " +" +
-                                                           QRegularExpression::escape(action.title))),
-                     qPrintable(action.name));
-        }
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<CommandLine::Request>("request");
+        QTest::addColumn<QString>("result"); // the action to run, or the text to print
+        using enum CommandLine::Request;
+        QTest::newRow("none") << QStringList{} << Run << QString();
         // Qt takes its own options when the application is made.
-        QCOMPARE(parsed({"-platform", "xcb", "--quit", "-display", ":3"}).action, QStringLiteral("quit"));
-        QCOMPARE(parsed({"--help"}).request, CommandLine::Request::Help);
-        QCOMPARE(parsed({"--version"}).text, QStringLiteral("kestrelle 1.2.3\n"));
-    }
-
-    void theCommandLineRefusesWhatItCannotReadInOneLine()
-    {
+        QTest::newRow("Qt's options")
+            << QStringList{"-platform", "xcb", "--quit", "-display", ":3"} << Run << "quit";
+        QTest::newRow("version") << QStringList{"--version"} << Version << "kestrelle 1.2.3\n";
         const std::pair<QStringList, QString> refused[] = {
             {{"--capture"}, "Unknown option 'capture'"},
             {{"-x"}, "Unknown option 'x'"},
@@ -179,12 +101,29 @@ private slots:
             {{"--about", "--quit"}, "One option at a time: --about or --quit"},
             {{"-platform"}, "Missing value after '-platform'"},
         };
-        for (const auto& [arguments, reason] : refused) {
-            const CommandLine line = parsed(arguments);
-            QCOMPARE(line.request, CommandLine::Request::Refuse);
-            QCOMPARE(line.text, reason + "; --help lists the options");
-            QVERIFY(!line.action);
-        }
+        for (const auto& [arguments, reason] : refused)
+            QTest::newRow(qPrintable(arguments.join(' ')))
+                << arguments << Refuse << reason + "; --help lists the options";
+    }
+    void theCommandLineNamesOneActionOrRefusesInOneLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(CommandLine::Request, request);
+        QFETCH(QString, result);
+        const CommandLine line = CommandLine::parse(QStringList{"/usr/bin/kestrelle"} + arguments,
+                                                    AppDelegate::namedActions(), QStringLiteral("1.2.3"));
+        QCOMPARE(line.request, request);
+        QCOMPARE(line.action.value_or(QString()), request == CommandLine::Request::Run ? result : QString());
+        QCOMPARE(line.text, request == CommandLine::Request::Run ? QString() : result);
+    }
+
+    void theHelpListsEachActionWithItsTitle()
+    {
+        const QString help =
+            CommandLine::parse({"kestrelle", "--help"}, AppDelegate::namedActions(), {}).text;
+        QVERIFY2(
+            help.contains(QRegularExpression("\n  --capture-to-clipboard +Capture Desktop to Clipboard\n")),
+            qPrintable(help));
     }
 };
 
