@@ -23,15 +23,17 @@
 
 namespace {
 
-// A stand-in tool that writes each argument on a line of its own into a file beside it.
-QString writeRecordingTool(const QString& folder, const QString& name = QStringLiteral("screencapture"))
+// A stand-in tool in the folder running the shell script; by default it writes each argument on a line
+// of its own into a file beside it.
+QString writeTool(
+    const QString& folder,
+    const QByteArray& script = "printf '%s\\n' \"$@\" > \"$0.args.tmp\" && mv \"$0.args.tmp\" \"$0.args\"")
 {
-    const QString path = QDir(folder).filePath(name);
+    const QString path = QDir(folder).filePath(QStringLiteral("screencapture"));
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly) || file.write("#!/bin/sh\n" + script + "\n") < 0 ||
+        !file.setPermissions(file.permissions() | QFileDevice::ExeOwner))
         return {};
-    file.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args.tmp\" && mv \"$0.args.tmp\" \"$0.args\"\n");
-    file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
     return path;
 }
 
@@ -83,14 +85,14 @@ class PlatformTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void theLauncherFallsBackToTheBundledTool()
+    void theLauncherTakesTheSystemToolElseFallsBackToTheBundledOne()
     {
         QTemporaryDir empty, plain, bundled;
         // Not executable: passed over.
         QFile notExecutable(plain.filePath(QStringLiteral("screencapture")));
         QVERIFY(notExecutable.open(QIODevice::WriteOnly));
         notExecutable.close();
-        const QString tool = writeRecordingTool(bundled.path());
+        const QString tool = writeTool(bundled.path());
         RecordingLog log;
         ProcessTaskLauncher launcher(log, {empty.path(), plain.path(), bundled.path()});
 
@@ -100,18 +102,17 @@ private slots:
         launcher.launch(QStringLiteral("/nonexistent/sbin/screencapture"), arguments);
         QTRY_COMPARE_WITH_TIMEOUT(recordedArguments(tool), arguments, 5000);
         QVERIFY(log.lines.isEmpty());
+        // Once the system has one, that one.
+        QVERIFY(QDir(empty.path()).mkdir(QStringLiteral("sbin")));
+        const QString systemTool = writeTool(empty.filePath(QStringLiteral("sbin")));
+        QCOMPARE(launcher.resolve(systemTool), systemTool);
     }
 
     void aWindowKeptOutOfCapturesLeavesTheScreenWhileTheToolRuns()
     {
         QTemporaryDir bundled;
         // Stays a moment after it has said that it started, as a capture does while it grabs and stores.
-        const QString tool = bundled.filePath(QStringLiteral("screencapture"));
-        QFile file(tool);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("#!/bin/sh\ntouch \"$0.started\"\nsleep 0.5\n");
-        file.close();
-        QVERIFY(file.setPermissions(file.permissions() | QFileDevice::ExeOwner));
+        const QString tool = writeTool(bundled.path(), "touch \"$0.started\"; sleep 0.5");
         RecordingLog log;
         ProcessTaskLauncher launcher(log, {bundled.path()});
         QWidget keptOut, other;
@@ -171,16 +172,6 @@ private slots:
         QCOMPARE(second.runningProcess(), QCoreApplication::applicationPid());
     }
 
-    void theSystemToolComesFirst()
-    {
-        QTemporaryDir system, bundled;
-        const QString systemTool = writeRecordingTool(system.path());
-        writeRecordingTool(bundled.path());
-        RecordingLog log;
-        const ProcessTaskLauncher launcher(log, {bundled.path()});
-        QCOMPARE(launcher.resolve(systemTool), systemTool);
-    }
-
     void logLinesCarryTimeProcessAndOneLineOfText()
     {
         int pipeEnds[2];
@@ -199,34 +190,6 @@ private slots:
                                                      "kestrelle\\[%1\\] first\\\\x0asecond\\\\x09ü\\n$")
                                           .arg(QCoreApplication::applicationPid()));
         QVERIFY2(form.match(line).hasMatch(), qPrintable(line));
-    }
-
-    void theChooserIsFreeStandingAndAnswersEachCaller()
-    {
-        QTemporaryDir folder;
-        FileDialogDirectoryChooser chooser;
-        std::vector<std::pair<qint64, QString>> answers;
-        chooser.begin(QStringLiteral("Save"),
-                      [&](qint64 r, const QString& d) { answers.emplace_back(r, d); });
-        chooser.begin(QStringLiteral("Save"),
-                      [&](qint64 r, const QString& d) { answers.emplace_back(r, d); });
-        const QList<QFileDialog*> dialogs = openDialogs();
-        QCOMPARE(dialogs.size(), 2);
-        for (QFileDialog* dialog : dialogs) {
-            QVERIFY(!dialog->isModal());
-            QCOMPARE(dialog->labelText(QFileDialog::Accept), QStringLiteral("Save"));
-            QCOMPARE(dialog->fileMode(), QFileDialog::Directory);
-        }
-        QVERIFY(answers.empty());
-
-        dialogs[0]->reject();
-        dialogs[1]->setDirectory(folder.path());
-        dialogs[1]->selectFile(folder.path());
-        static_cast<QDialog*>(dialogs[1])->accept();
-        QTRY_COMPARE(answers.size(), 2u);
-        QCOMPARE(answers[0], std::make_pair(DirectoryChooser::kResponseCancel, QString()));
-        QCOMPARE(answers[1], std::make_pair(DirectoryChooser::kResponseOK, folder.path()));
-        QTRY_VERIFY(openDialogs().isEmpty());
     }
 
     void withoutAPortalTheChooserIsQtsOwnAndSaysSoOnce()
