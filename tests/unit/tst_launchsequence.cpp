@@ -1,6 +1,7 @@
 #include "AppDelegate.h"
 #include "TestPlatform.h"
 #include "ui/Appearance.h"
+#include "ui/InterfaceLoader.h"
 #include "ui/Windows.h"
 
 #include <QApplication>
@@ -25,38 +26,12 @@ QStringList messages(const RecordingLog& log)
     return lines;
 }
 
-// The interface file's objects, made by hand so each test can leave some out.
-struct Outlets {
-    explicit Outlets(TestPlatform& test)
-    {
-        for (QWidget* window : {&about, &prefs, &shortcuts})
-            window->setAttribute(Qt::WA_DontShowOnScreen);
-        picker.addItems({"PNG", "JPG", "TIFF"});
-        captureRecorder.attach(test.defaults, test.binder);
-        clipboardRecorder.attach(test.defaults, test.binder);
-    }
-    void connect(AppDelegate& delegate)
-    {
-        delegate.setWindow(&about);
-        delegate.setPrefsWindow(&prefs);
-        delegate.setShortcutsWindow(&shortcuts);
-        delegate.setNameText(&nameText);
-        delegate.setVersionText(&versionText);
-        delegate.setCaptureDesktopSCV(&captureRecorder);
-        delegate.setCaptureDesktopClipboardSCV(&clipboardRecorder);
-        delegate.setShortcutVisualView(&shortcutView);
-        delegate.setPrefsVisualView(&prefsView);
-        delegate.setAboutVisualView(&aboutView);
-        delegate.setOpenInPreviewBtn(&openInPreview);
-        delegate.setPlaySoundBtn(&playSound);
-        delegate.setFileTypePicker(&picker);
-    }
-    QWidget about, prefs, shortcuts, shortcutView, prefsView, aboutView;
-    QLabel nameText, versionText;
-    ShortcutRecorder captureRecorder, clipboardRecorder;
-    QCheckBox openInPreview, playSound;
-    QComboBox picker;
-};
+// The program's own interface file, its objects set into the delegate; the loader owns them.
+std::unique_ptr<InterfaceLoader> loadInterface(TestPlatform& test, AppDelegate& delegate)
+{
+    auto loader = std::make_unique<InterfaceLoader>(test.defaults, test.binder);
+    return loader->load(QStringLiteral(":/Interface.ui"), delegate) ? std::move(loader) : nullptr;
+}
 
 } // namespace
 
@@ -98,19 +73,19 @@ private slots:
         TestPlatform test;
         test.defaults.setObjects(stored);
         const QByteArray before = fileBytes(test.settingsPath);
-        Outlets outlets(test);
-        // Shown otherwise before the launch, so that the launch has to set each control.
-        outlets.openInPreview.setCheckState(preview == Qt::Checked ? Qt::Unchecked : Qt::Checked);
-        outlets.playSound.setCheckState(Qt::Checked);
-        outlets.picker.setCurrentIndex(picker == 0 ? 1 : 0);
         AppDelegate delegate(test.platform());
-        outlets.connect(delegate);
+        const auto loader = loadInterface(test, delegate);
+        QVERIFY(loader);
+        // Shown otherwise before the launch, so that the launch has to set each control.
+        delegate.openInPreviewBtn()->setCheckState(preview == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+        delegate.playSoundBtn()->setCheckState(Qt::Checked);
+        delegate.fileTypePicker()->setCurrentIndex(picker == 0 ? 1 : 0);
         delegate.applicationDidFinishLaunching();
 
         QCOMPARE(messages(test.log), log);
-        QCOMPARE(outlets.openInPreview.checkState(), preview);
-        QCOMPARE(outlets.playSound.checkState(), Qt::Unchecked);
-        QCOMPARE(outlets.picker.currentIndex(), picker);
+        QCOMPARE(delegate.openInPreviewBtn()->checkState(), preview);
+        QCOMPARE(delegate.playSoundBtn()->checkState(), Qt::Unchecked);
+        QCOMPARE(delegate.fileTypePicker()->currentIndex(), picker);
         QCOMPARE(test.defaults.stringForKey("screenshotFileType").value_or(QString()), type);
         QCOMPARE(test.defaults.objectForKey("screenshotFileTypeIndex").value_or(QVariant()).toString(),
                  index);
@@ -169,20 +144,21 @@ private slots:
         test.application.name = system;
         test.application.version = version;
         test.application.info = info;
-        Outlets outlets(test);
         AppDelegate delegate(test.platform());
-        outlets.connect(delegate);
+        const auto loader = loadInterface(test, delegate);
+        QVERIFY(loader);
         delegate.applicationDidFinishLaunching();
 
-        QCOMPARE(outlets.nameText.text(), name);
-        QCOMPARE(outlets.versionText.text(), versionText);
+        QCOMPARE(delegate.nameText()->text(), name);
+        QCOMPARE(delegate.versionText()->text(), versionText);
         const QPalette looks =
             appearanceNamed(dark ? AppearanceName::VibrantDark : AppearanceName::VibrantLight);
-        for (QWidget* view : {&outlets.aboutView, &outlets.prefsView, &outlets.shortcutView}) {
+        for (QWidget* view :
+             {delegate.aboutVisualView(), delegate.prefsVisualView(), delegate.shortcutVisualView()}) {
             QCOMPARE(view->palette().color(QPalette::Window), looks.color(QPalette::Window));
             QVERIFY(view->autoFillBackground());
         }
-        for (QWidget* window : {&outlets.about, &outlets.prefs, &outlets.shortcuts})
+        for (QWidget* window : {delegate.window(), delegate.prefsWindow(), delegate.shortcutsWindow()})
             QVERIFY(titlebarAppearsTransparent(*window));
     }
 
