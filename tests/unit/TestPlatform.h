@@ -4,11 +4,11 @@
 // settings store in a temporary folder.
 
 #include "Platform.h"
+#include "RecordingLog.h"
 #include "application/Application.h"
 #include "settings/SettingsStore.h"
 #include "shortcuts/ShortcutBinder.h"
 #include "system/Clock.h"
-#include "system/Log.h"
 #include "system/TaskLauncher.h"
 #include "ui/DirectoryChooser.h"
 
@@ -68,12 +68,6 @@ class FixedClock final : public Clock {
 public:
     QDateTime now() const override { return instant; }
     QDateTime instant = QDateTime::currentDateTimeUtc();
-};
-
-class RecordingLog final : public Log {
-public:
-    void log(const QString& message) override { lines << message; }
-    QStringList lines;
 };
 
 class FakeApplication final : public Application {
