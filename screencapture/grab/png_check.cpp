@@ -1,16 +1,19 @@
 #include "grab/png_check.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
-#include <optional>
+#include <libdeflate.h>
+#include <memory>
 #include <vector>
-#include <zlib.h>
 
 namespace {
 
 constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
 // The largest chunk length PNG allows.
 constexpr std::uint32_t kLongestChunk = 0x7fffffff;
+// The check inflates the image data whole; a larger image is left to the decoder, row by row.
+constexpr std::uint64_t kLargestImageData = std::uint64_t(1) << 30;
 
 std::uint32_t bigEndian(const std::uint8_t* p)
 {
@@ -39,63 +42,28 @@ int bitsPerPixel(int colourType, int depth)
     }
 }
 
-// The image data inflated as it comes, counted and its rows' filter types checked, but not kept.
-class ImageData {
-public:
-    ImageData(std::uint64_t rowBytes, int rows)
-        : m_rowBytes(rowBytes), m_expected(rowBytes * std::uint64_t(rows)), m_out(64 * 1024)
-    {
-        m_ready = inflateInit(&m_stream) == Z_OK;
-    }
-    ImageData(const ImageData&) = delete;
-    ImageData& operator=(const ImageData&) = delete;
-    ~ImageData()
-    {
-        if (m_ready)
-            inflateEnd(&m_stream);
-    }
-
-    bool feed(const std::uint8_t* data, std::uint32_t size);
-    bool complete() const { return m_ended && m_seen == m_expected; }
-
-private:
-    z_stream m_stream{};
-    bool m_ready = false;
-    bool m_ended = false;
-    std::uint64_t m_rowBytes; // with the filter type that starts each row
-    std::uint64_t m_expected;
-    std::uint64_t m_seen = 0;
-    std::uint64_t m_nextRow = 0;
-    std::vector<std::uint8_t> m_out;
-};
-
-bool ImageData::feed(const std::uint8_t* data, std::uint32_t size)
+// Whether the image data inflates to exactly `rows` rows of `rowBytes` (the filter type that starts
+// each row included), each with a filter type PNG knows, with nothing after the end of the stream.
+bool rowsInflate(const std::vector<std::uint8_t>& data, std::uint64_t rowBytes, int rows)
 {
-    if (!m_ready || (m_ended && size > 0))
+    const std::uint64_t expected = rowBytes * std::uint64_t(rows);
+    if (expected > kLargestImageData)
         return false;
-    m_stream.next_in = const_cast<Bytef*>(data);
-    m_stream.avail_in = size;
-    while (!m_ended && (m_stream.avail_in > 0 || m_stream.avail_out == 0)) {
-        m_stream.next_out = m_out.data();
-        m_stream.avail_out = uInt(m_out.size());
-        const int result = inflate(&m_stream, Z_NO_FLUSH);
-        if (result == Z_STREAM_END)
-            m_ended = true;
-        else if (result == Z_BUF_ERROR)
-            break; // nothing more without the next chunk
-        else if (result != Z_OK)
+    std::unique_ptr<libdeflate_decompressor, decltype(&libdeflate_free_decompressor)> inflater(
+        libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
+    auto out = std::make_unique_for_overwrite<std::uint8_t[]>(std::size_t(expected));
+    std::size_t read = 0;
+    std::size_t written = 0;
+    if (!inflater ||
+        libdeflate_zlib_decompress_ex(inflater.get(), data.data(), data.size(), out.get(),
+                                      std::size_t(expected), &read, &written) != LIBDEFLATE_SUCCESS ||
+        read != data.size() || written != expected)
+        return false;
+    for (std::uint64_t row = 0; row < expected; row += rowBytes) {
+        if (out[row] > 4)
             return false;
-        const std::uint64_t produced = m_out.size() - m_stream.avail_out;
-        if (m_seen + produced > m_expected)
-            return false;
-        for (; m_nextRow < m_seen + produced; m_nextRow += m_rowBytes) {
-            if (m_out[m_nextRow - m_seen] > 4)
-                return false;
-        }
-        m_seen += produced;
     }
-    // Nothing may follow the end of the stream.
-    return !m_ended || m_stream.avail_in == 0;
+    return true;
 }
 
 } // namespace
@@ -104,7 +72,8 @@ bool isWholePng(std::span<const std::uint8_t> file, int width, int height)
 {
     if (file.size() < sizeof kSignature || !std::equal(kSignature, kSignature + 8, file.begin()))
         return false;
-    std::optional<ImageData> data;
+    std::vector<std::uint8_t> data;
+    std::uint64_t rowBytes = 0;
     int colourType = -1;
     bool palette = false;
     bool dataSeen = false;
@@ -118,12 +87,12 @@ bool isWholePng(std::span<const std::uint8_t> file, int width, int height)
             return false;
         const std::uint8_t* type = chunk + 4;
         const std::uint8_t* body = chunk + 8;
-        if (crc32(0, type, length + 4) != bigEndian(body + length))
+        if (libdeflate_crc32(0, type, length + 4) != bigEndian(body + length))
             return false;
         const auto is = [type](const char* name) { return std::memcmp(type, name, 4) == 0; };
         at += 12 + std::size_t(length);
 
-        if (!data) {
+        if (rowBytes == 0) {
             if (!is("IHDR") || length != 13 || bigEndian(body) != std::uint32_t(width) ||
                 bigEndian(body + 4) != std::uint32_t(height))
                 return false;
@@ -133,13 +102,14 @@ bool isWholePng(std::span<const std::uint8_t> file, int width, int height)
             // Compression, filter method and interlace: only the ones a decoder reads row by row.
             if (bits == 0 || body[10] != 0 || body[11] != 0 || body[12] != 0 || width <= 0 || height <= 0)
                 return false;
-            data.emplace(1 + (std::uint64_t(width) * std::uint64_t(bits) + 7) / 8, height);
+            rowBytes = 1 + (std::uint64_t(width) * std::uint64_t(bits) + 7) / 8;
         } else if (is("IDAT")) {
-            if (dataEnded || (colourType == 3 && !palette) || !data->feed(body, length))
+            if (dataEnded || (colourType == 3 && !palette))
                 return false;
+            data.insert(data.end(), body, body + length);
             dataSeen = true;
         } else if (is("IEND")) {
-            return at == file.size() && data->complete();
+            return at == file.size() && rowsInflate(data, rowBytes, height);
         } else {
             dataEnded = dataSeen;
             if (is("PLTE")) {
