@@ -11,11 +11,13 @@
 #include "sound.h"
 
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <optional>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -60,18 +62,57 @@ private:
     std::jthread m_thread;
 };
 
+// The picture on its way to storage: the bytes of the desktop's own PNG file where it hands over
+// one and PNG is what is stored, else a frame grabbed on a thread of its own while it is encoded.
+class Capture {
+public:
+    Capture(Grabber& desktop, ImageFormat format) : m_format(format)
+    {
+        if (format == ImageFormat::Png)
+            m_wholePng = desktop.wholePng();
+        if (m_wholePng)
+            return;
+        m_frame.emplace(desktop.width(), desktop.height());
+        m_grab.emplace(desktop, *m_frame);
+    }
+
+    void playSound()
+    {
+        if (m_frame)
+            m_sound.emplace(*m_frame);
+        else
+            m_sound.emplace();
+    }
+
+    void store(FileWriter& file)
+    {
+        if (m_wholePng)
+            file.write(m_wholePng->data(), m_wholePng->size());
+        else
+            encode(m_format, *m_frame, file);
+    }
+
+private:
+    ImageFormat m_format;
+    std::optional<std::vector<std::uint8_t>> m_wholePng;
+    std::optional<Frame> m_frame;
+    // Before the grab, so that a capture that fails early abandons and joins the grab before it
+    // waits for the sound: the sound thread holds its state while it waits for the whole frame,
+    // which an abandoned frame ends.
+    std::optional<CaptureSound> m_sound;
+    std::optional<GrabThread> m_grab;
+};
+
 void captureToClipboard(const Options& options)
 {
     ClipboardServer clipboard;
     auto desktop = connectToDesktop([&clipboard] { clipboard.awaitConnection(); });
-    Frame frame(desktop->width(), desktop->height());
-    std::optional<CaptureSound> sound; // before the grab: see captureToFile
-    GrabThread grab(*desktop, frame);
+    Capture capture(*desktop, ImageFormat::Png);
     if (!options.silent)
-        sound.emplace(frame);
+        capture.playSound();
 
     FileWriter image(clipboard.imageFd(), "the clipboard image");
-    encode(ImageFormat::Png, frame, image);
+    capture.store(image);
     clipboard.offer();
     desktop->captureStored();
 }
@@ -84,18 +125,13 @@ void captureToFile(const Options& options)
     std::exception_ptr viewerFailure;
     {
         auto desktop = connectToDesktop();
-        Frame frame(desktop->width(), desktop->height());
-        // Declared before the grab, so that a capture that fails early abandons and joins the grab
-        // before it waits for the sound: the sound thread holds its state while it waits for the
-        // whole frame, which an abandoned frame ends.
-        std::optional<CaptureSound> sound;
-        GrabThread grab(*desktop, frame);
+        Capture capture(*desktop, format.value_or(ImageFormat::Png));
         // Made while the first stripes are on their way.
         OutputFile output(options.file);
         if (!options.silent)
-            sound.emplace(frame);
+            capture.playSound();
 
-        encode(format.value_or(ImageFormat::Png), frame, output.writer());
+        capture.store(output.writer());
         std::string saved = output.commit();
         desktop->captureStored();
         if (options.openInViewer) {

@@ -49,7 +49,7 @@ void onFinished(ca_context*, std::uint32_t, int, void* userdata)
     playback->finished.notify_all();
 }
 
-void play(CaptureSound::State& state, Frame& frame);
+void play(CaptureSound::State& state, Frame* frame);
 
 } // namespace
 
@@ -62,9 +62,13 @@ struct CaptureSound::State {
     bool givenUp = false;
 };
 
-CaptureSound::CaptureSound(Frame& frame) : m_state(std::make_shared<State>())
+CaptureSound::CaptureSound(Frame& frame) : CaptureSound(&frame) {}
+
+CaptureSound::CaptureSound() : CaptureSound(nullptr) {}
+
+CaptureSound::CaptureSound(Frame* frame) : m_state(std::make_shared<State>())
 {
-    std::thread([state = m_state, &frame] {
+    std::thread([state = m_state, frame] {
         play(*state, frame);
         std::lock_guard lock(state->mutex);
         state->done = true;
@@ -88,7 +92,7 @@ bool CaptureSound::leftBehind()
 
 namespace {
 
-void play(CaptureSound::State& state, Frame& frame)
+void play(CaptureSound::State& state, Frame* frame)
 {
     std::optional<Canberra> lib;
     try {
@@ -114,7 +118,8 @@ void play(CaptureSound::State& state, Frame& frame)
         if (state.givenUp)
             return;
         try {
-            frame.waitForAll();
+            if (frame)
+                frame->waitForAll();
         } catch (...) {
             return; // no capture, no sound; the failure is reported by the encoder
         }

@@ -10,6 +10,8 @@
 class CaptureSound {
 public:
     explicit CaptureSound(Frame& frame);
+    // For a capture whose picture is already whole: plays at once.
+    CaptureSound();
     CaptureSound(const CaptureSound&) = delete;
     CaptureSound& operator=(const CaptureSound&) = delete;
     // Waits, a few seconds at most, for the sound to finish: ending the process would cut it.
@@ -23,5 +25,7 @@ public:
     struct State;
 
 private:
+    explicit CaptureSound(Frame* frame);
+
     std::shared_ptr<State> m_state;
 };

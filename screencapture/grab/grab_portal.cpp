@@ -1,9 +1,11 @@
 #include "grab/grab_portal.h"
 
 #include "failure.h"
+#include "grab/png_check.h"
 #include "grab/png_reader.h"
 #include "grab/portal_screenshot.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,8 +13,9 @@
 namespace {
 
 // The desktop portal's screenshot, read into the frame stripe by stripe. The portal writes the
-// whole image to a file before answering, so the grab only decodes it; the file is removed once
-// the capture is stored, and kept otherwise, so the user never loses the picture.
+// whole image to a file before answering, so the grab only decodes it, or hands the file's bytes
+// over as they are where a PNG is wanted; the file is removed once the capture is stored, and kept
+// otherwise, so the user never loses the picture.
 class GrabberPortal final : public Grabber {
 public:
     explicit GrabberPortal(const std::string& path) : m_path(path), m_reader(path) {}
@@ -22,6 +25,7 @@ public:
 
     int width() const override { return m_reader.width(); }
     int height() const override { return m_reader.height(); }
+    std::optional<std::vector<std::uint8_t>> wholePng() override;
     void grab(Frame& frame) override;
     void captureStored() override;
 
@@ -31,6 +35,33 @@ private:
     bool m_stored = false;
     bool m_unreadable = false;
 };
+
+// Larger than any desktop's PNG; a file beyond it is decoded rather than held in memory.
+constexpr off_t kLargestWholePng = off_t(1) << 30;
+
+std::optional<std::vector<std::uint8_t>> GrabberPortal::wholePng()
+{
+    // Read from the start beside the reader, which stays where it is: a file that reads only once
+    // (a pipe) is decoded instead.
+    const int fd = m_reader.fd();
+    struct stat file {};
+    if (fstat(fd, &file) != 0 || !S_ISREG(file.st_mode) || file.st_size <= 0 ||
+        file.st_size > kLargestWholePng)
+        return std::nullopt;
+    std::vector<std::uint8_t> bytes(std::size_t(file.st_size));
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t n = pread(fd, bytes.data() + done, bytes.size() - done, off_t(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return std::nullopt;
+        done += std::size_t(n);
+    }
+    // Anything this check does not vouch for is decoded, and refused there if it is damaged.
+    if (!isWholePng(bytes, width(), height()))
+        return std::nullopt;
+    return bytes;
+}
 
 void GrabberPortal::captureStored()
 {

@@ -2,8 +2,11 @@
 
 #include "frame.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
 // Takes the whole desktop of one display system into a Frame.
 class Grabber {
@@ -12,6 +15,9 @@ public:
 
     virtual int width() const = 0;
     virtual int height() const = 0;
+    // The capture as the bytes of a PNG file, checked whole, where the desktop handed over one that
+    // can be stored as it is; nothing otherwise, and the capture goes through grab() instead.
+    virtual std::optional<std::vector<std::uint8_t>> wholePng() { return std::nullopt; }
     // Fills `frame` (sized width() x height()) from the top, publishing rows as they arrive.
     virtual void grab(Frame& frame) = 0;
     // The capture is stored: saved, or on the clipboard. What a grabber kept for a capture that

@@ -76,6 +76,48 @@ expect "a picture that is no PNG is named" 1 "$(grep -c "unreadable: .* not a PN
 check "unreadable pictures are kept" test "$(portal_files)" -eq 2
 find "$shots" -type f -delete
 
+# A PNG from the portal is stored as it is, and decoded for any other format. One that a decoder
+# could not read to the end is refused as damaged, however whole it looks.
+cp "$work/picture.png" "$work/source.png"
+capture as-is.png
+check "the portal's PNG is stored as it is" cmp -s "$work/as-is.png" "$work/picture.png"
+capture as-is.jpg
+expect "... and decoded for a JPEG" "JPEG 320x200" "$(identify -format '%m %wx%h' "$work/as-is.jpg")"
+# damage HOW: the picture's image data with a wrong checksum, or cut to half its rows (checksums right).
+damage() {
+    python3 - "$work/picture.png" "$work/source.png" "$1" <<'PY'
+import struct, sys, zlib
+source, target, how = sys.argv[1:]
+data = open(source, "rb").read()
+chunks, at = [], 8
+while at < len(data):
+    length, = struct.unpack(">I", data[at:at + 4])
+    chunks.append([data[at + 4:at + 8], data[at + 8:at + 8 + length], data[at + 8 + length:at + 12 + length]])
+    at += 12 + length
+image = [c for c in chunks if c[0] == b"IDAT"]
+if how == "checksum":
+    body = bytearray(image[0][1])
+    body[len(body) // 2] ^= 0x10
+    image[0][1] = bytes(body)
+else:
+    rows = zlib.decompress(b"".join(c[1] for c in image))
+    image[0][1] = zlib.compress(rows[:len(rows) // 2])
+    chunks = [c for c in chunks if c[0] != b"IDAT" or c is image[0]]
+    image[0][2] = struct.pack(">I", zlib.crc32(b"IDAT" + image[0][1]))
+with open(target, "wb") as out:
+    out.write(data[:8])
+    for kind, body, crc in chunks:
+        out.write(struct.pack(">I", len(body)) + kind + body + crc)
+PY
+}
+for how in checksum rows; do
+    damage "$how"
+    capture "damaged-$how.png"
+    check "image data with damaged $how is refused" test "$status" -eq 1 -a ! -e "$work/damaged-$how.png"
+    expect "... as damaged" 1 "$(grep -c "damaged: cannot read '$shots/Screenshot .*.png'" <<<"$err")"
+done
+find "$shots" -type f -delete
+
 # The portal's file goes only while its name still names the file read: here another file takes
 # the name while the tool reads (from a pipe, which it has opened once the writer's open returns).
 cp "$work/picture.png" "$work/source.png"

@@ -53,6 +53,7 @@ cc -O1 -o "$work/grab-server" "$(dirname "$0")/../support/grab-server.c" -lxcb
 start_server grabbed 640x480x24 -nolisten tcp
 start_server mute 640x480x24 -nolisten tcp
 coproc grabber { DISPLAY=":${display[grabbed]}" exec "$work/grab-server"; }
+grabber_pid=$grabber_PID # bash unsets grabber_PID once the holder has ended
 read -r -t 10 state <&"${grabber[0]}" || state=
 check "another client holds the server grab" test "$state" = grabbed
 python3 -c 'import os, socket, struct, sys
@@ -104,7 +105,7 @@ for way in "grabbed :${display[grabbed]}" "mute $mute"; do
     check "$name server: no process left behind" test -z "$(tool_processes "DISPLAY=$where")"
 done
 exec {grabber[1]}>&-
-wait "$grabber_PID" || true
+wait "$grabber_pid" || true
 
 # The clipboard server killed: the next -c owns the clipboard again and serves the image.
 start_server clip 640x480x24 -nolisten tcp
