@@ -1,7 +1,6 @@
 #include "notification.h"
 
-#include "deadline.h"
-#include "shared_library.h"
+#include "sd_bus.h"
 
 #include <chrono>
 #include <cstdint>
@@ -9,31 +8,12 @@
 #include <memory>
 #include <optional>
 #include <string_view>
-#include <systemd/sd-bus.h>
 
 #ifndef KESTRELLE_APP_ID
 #error "KESTRELLE_APP_ID names the desktop entry and icon that the notification shows"
 #endif
 
 namespace {
-
-// The sd-bus functions a notification needs; libsystemd is loaded only when a capture fails.
-struct SdBus {
-    SharedLibrary library{"libsystemd.so.0"};
-    LIBRARY_FUNCTION(openUser, sd_bus_open_user);
-    LIBRARY_FUNCTION(closeUnref, sd_bus_close_unref);
-    LIBRARY_FUNCTION(newMethodCall, sd_bus_message_new_method_call);
-    LIBRARY_FUNCTION(append, sd_bus_message_append);
-    LIBRARY_FUNCTION(messageRef, sd_bus_message_ref);
-    LIBRARY_FUNCTION(messageUnref, sd_bus_message_unref);
-    LIBRARY_FUNCTION(callAsync, sd_bus_call_async);
-    LIBRARY_FUNCTION(slotUnref, sd_bus_slot_unref);
-    LIBRARY_FUNCTION(isMethodError, sd_bus_message_is_method_error);
-    LIBRARY_FUNCTION(read, sd_bus_message_read);
-    LIBRARY_FUNCTION(enter, sd_bus_message_enter_container);
-    LIBRARY_FUNCTION(process, sd_bus_process);
-    LIBRARY_FUNCTION(wait, sd_bus_wait);
-};
 
 constexpr const char* kService = "org.freedesktop.Notifications";
 constexpr const char* kPath = "/org/freedesktop/Notifications";
@@ -42,17 +22,6 @@ constexpr const char* kInterface = "org.freedesktop.Notifications";
 constexpr auto kAnswerTime = std::chrono::milliseconds(2000);
 
 using Clock = std::chrono::steady_clock;
-
-template <typename T> struct Unref {
-    T* (*unref)(T*);
-    void operator()(T* object) const { unref(object); }
-};
-template <typename T> using Owned = std::unique_ptr<T, Unref<T>>;
-
-std::uint64_t microsecondsUntil(Clock::time_point deadline)
-{
-    return std::uint64_t(millisecondsUntil(deadline)) * 1000;
-}
 
 // One method call on the bus and its answer, waited for until the deadline, the bus's own
 // authentication included.

@@ -1,44 +1,18 @@
 #include "grab/portal_screenshot.h"
 
-#include "deadline.h"
 #include "failure.h"
 #include "grab/file_uri.h"
-#include "shared_library.h"
+#include "sd_bus.h"
 
 #include <chrono>
 #include <cstring>
 #include <memory>
 #include <optional>
 #include <sys/random.h>
-#include <systemd/sd-bus.h>
 #include <utility>
 #include <vector>
 
 namespace {
-
-// The sd-bus functions this request calls; libsystemd is loaded for portal captures only.
-struct SdBus {
-    SharedLibrary library{"libsystemd.so.0"};
-    LIBRARY_FUNCTION(openUser, sd_bus_open_user);
-    LIBRARY_FUNCTION(flushCloseUnref, sd_bus_flush_close_unref);
-    LIBRARY_FUNCTION(getUniqueName, sd_bus_get_unique_name);
-    LIBRARY_FUNCTION(addMatch, sd_bus_add_match);
-    LIBRARY_FUNCTION(path, sd_bus_message_get_path);
-    LIBRARY_FUNCTION(sender, sd_bus_message_get_sender);
-    LIBRARY_FUNCTION(slotUnref, sd_bus_slot_unref);
-    LIBRARY_FUNCTION(newMethodCall, sd_bus_message_new_method_call);
-    LIBRARY_FUNCTION(append, sd_bus_message_append);
-    LIBRARY_FUNCTION(messageUnref, sd_bus_message_unref);
-    LIBRARY_FUNCTION(call, sd_bus_call);
-    LIBRARY_FUNCTION(callAsync, sd_bus_call_method_async);
-    LIBRARY_FUNCTION(read, sd_bus_message_read);
-    LIBRARY_FUNCTION(skip, sd_bus_message_skip);
-    LIBRARY_FUNCTION(enter, sd_bus_message_enter_container);
-    LIBRARY_FUNCTION(exit, sd_bus_message_exit_container);
-    LIBRARY_FUNCTION(process, sd_bus_process);
-    LIBRARY_FUNCTION(wait, sd_bus_wait);
-    LIBRARY_FUNCTION(errorFree, sd_bus_error_free);
-};
 
 constexpr const char* kPortal = "org.freedesktop.portal.Desktop";
 constexpr const char* kPortalPath = "/org/freedesktop/portal/desktop";
@@ -46,19 +20,6 @@ constexpr const char* kPortalPath = "/org/freedesktop/portal/desktop";
 constexpr auto kAnswerTime = std::chrono::seconds(60);
 
 using Clock = std::chrono::steady_clock;
-
-// An sd-bus object, released by the library's unref function.
-template <typename T> struct Unref {
-    T* (*unref)(T*);
-    void operator()(T* object) const { unref(object); }
-};
-template <typename T> using Owned = std::unique_ptr<T, Unref<T>>;
-
-struct BusError {
-    const SdBus& lib;
-    sd_bus_error error{}; // SD_BUS_ERROR_NULL, which is a C compound literal
-    ~BusError() { lib.errorFree(&error); }
-};
 
 // Request.Response(u response, a{sv} results): the code, and the "uri" result.
 struct Response {
@@ -145,12 +106,6 @@ std::string requestFolder(std::string sender)
     return std::string(kPortalPath) + "/request/" + sender;
 }
 
-// What sd-bus's waits take.
-std::uint64_t microsecondsUntil(Clock::time_point deadline)
-{
-    return std::uint64_t(millisecondsUntil(deadline)) * 1000;
-}
-
 std::string callFailure(const sd_bus_error& error, int result)
 {
     const std::string name = error.name ? error.name : "";
@@ -232,8 +187,8 @@ std::string takePortalScreenshot()
             throw Failure("lost the session bus while waiting for the desktop portal: " + errnoText(-r));
         if (left == 0) {
             // Also closes whatever dialog is still waiting for the user.
-            lib.callAsync(rawBus, nullptr, kPortal, handle, "org.freedesktop.portal.Request", "Close",
-                          nullptr, nullptr, "");
+            lib.callMethodAsync(rawBus, nullptr, kPortal, handle, "org.freedesktop.portal.Request", "Close",
+                                nullptr, nullptr, "");
             throw Failure("the desktop portal took no screenshot within " +
                           std::to_string(kAnswerTime.count()) + " seconds");
         }
@@ -244,8 +199,8 @@ std::string takePortalScreenshot()
     if (answer.code == 1)
         throw Failure("the desktop portal says the user cancelled the screenshot");
     if (answer.code != 0)
-        throw Failure(
-            "the desktop portal ended the request without a screenshot: not allowed, or it could not take one");
+        throw Failure("the desktop portal ended the request without a screenshot: not allowed, or it could "
+                      "not take one");
     if (!answer.uri)
         throw Failure("the desktop portal took the screenshot but did not say where it is");
     try {
