@@ -8,11 +8,6 @@ build=$1
 version=$2
 support=$(dirname "$0")/../support
 source "$support/checks.sh"
-
-skip() {
-    echo "skipped: $1"
-    exit 77
-}
 [ "$(id -u)" -eq 0 ] || skip "this test installs a package into the machine, so it runs as root only"
 package_gone() { ! dpkg-query -W -f='${Status}' kestrelle 2>/dev/null | grep -q 'ok installed'; }
 package_gone || skip "a kestrelle package is installed already; this test would replace and remove it"
