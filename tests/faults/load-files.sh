@@ -38,22 +38,12 @@ after=$(date +%s)
 
 answer_chooser Return
 wait_for "a hundred files in the folder" has_files 100
-expect "a hundred captures give a hundred files" 100 "$(file_count)"
-check "nothing but the captures is left in the folder" test "$(find "$shots" -mindepth 1 | wc -l)" -eq 100
-
+expect "a hundred captures give a hundred files and nothing else in the folder" 100 "$(find "$shots" -mindepth 1 | wc -l)"
 # Each name is a press's moment, with " N" added by the tool when that name was taken.
-names=$(capture_file_names "$before" "$after")
-misnamed=0 broken=0
-for file in "$shots"/*; do
-    base=$(basename "$file" .png)
-    grep -qxF -- "${base% [0-9]*}" <<<"$names" || grep -qxF -- "$base" <<<"$names" || {
-        echo "  misnamed: $base"
-        misnamed=$((misnamed + 1))
-    }
-    identify -regard-warnings "$file" >/dev/null 2>&1 || broken=$((broken + 1))
-done
-expect "every file is named after the moment of a press" 0 "$misnamed"
-expect "every file decodes" 0 "$broken"
+expect "every file is named after the moment of a press" "" "$(find "$shots" -type f -printf '%f\n' |
+    sed -E 's/( [0-9]+)?\.png$//' | grep -vxF -- "$(capture_file_names "$before" "$after")" || true)"
+expect "every file decodes" "" \
+    "$(for file in "$shots"/*; do identify -regard-warnings "$file" >/dev/null 2>&1 || echo "$file"; done)"
 check "Kestrelle is still running" test -d "/proc/$kestrelle_pid"
 wait_for "Kestrelle to have no child process left" no_children "$kestrelle_pid"
 descriptors_after=$(open_descriptors "$kestrelle_pid")
