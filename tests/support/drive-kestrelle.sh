@@ -63,10 +63,7 @@ space_clicks() {
 # open_menu [BUTTON] : clicks the icon (button 1 unless told) and waits for the menu.
 open_menu() {
     local icon
-    icon=$(kestrelle_icon) || {
-        echo "expected Kestrelle's icon in the tray, saw none" >&2
-        return 1
-    }
+    icon=$(kestrelle_icon) || { echo "expected Kestrelle's icon in the tray, saw none" >&2 && return 1; }
     space_clicks
     xdotool mousemove --window "$icon" 8 8 click "${1:-1}"
     wait_for "the tray menu to open after a click on the icon" menu_open
@@ -81,18 +78,16 @@ open_and_dismiss_menu() {
 
 # choose_menu_entry TITLE : opens the menu and activates the entry with the keyboard.
 choose_menu_entry() {
-    local title=$1 i keys=()
-    for i in "${!kestrelle_menu_entries[@]}"; do
+    local entry keys=()
+    for entry in "${kestrelle_menu_entries[@]}"; do
         keys+=(Down)
-        if [ "${kestrelle_menu_entries[$i]}" = "$title" ]; then
-            open_menu
-            xdotool key "${keys[@]}" Return
-            wait_for "the tray menu to close after choosing \"$title\"" menu_closed
-            return 0
-        fi
+        [ "$entry" = "$1" ] || continue
+        open_menu
+        xdotool key "${keys[@]}" Return
+        wait_for "the tray menu to close after choosing \"$1\"" menu_closed
+        return
     done
-    echo "no menu entry is called \"$title\"" >&2
-    return 1
+    echo "no menu entry is called \"$1\"" >&2 && return 1
 }
 
 # visible_windows TITLE : prints every visible window with exactly this title.
@@ -113,12 +108,10 @@ wait_for_window() { wait_for "a window titled \"$1\"" window_shown "$1"; }
 # choose_folder DIR : types DIR into the open directory chooser and confirms it with Return. With
 # no window manager nothing gives the chooser the focus, so it is given the focus first.
 choose_folder() {
-    local dir=$1 chooser
     wait_for_window "$kestrelle_chooser_title"
-    chooser=$(visible_window "$kestrelle_chooser_title")
-    xdotool windowfocus --sync "$chooser" type --delay 4 -- "$dir"
+    xdotool windowfocus --sync "$(visible_window "$kestrelle_chooser_title")" type --delay 4 -- "$1"
     xdotool key Return
-    wait_for "the directory chooser to close after confirming $dir" window_gone "$kestrelle_chooser_title"
+    wait_for "the directory chooser to close after confirming $1" window_gone "$kestrelle_chooser_title"
 }
 
 # answer_chooser KEYS... : the keys in every open directory chooser, each given the focus first;
@@ -141,8 +134,7 @@ make_recording_tool() {
     local dir=$1 log=$2
     cat >"$dir/screencapture" <<EOF
 #!/bin/bash
-started=\$EPOCHREALTIME
-line=\$started
+line=\$EPOCHREALTIME
 for argument in "\$@"; do line+=" \"\$argument\""; done
 printf '%s\n' "\$line" >>'$log'
 EOF
