@@ -253,7 +253,7 @@ click_in() { xdotool mousemove --window "$(visible_window "$1")" "$2" "$3" click
 # some second between START and END.
 capture_path_fits() {
     local name=${5#"$3/"}
-    [[ $5 == "$3/$name" && $name == *".$4" ]] && capture_file_names "$1" "$2" | grep -qxF -- "${name%".$4"}"
+    [[ $5 == "$3/$name" && $name == *".$4" ]] && capture_file_names "$1" "$2" | grep -xF -- "${name%".$4"}" >/dev/null
 }
 
 # wait_for_capture_file DIR START END : waits for a PNG in DIR and checks that it is the folder's one
