@@ -5,7 +5,12 @@ source "$(dirname "$0")/lib.sh"
 
 # A desktop whose colour a capture must show.
 xsetroot -solid '#3366cc'
-screen=$(xdpyinfo | awk '/dimensions:/ { print $2 }')
+screen=$(screen_size)
+
+# image_facts FILE : format, size and the colour of a pixel in the middle of the desktop.
+image_facts() {
+    identify -format '%m %wx%h ' "$1" 2>/dev/null && convert "$1" -format '%[hex:p{640,400}]' info: 2>/dev/null | cut -c1-6
+}
 
 # desktop_only FILE : away from the tray in the top right corner, every pixel is the desktop's colour:
 # neither the menu nor the chooser shows in the capture.
@@ -38,11 +43,9 @@ choose_folder "$shots"
 wait_for_capture_file "$shots" "$before" "$after"
 expect "the file is a PNG of the whole screen showing the desktop" "PNG $screen 3366CC" "$(image_facts "$file")"
 check "the chooser is not in the file" desktop_only "$file"
-echo "  saved: $file ($(stat -c %s "$file") bytes)"
 check "nothing but the capture is left in the folder" test "$(find "$shots" -mindepth 1 | wc -l)" -eq 1
 
-quit_kestrelle
-expect "Kestrelle quits with status 0 while the clipboard is still served" 0 "$exit_status"
+quit_kestrelle "Kestrelle quits with status 0 while the clipboard is still served"
 check "the image stays on the clipboard after Kestrelle has quit" pasted_png
 check "nothing was logged but the first start's repair" test "$(wc -l <"$log")" -eq 1
 finish

@@ -18,10 +18,7 @@ background() { awk -v m="$(grey "$1" 300 140 40 20 | cut -d' ' -f2)" 'BEGIN { pr
 stage_with_recorder "$work/app"
 for look in light dark; do
     rm -rf "$XDG_CONFIG_HOME"
-    if [ "$look" = dark ]; then
-        mkdir -p "$(dirname "$settings")"
-        printf '[General]\nAppleInterfaceStyle=Dark\n' >"$settings"
-    fi
+    [ "$look" = light ] || seed_settings AppleInterfaceStyle=Dark
     start_kestrelle "$work/app"
     wait_for_icon
 

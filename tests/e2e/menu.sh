@@ -16,9 +16,7 @@ expect "the first start stores png at index 0 and says so once" png/0/1 \
 # Every click opens the menu: the right button as the left, and a second click soon after the menu
 # was dismissed (which Qt reports as a double click). One xdotool run, so that the server's time
 # stamps put the clicks a quarter of a second apart however loaded the machine is.
-open_menu 3
-xdotool key Escape
-wait_for "the menu opened with the right button to close on Escape" menu_closed
+open_and_dismiss_menu 3
 space_clicks
 xdotool mousemove --window "$(kestrelle_icon)" 8 8 click 1 sleep 0.2 key Escape sleep 0.05 click 1
 wait_for "the menu to open on a second click right after it was dismissed" menu_open
@@ -26,18 +24,14 @@ xdotool key Escape
 wait_for "the menu to close on Escape" menu_closed
 echo "ok - the right button, and a quick second click, open the menu too"
 
-choose_menu_entry "Capture Desktop to Clipboard"
-wait_for_start "$starts" 1
-expect '"Capture Desktop to Clipboard" starts the tool with -c -x' '"-c" "-x"' "$(recorded_arguments "$starts" 1)"
+capture_with choose_menu_entry "Capture Desktop to Clipboard"
+expect '"Capture Desktop to Clipboard" starts the tool with -c -x' '"-c" "-x"' "$arguments"
 
 # A cancelled chooser starts nothing: the next start seen is the clipboard capture made after it.
 choose_menu_entry "Capture Desktop"
-wait_for_window "$kestrelle_chooser_title"
-xdotool windowfocus --sync "$(visible_window "$kestrelle_chooser_title")" key Escape
-wait_for "the cancelled chooser to close" window_gone "$kestrelle_chooser_title"
-choose_menu_entry "Capture Desktop to Clipboard"
-wait_for_start "$starts" 2
-expect "cancelling the chooser starts no capture" '"-c" "-x"' "$(recorded_arguments "$starts" 2)"
+answer_chooser Escape
+capture_with choose_menu_entry "Capture Desktop to Clipboard"
+expect "cancelling the chooser starts no capture" "2 \"-c\" \"-x\"" "$(recorded_starts "$starts") $arguments"
 
 for entry in "Set keyboard shortcuts...=Keyboard Shortcuts" "Preferences...=Preferences" \
     "About Kestrelle=About Kestrelle"; do
@@ -54,11 +48,7 @@ for entry in "Set keyboard shortcuts...=Keyboard Shortcuts" "Preferences...=Pref
 done
 check "closing every window leaves Kestrelle running in the tray" icon_docked
 
-quit_kestrelle
-expect '"Quit Kestrelle" ends the program with status 0' 0 "$exit_status"
+quit_kestrelle '"Quit Kestrelle" ends the program with status 0'
 check "the icon leaves the tray" wait_for "the icon to leave the tray" icon_gone
-start_kestrelle "$work/app"
-wait_for_icon
-echo "ok - after quitting, Kestrelle starts again"
 check "no capture was started by anything but the menu" test "$(recorded_starts "$starts")" -eq 2
 finish

@@ -4,11 +4,6 @@
 # reads them at each capture is checked by the unit tests.
 source "$(dirname "$0")/lib.sh"
 
-# Where the controls sit in the window, which has a fixed size and layout.
-play_sound_box=(100 40)
-open_viewer_box=(100 83)
-file_type_popup=(117 127)
-
 shots="$work/shots"
 mkdir "$shots"
 stage_with_recorder "$work/app"
@@ -43,16 +38,12 @@ wait_for_exit
 start_kestrelle "$work/app"
 wait_for_icon
 expect "a restart leaves the settings file as it was" "$stored" "$(cat "$settings")"
-choose_menu_entry "Capture Desktop to Clipboard"
-wait_for_start "$starts" 1
-expect "with sound on, a clipboard capture has no -x" '"-c"' "$(recorded_arguments "$starts" 1)"
+capture_with choose_menu_entry "Capture Desktop to Clipboard"
+expect "with sound on, a clipboard capture has no -x" '"-c"' "$arguments"
 before=$(date +%s)
-choose_menu_entry "Capture Desktop"
+capture_with capture_to_folder "$shots"
 after=$(date +%s)
-choose_folder "$shots"
-wait_for_start "$starts" 2
-expect "a file capture opens the file in the viewer and plays the sound" '"-P" "…"' \
-    "$(recorded_arguments "$starts" 2 | sed 's/ "[^"]*"$/ "…"/')"
+expect "a file capture opens the file in the viewer and plays the sound" '"-P" "…"' "${arguments% \"*} \"…\""
 check "the file is a .tiff" capture_path_fits "$before" "$after" "$shots" tiff "$(recorded_path 2)"
 
 # The check box shows the stored state after the restart: one click turns it off.
@@ -62,7 +53,6 @@ click_in "Preferences" "${play_sound_box[@]}"
 wait_for "the play-sound setting to be stored as off" setting_is playSoundAfterScreenshot false
 check "after a restart the box was checked: a click logs \"Not playing sound\"" \
     log_has 'Setting changed: Not playing sound after screenshot'
-choose_menu_entry "Capture Desktop to Clipboard"
-wait_for_start "$starts" 3
-expect "with sound off again, the clipboard capture has -x" '"-c" "-x"' "$(recorded_arguments "$starts" 3)"
+capture_with choose_menu_entry "Capture Desktop to Clipboard"
+expect "with sound off again, the clipboard capture has -x" '"-c" "-x"' "$arguments"
 finish

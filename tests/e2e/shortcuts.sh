@@ -15,12 +15,7 @@ start_kestrelle "$work/app"
 wait_for_icon
 
 # record KEYS RECORDER_X RECORDER_Y : a click on the recorder, then the key combination.
-record() {
-    local keys=$1
-    shift
-    click_in "Keyboard Shortcuts" "$@"
-    xdotool key "$keys"
-}
+record() { click_in "Keyboard Shortcuts" "$2" "$3" && xdotool key "$1"; }
 
 choose_menu_entry "Set keyboard shortcuts..."
 wait_for_window "Keyboard Shortcuts"
@@ -32,19 +27,14 @@ wait_for "the desktop shortcut to be stored" setting_is CaptureShortcut Ctrl+Alt
 echo "ok - the recorded desktop shortcut is stored as Ctrl+Alt+D"
 close_window "Keyboard Shortcuts"
 
-choose_menu_entry "Capture Desktop to Clipboard"
-wait_for_start "$starts" 1
-xdotool key ctrl+alt+k
-wait_for_start "$starts" 2
-expect "Ctrl+Alt+K starts the tool as the menu entry does" \
-    "$(recorded_arguments "$starts" 1)" "$(recorded_arguments "$starts" 2)"
+capture_with choose_menu_entry "Capture Desktop to Clipboard"
+menu=$arguments
+capture_with xdotool key ctrl+alt+k
+expect "Ctrl+Alt+K starts the tool as the menu entry does" "$menu" "$arguments"
 
 before=$(date +%s)
-xdotool key ctrl+alt+d
+capture_with eval 'xdotool key ctrl+alt+d && choose_folder "$shots"'
 after=$(date +%s)
-choose_folder "$shots"
-wait_for_start "$starts" 3
 check "Ctrl+Alt+D opens the chooser and captures to the typed folder" \
     capture_path_fits "$before" "$after" "$shots" png "$(recorded_path 3)"
-
 finish

@@ -3,32 +3,23 @@
 # to start (one line per capture, Kestrelle stays up, the tool put back works at the next capture);
 # the folder typed into the chooser, or the one it shows, deleted before it is confirmed; and the X server gone (Kestrelle
 # exits with a message instead of spinning).
-source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/../e2e/lib.sh"
 
-mkdir -p "$(dirname "$settings")"
-printf '%s\n' '[General]' screenshotFileType=png screenshotFileTypeIndex=0 \
-    CaptureShortcut=Ctrl+Alt+D CaptureClipboardShortcut=Ctrl+Alt+K >"$settings"
+seed_settings screenshotFileType=png screenshotFileTypeIndex=0 CaptureShortcut=Ctrl+Alt+D \
+    CaptureClipboardShortcut=Ctrl+Alt+K
 shots=$work/shots
 mkdir "$shots"
 
-# confirm_chooser : Return in the chooser, which opens in the folder Kestrelle was started in.
-confirm_chooser() {
-    wait_for_window "$kestrelle_chooser_title"
-    xdotool windowfocus --sync "$(visible_window "$kestrelle_chooser_title")" key Return
-    wait_for "the chooser to close" window_gone "$kestrelle_chooser_title"
-}
-
-# four_captures : both captures from the menu and from their shortcuts.
+# four_captures : both captures from the menu and from their shortcuts; Return takes the folder the
+# chooser opens in, the one Kestrelle was started in.
 four_captures() {
     choose_menu_entry "Capture Desktop to Clipboard"
     xdotool key ctrl+alt+k
     choose_menu_entry "Capture Desktop"
-    confirm_chooser
+    answer_chooser Return
     xdotool key ctrl+alt+d
-    confirm_chooser
+    answer_chooser Return
 }
-
-logged_at_least() { [ "$(log_count "$1")" -ge "$2" ]; }
 
 # The staged folder with no tool beside kestrelle: it looks there and in ../libexec/kestrelle.
 app=$work/app
@@ -38,33 +29,27 @@ cd "$shots"
 start_kestrelle "$app"
 cd - >/dev/null
 wait_for_icon
-four_captures
-wait_for "a line for each capture without a tool" logged_at_least "Could not start" 4
-expect "without a tool: one line per capture, saying it is not installed" 4 \
-    "$(log_count "Could not start /usr/sbin/screencapture: it is not installed (also looked in $app, ")"
 
-cp "$work/recorder" "$app/screencapture"
-chmod a-x "$app/screencapture"
-four_captures
-wait_for "a line for each capture with a tool that is not executable" logged_at_least "Could not start" 8
-expect "a tool that is not executable: one line per capture naming the file" 4 \
-    "$(log_count "Could not start /usr/sbin/screencapture: $app/screencapture is not executable")"
-
-printf '#!/nonexistent/interpreter\n' >"$app/screencapture"
-chmod a+x "$app/screencapture"
-four_captures
-wait_for "a line for each capture with a tool that cannot start" logged_at_least "Could not start" 12
-expect "a tool that cannot start: one line per capture naming the file" 4 \
-    "$(log_count "Could not start $app/screencapture: ")"
+# broken_tool SETUP WHAT LINE : with the tool as SETUP leaves it, each of four captures logs LINE.
+failed=0
+broken_tool() {
+    eval "$1"
+    four_captures
+    wait_for "a line for each capture with $2" logged_at_least "Could not start" $((failed += 4))
+    expect "$2: one line per capture naming it" 4 "$(log_count "$3")"
+}
+broken_tool : "no tool" "Could not start /usr/sbin/screencapture: it is not installed (also looked in $app, "
+broken_tool 'cp "$work/recorder" "$app/screencapture" && chmod a-x "$app/screencapture"' \
+    "a tool that is not executable" "Could not start /usr/sbin/screencapture: $app/screencapture is not executable"
+broken_tool 'printf "#!/nonexistent/interpreter\n" >"$app/screencapture" && chmod a+x "$app/screencapture"' \
+    "a tool that cannot start" "Could not start $app/screencapture: "
 
 cp "$work/recorder" "$app/screencapture"
 choose_menu_entry "Capture Desktop to Clipboard"
 wait_for_start "$starts" 1
 echo "ok - the tool put back works at the next capture, without a restart"
 expect "no other line was logged" 12 "$(wc -l <"$log")"
-open_menu
-xdotool key Escape
-wait_for "the tray menu to close" menu_closed
+open_and_dismiss_menu
 echo "ok - Kestrelle is up and its menu opens"
 
 # The folder typed into the chooser is deleted before Return: the chooser says it does not exist and
@@ -79,9 +64,7 @@ xdotool key Return
 two_windows() { [ "$(window_count "$kestrelle_chooser_title")" -eq 2 ]; }
 wait_for "the chooser to say that the folder does not exist" two_windows
 check "nothing is captured into a deleted folder" test "$(recorded_starts "$starts")" -eq 1
-open_menu
-xdotool key Escape
-wait_for "the tray menu to close" menu_closed
+open_and_dismiss_menu
 echo "ok - the tray menu opens while the chooser says so"
 # dismiss_message : Return in the chooser's message box, the narrower of its two windows.
 dismiss_message() {
@@ -94,8 +77,7 @@ dismiss_message() {
 }
 one_window() { [ "$(window_count "$kestrelle_chooser_title")" -eq 1 ]; }
 dismiss_message
-xdotool windowfocus --sync "$(visible_window "$kestrelle_chooser_title")" key ctrl+a BackSpace
-confirm_chooser
+answer_chooser ctrl+a BackSpace Return
 wait_for_start "$starts" 2
 check "the folder chosen then gets the capture" test "$(dirname "$(recorded_path 2)")" = "$shots"
 
@@ -114,25 +96,17 @@ xdotool windowfocus --sync "$(visible_window "$kestrelle_chooser_title")" key Re
 wait_for "the chooser to say that its folder does not exist" two_windows
 check "nothing is captured into the deleted folder it showed" test "$(recorded_starts "$starts")" -eq 2
 dismiss_message
-xdotool windowfocus --sync "$(visible_window "$kestrelle_chooser_title")" key Escape
-wait_for "the chooser to close" window_gone "$kestrelle_chooser_title"
-quit_kestrelle
-expect "Kestrelle quits with status 0 after all of it" 0 "$exit_status"
+answer_chooser Escape
+quit_kestrelle "Kestrelle quits with status 0 after all of it"
 
 # A display of its own with a tray host, stopped under a running Kestrelle.
-mkfifo "$work/displayfd"
-Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp -noreset 3>"$work/displayfd" >/dev/null 2>&1 &
-server_pid=$!
-read -r -t 10 number <"$work/displayfd"
-export DISPLAY=:$number
-display_answers() { xdpyinfo >/dev/null 2>&1; }
-wait_for "the private display to answer" display_answers
+start_xvfb 640x480x24 "$work/xvfb.log"
 start_tray_host "$work"
 start_kestrelle "$app"
 wait_for_icon
 : >"$log"
-kill -9 "$server_pid"
-wait "$server_pid" 2>/dev/null || true
+kill -9 "$xvfb_pid"
+wait "$xvfb_pid" 2>/dev/null || true
 cpu_ticks=0
 cpu_seen() { # the process's user and system time, in clock ticks, as long as it is there to read
     local stat

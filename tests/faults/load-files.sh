@@ -5,12 +5,11 @@
 # earlier runs still encode. Every capture must end as a file of its own that decodes, none
 # overwritten. The choosers open in the folder Kestrelle was started in, so Return alone confirms
 # each: typing a path into a hundred choosers at this pace races their completion pop-ups.
-source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/../e2e/lib.sh"
 
 shots=$work/shots
 mkdir "$shots"
-mkdir -p "$(dirname "$settings")"
-printf '[General]\nCaptureShortcut=Ctrl+Alt+D\n' >"$settings"
+seed_settings CaptureShortcut=Ctrl+Alt+D
 stage_with_tool "$work/app"
 cd "$shots"
 start_kestrelle "$work/app"
@@ -20,22 +19,12 @@ wait_for_icon
 file_count() { find "$shots" -maxdepth 1 -type f -name '*.png' | wc -l; }
 has_files() { [ "$(file_count)" -ge "$1" ]; }
 
-# confirm_choosers : Return in every open chooser.
-confirm_choosers() {
-    local chooser
-    for chooser in $(visible_windows "$kestrelle_chooser_title"); do
-        xdotool windowfocus --sync "$chooser" key Return
-    done
-    wait_for "every chooser to close" window_gone "$kestrelle_chooser_title"
-}
-
 # Two captures first: Qt sets up what its file dialogs share on first use, not per dialog, and
 # opens the MIME database when a chooser first lists a file.
 before=$(date +%s)
 for n in 1 2; do
     xdotool key ctrl+alt+d
-    wait_for_window "$kestrelle_chooser_title"
-    confirm_choosers
+    answer_chooser Return
     wait_for "file number $n" has_files "$n"
 done
 wait_for "Kestrelle to have no child process left" no_children "$kestrelle_pid"
@@ -47,24 +36,14 @@ wait_for "98 directory choosers" all_choosers
 # The presses queue up: the last may be handled a little after xdotool has sent it.
 after=$(date +%s)
 
-confirm_choosers
+answer_chooser Return
 wait_for "a hundred files in the folder" has_files 100
-expect "a hundred captures give a hundred files" 100 "$(file_count)"
-check "nothing but the captures is left in the folder" test "$(find "$shots" -mindepth 1 | wc -l)" -eq 100
-
+expect "a hundred captures give a hundred files and nothing else in the folder" 100 "$(find "$shots" -mindepth 1 | wc -l)"
 # Each name is a press's moment, with " N" added by the tool when that name was taken.
-names=$(capture_file_names "$before" "$after")
-misnamed=0 broken=0
-for file in "$shots"/*; do
-    base=$(basename "$file" .png)
-    grep -qxF -- "${base% [0-9]*}" <<<"$names" || grep -qxF -- "$base" <<<"$names" || {
-        echo "  misnamed: $base"
-        misnamed=$((misnamed + 1))
-    }
-    identify -regard-warnings "$file" >/dev/null 2>&1 || broken=$((broken + 1))
-done
-expect "every file is named after the moment of a press" 0 "$misnamed"
-expect "every file decodes" 0 "$broken"
+expect "every file is named after the moment of a press" "" "$(find "$shots" -type f -printf '%f\n' |
+    sed -E 's/( [0-9]+)?\.png$//' | grep -vxF -- "$(capture_file_names "$before" "$after")" || true)"
+expect "every file decodes" "" \
+    "$(for file in "$shots"/*; do identify -regard-warnings "$file" >/dev/null 2>&1 || echo "$file"; done)"
 check "Kestrelle is still running" test -d "/proc/$kestrelle_pid"
 wait_for "Kestrelle to have no child process left" no_children "$kestrelle_pid"
 descriptors_after=$(open_descriptors "$kestrelle_pid")

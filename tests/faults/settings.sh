@@ -2,11 +2,7 @@
 # A settings file that is damaged, of the wrong types, in the way, read-only or on a full disk, and a
 # read-only config folder: Kestrelle starts, says so once, keeps every setting it did not change, and
 # writes the changes it had to hold once the file can be written again.
-source "$(dirname "$0")/lib.sh"
-
-# Where the preference controls sit in their window, which has a fixed size and layout.
-play_sound_box=(100 40)
-open_viewer_box=(100 83)
+source "$(dirname "$0")/../e2e/lib.sh"
 
 stored='[General]
 playSoundAfterScreenshot=true
@@ -15,21 +11,10 @@ screenshotFileType=jpg
 screenshotFileTypeIndex=1
 CaptureClipboardShortcut=Ctrl+Alt+K'
 
-mounts=()
-unmount_all() {
-    local i
-    for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do umount "${mounts[$i]}" 2>/dev/null || true; done
-    mounts=()
-}
-trap 'status=$?; unmount_all; end_session $status' EXIT
-
-# A mount point of our own, read-only or a tiny tmpfs; each case says whether mounting works here.
-mount_read_only() { mount --bind "$1" "$1" && mounts+=("$1") && mount -o remount,ro,bind "$1"; }
-mount_small_tmpfs() { mount -t tmpfs -o size=64k tmpfs "$1" && mounts+=("$1"); }
+# Whether this machine lets the test mount a read-only folder or a tiny file system of its own.
 can_mount=true
-probe=$work/probe
-mkdir "$probe"
-if mount_small_tmpfs "$probe"; then unmount_all; else can_mount=false; fi
+mkdir "$work/probe"
+if mount_tmpfs "$work/probe" 64k; then unmount_all; else can_mount=false; fi
 
 stage_with_recorder "$work/app"
 case_number=0
@@ -48,20 +33,6 @@ start_and_dock() {
     wait_for_icon
 }
 
-stop() {
-    quit_kestrelle
-    expect "$1: Kestrelle quits with status 0" 0 "$exit_status"
-}
-
-# The shortcut and the sound setting as read back by a capture: Ctrl+Alt+K starts a clipboard capture.
-shortcut_capture_arguments() {
-    local before
-    before=$(recorded_starts "$starts")
-    xdotool key ctrl+alt+k
-    wait_for_start "$starts" $((before + 1))
-    recorded_arguments "$starts" $((before + 1))
-}
-
 other_settings_kept() { # KEY... : each of these lines of $stored is in the file as it was
     local key
     for key in "$@"; do
@@ -69,16 +40,9 @@ other_settings_kept() { # KEY... : each of these lines of $stored is in the file
     done
 }
 
-# The same for a clipboard capture from the menu.
-menu_capture_arguments() {
-    local before
-    before=$(recorded_starts "$starts")
-    choose_menu_entry "Capture Desktop to Clipboard"
-    wait_for_start "$starts" $((before + 1))
-    recorded_arguments "$starts" $((before + 1))
-}
-
-logged_more() { [ "$(log_count "$1")" -gt "$2" ]; }
+# The shortcut and the sound setting as read back by a capture: Ctrl+Alt+K starts a clipboard capture.
+shortcut_capture() { capture_with xdotool key ctrl+alt+k; }
+menu_capture() { capture_with choose_menu_entry "Capture Desktop to Clipboard"; }
 
 # toggle_sound : a click on "Play sound" in the Preferences window, which it opens if need be.
 toggle_sound() {
@@ -89,7 +53,7 @@ toggle_sound() {
         wait_for_window Preferences
     }
     click_in Preferences "${play_sound_box[@]}"
-    wait_for "the click to reach Kestrelle" logged_more 'Setting changed:' "$lines"
+    wait_for "the click to reach Kestrelle" logged_at_least 'Setting changed:' $((lines + 1))
 }
 
 # damaged NAME CONTENT SOUND KEYS... : a file Qt cannot read in full; a click on "Play sound" must
@@ -105,7 +69,7 @@ damaged() {
     toggle_sound
     check "$name: a change is written" setting_is playSoundAfterScreenshot "$sound"
     check "$name: what could be read survives the write" other_settings_kept "$@"
-    stop "$name"
+    quit_kestrelle "$name: Kestrelle quits with status 0"
 }
 damaged "binary junk" "$stored"$'\n\x89PNG\r\n\x1a\n\x01\x02 junk without a value\n' false \
     openInPreview screenshotFileType screenshotFileTypeIndex CaptureClipboardShortcut
@@ -113,18 +77,20 @@ damaged "cut short in a key" "${stored:0:70}" false openInPreview
 damaged "cut short in a group" "[Gen" true
 
 new_case "wrong types"
-printf '%s\n' '[General]' playSoundAfterScreenshot=maybe 'openInPreview=@ByteArray(yes)' \
-    screenshotFileType=jpg screenshotFileTypeIndex=first CaptureClipboardShortcut=Ctrl+Alt+K >"$settings"
+seed_settings playSoundAfterScreenshot=maybe 'openInPreview=@ByteArray(yes)' screenshotFileType=jpg \
+    screenshotFileTypeIndex=first CaptureClipboardShortcut=Ctrl+Alt+K
 cp "$settings" "$work/wrong-types"
 start_and_dock
 expect "wrong types: the launch says nothing" 0 "$(wc -l <"$log")"
-expect "wrong types: the unreadable sound setting reads as off" '"-c" "-x"' "$(shortcut_capture_arguments)"
+shortcut_capture
+expect "wrong types: the unreadable sound setting reads as off" '"-c" "-x"' "$arguments"
 expect "wrong types: the capture says which value it could not read" \
     playSoundAfterScreenshot "$(grep -o 'the value of [A-Za-z]* is not' "$log" | cut -d' ' -f4 | xargs)"
-expect "wrong types: a second capture says nothing more" '"-c" "-x"' "$(shortcut_capture_arguments)"
+shortcut_capture
+expect "wrong types: a second capture says nothing more" '"-c" "-x"' "$arguments"
 expect "wrong types: still one line per wrong value" 1 "$(log_count 'the value of')"
 check "wrong types: the file is left as it was" cmp -s "$work/wrong-types" "$settings"
-stop "wrong types"
+quit_kestrelle "wrong types: Kestrelle quits with status 0"
 
 new_case "a folder in place of the file"
 mkdir "$settings"
@@ -132,8 +98,9 @@ start_and_dock
 expect "folder: one line says the settings will not be kept" 1 "$(log_count 'is a directory')"
 toggle_sound
 expect "folder: a change that cannot be written says nothing more" 0 "$(log_count 'could not write')"
-expect "folder: the change holds for this run" '"-c"' "$(menu_capture_arguments)"
-stop "folder"
+menu_capture
+expect "folder: the change holds for this run" '"-c"' "$arguments"
+quit_kestrelle "folder: Kestrelle quits with status 0"
 
 # unwritable NAME BLOCK UNBLOCK : BLOCK makes the stored file unwritable, UNBLOCK undoes it.
 unwritable() {
@@ -143,10 +110,12 @@ unwritable() {
     $block
     start_and_dock
     expect "$name: Kestrelle starts and says nothing yet" 0 "$(wc -l <"$log")"
-    expect "$name: the stored shortcut and sound work" '"-c"' "$(shortcut_capture_arguments)"
+    shortcut_capture
+    expect "$name: the stored shortcut and sound work" '"-c"' "$arguments"
     toggle_sound
     expect "$name: the failed write is said in one line" 1 "$(log_count 'could not write')"
-    expect "$name: the change holds for this run" '"-c" "-x"' "$(shortcut_capture_arguments)"
+    shortcut_capture
+    expect "$name: the change holds for this run" '"-c" "-x"' "$arguments"
     toggle_sound
     toggle_sound
     expect "$name: later failed writes add no line" 1 "$(log_count 'could not write')"
@@ -158,13 +127,13 @@ unwritable() {
     check "$name: the other settings survive" other_settings_kept screenshotFileType screenshotFileTypeIndex \
         CaptureClipboardShortcut
     close_window Preferences
-    stop "$name"
+    quit_kestrelle "$name: Kestrelle quits with status 0"
 }
 read_only_file() { mount_read_only "$settings"; }
 fill_disk() {
     mkdir -p "$work/full"
     mv "$settings" "$work/full/"
-    mount_small_tmpfs "$(dirname "$settings")"
+    mount_tmpfs "$(dirname "$settings")" 64k
     mv "$work/full/Kestrelle.conf" "$settings"
     head -c 1M /dev/zero >"$(dirname "$settings")/filler" 2>/dev/null || true
 }
@@ -180,8 +149,9 @@ if $can_mount; then
     start_and_dock
     expect "read-only folder: the first start's repair and one failed write" \
         "1 1" "$(log_count 'No value set for screenshotFileTypeIndex') $(log_count 'could not write')"
-    expect "read-only folder: captures work" '"-c" "-x"' "$(menu_capture_arguments)"
-    stop "read-only folder"
+    menu_capture
+    expect "read-only folder: captures work" '"-c" "-x"' "$arguments"
+    quit_kestrelle "read-only folder: Kestrelle quits with status 0"
     unmount_all
 else
     echo "ok - # SKIP read-only and full-disk cases: this machine does not allow mounts"

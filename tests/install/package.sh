@@ -8,11 +8,6 @@ build=$1
 version=$2
 support=$(dirname "$0")/../support
 source "$support/checks.sh"
-
-skip() {
-    echo "skipped: $1"
-    exit 77
-}
 [ "$(id -u)" -eq 0 ] || skip "this test installs a package into the machine, so it runs as root only"
 package_gone() { ! dpkg-query -W -f='${Status}' kestrelle 2>/dev/null | grep -q 'ok installed'; }
 package_gone || skip "a kestrelle package is installed already; this test would replace and remove it"
@@ -22,25 +17,13 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/kestrelle-package.XXXXXX")
 chmod 755 "$work"
 installed=false
 
-cleanup() {
-    local status=$?
-    ! $installed || DEBIAN_FRONTEND=noninteractive apt-get remove -y -q kestrelle >/dev/null 2>&1 || true
-    rm -rf "$work"
-    return "$status"
-}
-trap cleanup EXIT
+trap '! $installed || apt-get remove -y -q kestrelle >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
 
 # Every path under /usr; compiled Python caches come and go with whatever else runs meanwhile.
-list_usr() {
-    find /usr -xdev -not -path '*/__pycache__*' | LC_ALL=C sort
-}
+list_usr() { find /usr -xdev -not -path '*/__pycache__*' | LC_ALL=C sort; }
 
 # run_logged LOG CMD ARGS... : runs CMD with its output in LOG, shown only when it fails.
-run_logged() {
-    local log=$1
-    shift
-    "$@" >"$log" 2>&1 || { echo "FAIL - $* failed:" && sed 's/^/  /' "$log" && return 1; }
-}
+run_logged() { "${@:2}" >"$1" 2>&1 || { echo "FAIL - ${*:2} failed:" && sed 's/^/  /' "$1" && return 1; }; }
 
 run_logged "$work/cpack.log" cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/package"
 deb=$(echo "$work"/package/kestrelle_*.deb)
