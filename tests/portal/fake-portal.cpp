@@ -73,15 +73,20 @@ public:
     // What the last binding took, which the portal keeps for the program's later sessions.
     Shortcuts held;
 
+    static void respond(QDBusConnection& bus, const QString& caller, const QString& requestPath, uint code,
+                        const QVariantMap& results)
+    {
+        QDBusMessage signal = QDBusMessage::createTargetedSignal(
+            caller, requestPath, QStringLiteral("org.freedesktop.portal.Request"),
+            QStringLiteral("Response"));
+        signal << code << results;
+        bus.send(signal);
+    }
     // Answers before the method's reply, which a portal may do: a client that listens only once it has
     // the reply misses the answer.
     void answer(const QDBusMessage& call, const QString& requestPath, uint code, const QVariantMap& results)
     {
-        QDBusMessage signal = QDBusMessage::createTargetedSignal(
-            call.service(), requestPath, QStringLiteral("org.freedesktop.portal.Request"),
-            QStringLiteral("Response"));
-        signal << code << results;
-        m_bus.send(signal);
+        respond(m_bus, call.service(), requestPath, code, results);
         m_bus.send(call.createReply(QVariant::fromValue(QDBusObjectPath(requestPath))));
     }
 
@@ -136,7 +141,6 @@ private:
     QDBusConnection m_bus;
 };
 
-// Each interface of the portal object is an adaptor of it, so that one object offers several.
 class GlobalShortcuts : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.GlobalShortcuts")
@@ -214,26 +218,16 @@ private:
     QDBusConnection m_bus;
 };
 
-// What a portal without global shortcuts still offers: another interface with its own version.
-class Settings : public QDBusAbstractAdaptor {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Settings")
-    Q_PROPERTY(uint version READ version)
-
-public:
-    explicit Settings(QObject* desktop) : QDBusAbstractAdaptor(desktop) {}
-    uint version() const { return 1; }
-};
-
-struct ScreenshotSettings {
-    QString picture;
-    QString folder;
-    uint response = 0;
-    bool unpredictedHandle = false;
-    bool responseFirst = false;
-    QString uri;
-    bool forgedAnswers = false;
-};
+// The value of --NAME=VALUE among the arguments; empty when not given.
+QString argumentValue(const QStringList& arguments, const char* name)
+{
+    const QString prefix = QStringLiteral("--%1=").arg(QLatin1String(name));
+    for (const QString& argument : arguments) {
+        if (argument.startsWith(prefix))
+            return argument.mid(prefix.size());
+    }
+    return {};
+}
 
 class ScreenshotPortal : public QDBusAbstractAdaptor {
     Q_OBJECT
@@ -241,9 +235,15 @@ class ScreenshotPortal : public QDBusAbstractAdaptor {
     Q_PROPERTY(uint version READ version)
 
 public:
-    ScreenshotPortal(QObject* desktop, FakePortal& portal, QDBusConnection bus, ScreenshotSettings settings)
+    ScreenshotPortal(QObject* desktop, FakePortal& portal, QDBusConnection bus, const QStringList& arguments)
         : QDBusAbstractAdaptor(desktop), m_portal(portal), m_bus(std::move(bus)),
-          m_settings(std::move(settings))
+          m_picture(argumentValue(arguments, "screenshot-picture")),
+          m_folder(argumentValue(arguments, "screenshot-folder")),
+          m_uri(argumentValue(arguments, "screenshot-uri")),
+          m_response(argumentValue(arguments, "screenshot-response").toUInt()),
+          m_unpredictedHandle(arguments.contains(QStringLiteral("--screenshot-unpredicted-handle"))),
+          m_responseFirst(arguments.contains(QStringLiteral("--screenshot-response-first"))),
+          m_forgedAnswers(arguments.contains(QStringLiteral("--screenshot-forged-answers")))
     {}
     uint version() const { return 2; }
 
@@ -253,89 +253,59 @@ public slots:
         message.setDelayedReply(true);
         ++m_count;
         QVariantMap results;
-        if (!m_settings.uri.isEmpty()) {
-            results.insert(QStringLiteral("uri"),
-                           QUrl::fromLocalFile(m_settings.uri).toString(QUrl::FullyEncoded));
-        } else if (m_settings.response == 0) {
+        QString saved = m_uri;
+        if (saved.isEmpty() && m_response == 0) {
             // A name with a space and letters beyond ASCII, so that the URI carries escapes.
-            const QString path =
-                QDir(m_settings.folder)
-                    .filePath(QStringLiteral("Screenshot %1 \u2013 Bildschirmfoto.png").arg(m_count));
-            QFile::remove(path);
-            if (!QFile::copy(m_settings.picture, path)) {
+            saved = QDir(m_folder).filePath(
+                QStringLiteral("Screenshot %1 \u2013 Bildschirmfoto.png").arg(m_count));
+            QFile::remove(saved);
+            if (!QFile::copy(m_picture, saved)) {
                 m_bus.send(
-                    message.createErrorReply(QDBusError::Failed, QStringLiteral("Cannot save ") + path));
+                    message.createErrorReply(QDBusError::Failed, QStringLiteral("Cannot save ") + saved));
                 return {};
             }
-            results.insert(QStringLiteral("uri"), QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded));
         }
-        const QString predicted = handlePath(QStringLiteral("request"), message.service(),
-                                             options.value(QStringLiteral("handle_token")).toString());
-        if (m_settings.forgedAnswers) {
-            forgeAnswers(message.service(), predicted);
-            m_bus.send(message.createReply(QVariant::fromValue(QDBusObjectPath(predicted))));
-            QTimer::singleShot(100, this, [this, message, predicted, results] {
-                sendResponse(m_bus, message.service(), predicted, m_settings.response, results);
-            });
+        if (!saved.isEmpty())
+            results.insert(QStringLiteral("uri"), QUrl::fromLocalFile(saved).toString(QUrl::FullyEncoded));
+        QString path = handlePath(QStringLiteral("request"), message.service(),
+                                  options.value(QStringLiteral("handle_token")).toString());
+        if (m_unpredictedHandle)
+            path += QStringLiteral("/%1").arg(m_count);
+        if (m_forgedAnswers)
+            forgeAnswers(message.service(), path);
+        if (!m_forgedAnswers && (!m_unpredictedHandle || m_responseFirst)) {
+            m_portal.answer(message, path, m_response, results);
             return {};
         }
-        if (!m_settings.unpredictedHandle) {
-            m_portal.answer(message, predicted, m_settings.response, results);
-            return {};
-        }
-        const QString requestPath = predicted + QStringLiteral("/%1").arg(m_count);
-        if (m_settings.responseFirst) {
-            m_portal.answer(message, requestPath, m_settings.response, results);
-            return {};
-        }
-        m_bus.send(message.createReply(QVariant::fromValue(QDBusObjectPath(requestPath))));
-        QTimer::singleShot(100, this, [this, message, requestPath, results] {
-            sendResponse(m_bus, message.service(), requestPath, m_settings.response, results);
+        m_bus.send(message.createReply(QVariant::fromValue(QDBusObjectPath(path))));
+        QTimer::singleShot(100, this, [this, message, path, results] {
+            FakePortal::respond(m_bus, message.service(), path, m_response, results);
         });
         return {};
     }
 
 private:
-    static void sendResponse(QDBusConnection& bus, const QString& caller, const QString& path, uint code,
-                             const QVariantMap& results)
-    {
-        QDBusMessage signal = QDBusMessage::createTargetedSignal(
-            caller, path, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"));
-        signal << code << results;
-        bus.send(signal);
-    }
-
     // Answers that are not the portal's to this request: each names a picture of its own, a file
     // that does not exist.
     void forgeAnswers(const QString& caller, const QString& requestPath)
     {
-        const auto forged = [](const QString& name) {
-            return QVariantMap{
-                {QStringLiteral("uri"), QStringLiteral("file:///nonexistent/%1.png").arg(name)}};
+        const auto forged = [](const char* name) {
+            return QVariantMap{{QStringLiteral("uri"),
+                                QStringLiteral("file:///nonexistent/%1.png").arg(QLatin1String(name))}};
         };
         QDBusConnection other =
             QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("forger"));
-        sendResponse(other, caller, requestPath, 0, forged(QStringLiteral("other-sender")));
-        sendResponse(m_bus, caller, requestPath + QStringLiteral("_other"), 0,
-                     forged(QStringLiteral("other-path")));
+        FakePortal::respond(other, caller, requestPath, 0, forged("other-sender"));
+        FakePortal::respond(m_bus, caller, requestPath + QStringLiteral("_other"), 0, forged("other-path"));
     }
 
     FakePortal& m_portal;
     QDBusConnection m_bus;
-    ScreenshotSettings m_settings;
+    const QString m_picture, m_folder, m_uri;
+    const uint m_response;
+    const bool m_unpredictedHandle, m_responseFirst, m_forgedAnswers;
     int m_count = 0;
 };
-
-// The value of --NAME=VALUE among the arguments; empty when not given.
-QString argumentValue(const QStringList& arguments, const QString& name)
-{
-    const QString prefix = QStringLiteral("--%1=").arg(name);
-    for (const QString& argument : arguments) {
-        if (argument.startsWith(prefix))
-            return argument.mid(prefix.size());
-    }
-    return {};
-}
 
 int main(int argc, char* argv[])
 {
@@ -347,21 +317,13 @@ int main(int argc, char* argv[])
     QDBusConnection bus = QDBusConnection::sessionBus();
     FakePortal portal(bus);
     const QStringList arguments = application.arguments();
+    // Each interface an adaptor of the one portal object, which the parent owns; the two are never
+    // left out together.
     QObject desktop;
-    if (arguments.contains(QStringLiteral("--without-global-shortcuts")))
-        new Settings(&desktop);
-    else
+    if (!arguments.contains(QStringLiteral("--without-global-shortcuts")))
         new GlobalShortcuts(&desktop, portal, bus);
-    if (!arguments.contains(QStringLiteral("--without-screenshot"))) {
-        new ScreenshotPortal(&desktop, portal, bus,
-                             {argumentValue(arguments, QStringLiteral("screenshot-picture")),
-                              argumentValue(arguments, QStringLiteral("screenshot-folder")),
-                              argumentValue(arguments, QStringLiteral("screenshot-response")).toUInt(),
-                              arguments.contains(QStringLiteral("--screenshot-unpredicted-handle")),
-                              arguments.contains(QStringLiteral("--screenshot-response-first")),
-                              argumentValue(arguments, QStringLiteral("screenshot-uri")),
-                              arguments.contains(QStringLiteral("--screenshot-forged-answers"))});
-    }
+    if (!arguments.contains(QStringLiteral("--without-screenshot")))
+        new ScreenshotPortal(&desktop, portal, bus, arguments);
     // Objects first: once the name is owned, clients may call at once.
     const bool ready =
         bus.registerObject(portalPath, &desktop, QDBusConnection::ExportAdaptors) &&

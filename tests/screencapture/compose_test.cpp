@@ -1,26 +1,22 @@
 // The composer on copies a headless sway never makes: rows stored bottom up, XBGR and 10-bit
 // pixels, an output placed without xdg-output. Each pixel expected is worked out by hand.
+#include "check.h"
 #include "failure.h"
 #include "grab/desktop_composer.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <vector>
 #include <wayland-client-protocol.h>
 
 namespace {
 
-int failures = 0;
-
-// The image as 0xRRGGBB words, rendered a row at a time as the grab's stripes are.
+// The image as 0xRRGGBB words, rendered a row at a time as the grab's stripes are; none when its
+// size is not the one expected.
 std::vector<std::uint32_t> compose(const std::vector<OutputCopy>& outputs, int width, int height)
 {
     const OutputComposer composer(outputs);
-    if (composer.width() != width || composer.height() != height) {
-        std::printf("FAIL: image is %dx%d, not %dx%d\n", composer.width(), composer.height(), width, height);
-        ++failures;
+    if (composer.width() != width || composer.height() != height)
         return {};
-    }
     std::vector<std::uint32_t> image(std::size_t(width) * height);
     for (int y = 0; y < height; ++y)
         composer.render(reinterpret_cast<std::uint8_t*>(&image[std::size_t(y) * width]), width * 4u, y, 1);
@@ -31,11 +27,9 @@ std::vector<std::uint32_t> compose(const std::vector<OutputCopy>& outputs, int w
 
 void expect(const char* what, const std::vector<std::uint32_t>& got, const std::vector<std::uint32_t>& want)
 {
-    const bool same = got == want;
-    std::printf("%s: %s\n", same ? "ok" : "FAIL", what);
+    const bool same = check(got == want, what);
     for (std::size_t i = 0; !same && i < got.size(); ++i)
         std::printf("  pixel %zu: %06x, expected %06x\n", i, got[i], want[i]);
-    failures += !same;
 }
 
 OutputCopy copyOf(const std::uint32_t* pixels, std::uint32_t format, int width, int height)
@@ -106,8 +100,7 @@ int main()
         } catch (const Failure&) {
             refused = true;
         }
-        std::printf("%s: %s\n", refused == apart.refused ? "ok" : "FAIL", apart.what);
-        failures += refused != apart.refused;
+        check(refused == apart.refused, apart.what);
     }
-    return failures ? 1 : 0;
+    return finish();
 }

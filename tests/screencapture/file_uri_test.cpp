@@ -1,15 +1,13 @@
 // The file URI in the desktop portal's answer, which another process wrote: only a local file's
 // path comes out, every byte of its name intact; anything else is refused rather than guessed at.
+#include "check.h"
 #include "failure.h"
 #include "grab/file_uri.h"
 
-#include <cstdio>
 #include <optional>
 #include <string>
 
 namespace {
-
-int failures = 0;
 
 // `path`: what the URI names; nothing when it must be refused.
 void expect(const char* uri, const std::optional<std::string>& path, const char* what)
@@ -19,11 +17,8 @@ void expect(const char* uri, const std::optional<std::string>& path, const char*
         got = pathOfFileUri(uri);
     } catch (const Failure&) {
     }
-    const bool ok = got == path;
-    std::printf("%s - %s\n", ok ? "ok" : "FAIL", what);
-    if (!ok)
+    if (!check(got == path, what))
         std::printf("  %s gave %s\n", uri, got ? ("'" + *got + "'").c_str() : "a refusal");
-    failures += !ok;
 }
 
 } // namespace
@@ -55,6 +50,5 @@ int main()
            "a host that merely starts as localhost is refused");
     expect("https://example.org/a.png", refused, "another scheme is refused");
     expect("file:a.png", refused, "a relative file URI is refused");
-    std::printf("%d failed\n", failures);
-    return failures == 0 ? 0 : 1;
+    return finish();
 }

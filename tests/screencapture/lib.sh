@@ -49,10 +49,9 @@ tool_processes() {
 # above; below, a flat window with ruled lines, as screens of text and controls look (the
 # PNG encoder compresses the two kinds of stripe differently).
 show_test_picture() {
-    local size width height
-    size=$(xdpyinfo | awk '/dimensions:/ { print $2 }')
+    local size width height lines=()
+    size=$(screen_size)
     width=${size%x*} height=${size#*x}
-    local lines=()
     for ((y = height * 2 / 3 + 3; y < height; y += 7)); do
         lines+=(-draw "line $((width / 10)),$y $((width * 9 / 10)),$y")
     done
@@ -71,11 +70,10 @@ grab_reference() {
     xwd -root -silent | convert xwd:- "$1"
 }
 
-# The number of differing pixels, with colour channels allowed to differ by `fuzz`.
-differing_pixels() {
+# The number of differing pixels, with colour channels allowed to differ by FUZZ.
+differing_pixels() { # FILE FILE [FUZZ]
     compare -metric AE -fuzz "${3:-0}" "$1" "$2" null: 2>&1 || true
 }
-
 same_pixels() {
     [ "$(differing_pixels "$1" "$2" "${3:-0}")" = 0 ]
 }
@@ -88,14 +86,6 @@ jpeg_close() {
 }
 
 # The decoder reads the file without a warning (a bad restart marker, say, is only a warning).
-decodes_cleanly() {
-    [ -z "$(convert "$1" null: 2>&1)" ]
-}
-
-image_info() {
-    identify -format '%m %wx%h' "$1" 2>/dev/null
-}
-
-screen_size() {
-    xdpyinfo | awk '/dimensions:/ { print $2 }'
-}
+decodes_cleanly() { [ -z "$(convert "$1" null: 2>&1)" ]; }
+image_info() { identify -format '%m %wx%h' "$1" 2>/dev/null; }
+screen_size() { xdpyinfo | awk '/dimensions:/ { print $2 }'; }
