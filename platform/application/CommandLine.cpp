@@ -8,14 +8,16 @@ namespace {
 const QString kHelp = QStringLiteral("help");
 const QString kVersion = QStringLiteral("version");
 
-// Qt reads these two itself when the application is made; they are accepted here so that they are not
-// refused as unknown.
+// Qt reads these itself when the application is made; they are accepted here so that they are not
+// refused as unknown. An X11 desktop that restores sessions starts the program again with -session.
 const QList<QCommandLineOption> qtOptions()
 {
     return {
         {QStringLiteral("platform"), QStringLiteral("Qt's display system: xcb (X11) or wayland."),
          QStringLiteral("NAME")},
         {QStringLiteral("display"), QStringLiteral("The X display to run on."), QStringLiteral("DISPLAY")},
+        {QStringLiteral("session"), QStringLiteral("The session being restored, given by the desktop."),
+         QStringLiteral("ID")},
     };
 }
 

@@ -92,6 +92,7 @@ private slots:
         // Qt takes its own options when the application is made.
         QTest::newRow("Qt's options")
             << QStringList{"-platform", "xcb", "--quit", "-display", ":3"} << Run << "quit";
+        QTest::newRow("a restored session") << QStringList{"-session", "10d2f3e4"} << Run << QString();
         QTest::newRow("version") << QStringList{"--version"} << Version << "kestrelle 1.2.3\n";
         const std::pair<QStringList, QString> refused[] = {
             {{"--capture"}, "Unknown option 'capture'"},
