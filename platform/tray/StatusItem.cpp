@@ -5,6 +5,8 @@
 #include <QCursor>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QFile>
 #include <QGuiApplication>
 #include <QMenu>
@@ -17,10 +19,20 @@ bool onWayland()
     return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
-bool trayWatcherRunning(const QDBusConnection& bus)
+// A watcher alone draws nothing: a desktop's background service may keep one for a tray that only
+// docks X11 icons. Only a registered host shows the items it lists.
+bool trayHostRunning(const QDBusConnection& bus)
 {
     const QDBusConnectionInterface* daemon = bus.interface();
-    return daemon && daemon->isServiceRegistered(StatusNotifierItem::watcherService);
+    if (!daemon || !daemon->isServiceRegistered(StatusNotifierItem::watcherService))
+        return false;
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        StatusNotifierItem::watcherService, QStringLiteral("/StatusNotifierWatcher"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << StatusNotifierItem::watcherService << QStringLiteral("IsStatusNotifierHostRegistered");
+    const QDBusMessage reply = bus.call(get, QDBus::Block, 1000);
+    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
+           qvariant_cast<QDBusVariant>(reply.arguments().constFirst()).variant().toBool();
 }
 
 } // namespace
@@ -38,7 +50,7 @@ void showStatusItem(QSystemTrayIcon& item, QMenu& menu)
     // cannot open one where the tray is: the program's own item serves every tray that reads items from
     // the bus. Qt's item stays hidden, for shown it would be a second icon.
     const QDBusConnection bus = QDBusConnection::sessionBus();
-    if (bus.isConnected() && (onWayland() || trayWatcherRunning(bus)))
+    if (bus.isConnected() && (onWayland() || trayHostRunning(bus)))
         new StatusNotifierItem(item, menu);
     else
         item.show();
