@@ -2,6 +2,7 @@
 #include "application/SingleInstance.h"
 #include "system/ProcessTaskLauncher.h"
 #include "system/StderrLog.h"
+#include "text/TextCase.h"
 #include "ui/FileDialogDirectoryChooser.h"
 #include "ui/InterfaceLoader.h"
 #include "ui/PortalDirectoryChooser.h"
@@ -217,12 +218,20 @@ private slots:
 
         TestPlatform test;
         SoundOwner owner;
-        InterfaceLoader loader(test.defaults, test.binder);
+        InterfaceLoader loader(test.defaults, test);
         QVERIFY(!loader.load(file.fileName(), owner));
         QCOMPARE(loader.errorString(), refusal);
         // Nothing set, no window kept.
         QVERIFY(!owner.soundBtn());
         QVERIFY(loader.windows().empty());
+    }
+
+    // Unicode's mapping alone, whatever the user's language: the file type is the picker's title lower-cased.
+    void lowerCaseFollowsNoLanguage()
+    {
+        QCOMPARE(lowercaseString(QStringLiteral("ÄÖÜ")), QStringLiteral("äöü"));
+        QCOMPARE(lowercaseString(QStringLiteral("İMG")), QStringLiteral("i\u0307mg"));
+        QCOMPARE(lowercaseString(QStringLiteral("ICO")), QStringLiteral("ico")); // no Turkish rule
     }
 };
 

@@ -1,0 +1,359 @@
+#include "AppDelegate.h"
+#include "TestPlatform.h"
+#include "application/CommandLine.h"
+#include "ui/Appearance.h"
+#include "ui/Windows.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimeZone>
+
+#include <unicode/timezone.h>
+
+namespace {
+
+// Sets the user's locale variables and pins ICU's time zone, as a user's environment would. Empty
+// values unset the variable.
+void setUserLocale(const char* lcAll, const char* timeZone, const char* lcTime = "", const char* lang = "")
+{
+    for (const auto& [name, value] : {std::pair{"LC_ALL", lcAll}, {"LC_TIME", lcTime}, {"LANG", lang}}) {
+        if (*value)
+            qputenv(name, value);
+        else
+            qunsetenv(name);
+    }
+    icu::TimeZone::adoptDefault(icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(timeZone)));
+}
+
+QDateTime newYork(int year, int month, int day, int hour, int minute, int second)
+{
+    return QDateTime(QDate(year, month, day), QTime(hour, minute, second), QTimeZone("America/New_York"));
+}
+
+} // namespace
+
+// The program's own logic: the file capture, the launch, the ways to reach the program without its tray,
+// and the preference actions. Checked on the real program instead: the clipboard capture's arguments and
+// the file names in the local time zone (e2e/menu.sh, e2e/captures.sh), the first run's repair and the silent
+// launch over values of other types (e2e/menu.sh, faults/settings.sh), the menu's entries (desktops/tray.sh),
+// the looks' legibility (e2e/looks.sh), the window of commands and the command line on GNOME
+// (desktops/reach.sh), and a person's click on each preference control (e2e/preferences.sh).
+class AppDelegateTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { setUserLocale("en_US.UTF-8", "America/New_York"); }
+
+    void fileCaptureArgumentsAndName_data()
+    {
+        QTest::addColumn<QDateTime>("choice");
+        QTest::addColumn<QString>("directory");
+        QTest::addColumn<QVariant>("fileType"); // invalid: nothing stored
+        QTest::addColumn<int>("openInPreview"); // -1: never set
+        QTest::addColumn<int>("playSound");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("saysPng"); // a type that cannot be used is said, and png taken
+        const QDateTime example = newYork(2031, 3, 7, 14, 5, 9);
+        const QString name = QStringLiteral("Kestrelle on 03-07-2031 at 02.05.09 PM.png");
+        const QVariant png = QStringLiteral("png");
+        QTest::newRow("preview, silent")
+            << example << "/tmp" << png << 1 << 0 << QStringList{"-P", "-x", "/tmp/" + name} << false;
+        QTest::newRow("never set") << example << "/tmp" << png << -1 << -1
+                                   << QStringList{"-x", "/tmp/" + name} << false;
+        QTest::newRow("midnight") << newYork(2031, 3, 8, 0, 0, 0) << "/tmp" << png << 0 << 1
+                                  << QStringList{"/tmp/Kestrelle on 03-08-2031 at 12.00.00 AM.png"} << false;
+        QTest::newRow("root folder") << example << "/" << png << 0 << 1 << QStringList{"//" + name} << false;
+        QTest::newRow("type used verbatim")
+            << example << "/tmp" << QVariant(QStringLiteral("PNG")) << 0 << 1
+            << QStringList{"/tmp/Kestrelle on 03-07-2031 at 02.05.09 PM.PNG"} << false;
+        QTest::newRow("no type stored")
+            << example << "/tmp" << QVariant() << 0 << 1 << QStringList{"/tmp/" + name} << true;
+        QTest::newRow("type with a path")
+            << example << "/tmp" << QVariant(QStringLiteral("png/../../etc/evil")) << 0 << 1
+            << QStringList{"/tmp/" + name} << true;
+        QTest::newRow("type with a NUL")
+            << example << "/tmp" << QVariant(QStringLiteral("png") + QChar(0) + QStringLiteral("sh")) << 0
+            << 1 << QStringList{"/tmp/" + name} << true;
+    }
+    void fileCaptureArgumentsAndName()
+    {
+        QFETCH(QDateTime, choice);
+        QFETCH(QString, directory);
+        QFETCH(QVariant, fileType);
+        QFETCH(int, openInPreview);
+        QFETCH(int, playSound);
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, saysPng);
+        TestPlatform test;
+        if (fileType.isValid())
+            test.defaults.setObject(fileType, QStringLiteral("screenshotFileType"));
+        if (openInPreview >= 0)
+            test.defaults.setBool(openInPreview, QStringLiteral("openInPreview"));
+        if (playSound >= 0)
+            test.defaults.setBool(playSound, QStringLiteral("playSoundAfterScreenshot"));
+        test.instant = choice;
+        AppDelegate delegate(test.platform());
+
+        delegate.captureDesktop();
+        QVERIFY(test.launches.empty());
+        // Changed while the chooser is open and confirmed two minutes later: the capture keeps the
+        // settings and the moment of the menu choice.
+        test.defaults.setObjects({{"screenshotFileType", "jpg"},
+                                  {"openInPreview", openInPreview != 1},
+                                  {"playSoundAfterScreenshot", playSound != 1}});
+        test.instant = choice.addSecs(120);
+        test.answer(0, DirectoryChooser::kResponseOK, directory);
+
+        QCOMPARE(test.launches.size(), 1u);
+        QCOMPARE(test.launches[0], arguments);
+        QCOMPARE(test.log.lines.isEmpty(), !saysPng);
+        if (saysPng)
+            QVERIFY(test.log.lines.last().contains(QStringLiteral("png")));
+    }
+
+    // The date and time follow the formats locale (LC_ALL, else LC_TIME, else LANG), not the messages'.
+    void theNameFollowsTheUsersFormats_data()
+    {
+        QTest::addColumn<QByteArray>("lcAll");
+        QTest::addColumn<QByteArray>("lcTime");
+        QTest::addColumn<QByteArray>("lang");
+        QTest::addColumn<QString>("time");
+        QTest::newRow("British formats, American messages")
+            << QByteArray() << QByteArray("en_GB.UTF-8") << QByteArray("en_US.UTF-8") << "02.05.09 pm";
+        QTest::newRow("American formats, British messages")
+            << QByteArray() << QByteArray("en_US.UTF-8") << QByteArray("en_GB.UTF-8") << "02.05.09 PM";
+        QTest::newRow("LC_ALL over LC_TIME")
+            << QByteArray("en_US.UTF-8") << QByteArray("en_GB.UTF-8") << QByteArray() << "02.05.09 PM";
+        QTest::newRow("the C locale")
+            << QByteArray() << QByteArray("C.UTF-8") << QByteArray("en_GB.UTF-8") << "02.05.09 PM";
+    }
+    void theNameFollowsTheUsersFormats()
+    {
+        QFETCH(QByteArray, lcAll);
+        QFETCH(QByteArray, lcTime);
+        QFETCH(QByteArray, lang);
+        QFETCH(QString, time);
+        setUserLocale(lcAll.constData(), "Asia/Tokyo", lcTime.constData(), lang.constData());
+        TestPlatform test;
+        test.defaults.setObject(QStringLiteral("png"), QStringLiteral("screenshotFileType"));
+        test.instant = QDateTime(QDate(2031, 3, 7), QTime(14, 5, 9), QTimeZone("Asia/Tokyo"));
+        AppDelegate delegate(test.platform());
+        delegate.captureDesktop();
+        test.answer(0, DirectoryChooser::kResponseOK, QStringLiteral("/tmp"));
+        setUserLocale("en_US.UTF-8", "America/New_York");
+        QCOMPARE(test.launches.at(0).last(),
+                 QStringLiteral("/tmp/Kestrelle on 03-07-2031 at %1.png").arg(time));
+    }
+
+    void onlyAConfirmationStartsTheTool()
+    {
+        TestPlatform test;
+        test.defaults.setObject(QStringLiteral("png"), QStringLiteral("screenshotFileType"));
+        AppDelegate delegate(test.platform());
+        delegate.captureDesktop();
+        delegate.captureDesktop();
+        delegate.captureDesktop();
+        // Every menu choice brings the application forward once, right before its own chooser.
+        QCOMPARE(test.journal,
+                 (QStringList{"activate", "chooser", "activate", "chooser", "activate", "chooser"}));
+
+        // Confirmed without a folder (said once), cancelled, another answer: nothing starts.
+        test.answer(2, DirectoryChooser::kResponseOK, QString());
+        test.answer(1, DirectoryChooser::kResponseCancel);
+        test.answer(0, 7, QStringLiteral("/tmp"));
+        QVERIFY(test.launches.empty());
+        QCOMPARE(test.log.lines.size(), 1);
+    }
+
+    void theLaunchDressesTheWindowsAndShowsTheStore_data()
+    {
+        QTest::addColumn<QString>("system");
+        QTest::addColumn<OperatingSystemVersion>("version");
+        QTest::addColumn<QVariantMap>("info");
+        QTest::addColumn<QString>("userStyle"); // null: none stored
+        QTest::addColumn<bool>("darkDesktop");
+        QTest::addColumn<bool>("dark");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("versionText");
+        QTest::addColumn<bool>("fires"); // false: no global shortcut fires, the commands to bind are shown
+        const QVariantMap v2{{"CFBundleShortVersionString", "2.0"}};
+        QTest::newRow("macOS 11.0: the minor number counts")
+            << "macOS" << OperatingSystemVersion{11, 0, 0} << v2 << QString() << false << false
+            << "Kestrelle for OS X"
+            << "Version 2.0" << true;
+        QTest::newRow("no version key, dark desktop")
+            << "Linux" << OperatingSystemVersion{6, 1, 0} << QVariantMap() << QString() << true << true
+            << "Kestrelle for Linux"
+            << "Version unknown" << false;
+        // Only the presence of a stored style counts, never its text.
+        QTest::newRow("a number as version, user style Light")
+            << "Linux" << OperatingSystemVersion{6, 1, 0} << QVariantMap{{"CFBundleShortVersionString", 42}}
+            << "Light" << false << true << "Kestrelle for Linux"
+            << "Version 42" << true;
+    }
+    void theLaunchDressesTheWindowsAndShowsTheStore()
+    {
+        QFETCH(QString, system);
+        QFETCH(OperatingSystemVersion, version);
+        QFETCH(QVariantMap, info);
+        QFETCH(QString, userStyle);
+        QFETCH(bool, darkDesktop);
+        QFETCH(bool, dark);
+        QFETCH(QString, name);
+        QFETCH(QString, versionText);
+        QFETCH(bool, fires);
+        TestPlatform test([darkDesktop](const QString&) {
+            return darkDesktop ? std::optional<QString>(QStringLiteral("Dark")) : std::nullopt;
+        });
+        test.defaults.setObjects({{"openInPreview", true},
+                                  {"playSoundAfterScreenshot", false},
+                                  {"screenshotFileTypeIndex", 2},
+                                  {"screenshotFileType", "tiff"}});
+        if (!userStyle.isNull())
+            test.defaults.setObject(userStyle, QStringLiteral("AppleInterfaceStyle"));
+        test.systemName = system;
+        test.version = version;
+        test.info = info;
+        test.fires = fires;
+        AppDelegate delegate(test.platform());
+        QVERIFY2(test.loadInterface(delegate), qPrintable(test.loader->errorString()));
+        // Shown otherwise before the launch, so that the launch has to set each control.
+        delegate.playSoundBtn()->setCheckState(Qt::Checked);
+        delegate.fileTypePicker()->setCurrentIndex(1);
+        delegate.applicationDidFinishLaunching();
+
+        QCOMPARE(test.journal.mid(0, 2),
+                 (QStringList{"bind CaptureShortcut", "bind CaptureClipboardShortcut"}));
+        QCOMPARE(delegate.openInPreviewBtn()->checkState(), Qt::Checked);
+        QCOMPARE(delegate.playSoundBtn()->checkState(), Qt::Unchecked);
+        QCOMPARE(delegate.fileTypePicker()->currentIndex(), 2);
+        QCOMPARE(delegate.nameText()->text(), name);
+        QCOMPARE(delegate.versionText()->text(), versionText);
+        const QPalette looks =
+            appearanceNamed(dark ? AppearanceName::VibrantDark : AppearanceName::VibrantLight);
+        for (QWidget* view :
+             {delegate.aboutVisualView(), delegate.prefsVisualView(), delegate.shortcutVisualView()}) {
+            QCOMPARE(view->palette().color(QPalette::Window), looks.color(QPalette::Window));
+            QVERIFY(view->autoFillBackground());
+        }
+        for (QWidget* window : {delegate.window(), delegate.prefsWindow(), delegate.shortcutsWindow()})
+            QVERIFY(titlebarAppearsTransparent(*window));
+        QVERIFY(delegate.m_statusItem->icon().isMask());
+        QWidget& shortcuts = *delegate.shortcutsWindow();
+        QCOMPARE(delegate.captureDesktopSCV()->isVisibleTo(&shortcuts), fires);
+        QCOMPARE(delegate.captureDesktopClipboardSCV()->isVisibleTo(&shortcuts), fires);
+        QStringList commands;
+        for (const QLineEdit* field : shortcuts.findChildren<QLineEdit*>()) {
+            if (field->isVisibleTo(&shortcuts))
+                commands << field->text();
+        }
+        const QStringList toBind{"kestrelle --capture-desktop", "kestrelle --capture-to-clipboard"};
+        QCOMPARE(commands, fires ? QStringList() : toBind);
+    }
+
+    void theWindowsButtonsRunTheMenuEntriesAndOnlyANameIsAnAction()
+    {
+        TestPlatform test;
+        AppDelegate delegate(test.platform());
+        delegate.applicationDidFinishLaunching();
+        // The offscreen platform has no tray: a start shows the window of commands.
+        delegate.applicationShouldHandleReopen();
+        const QList<QPushButton*> buttons = delegate.m_commandsWindow->findChildren<QPushButton*>();
+        test.journal.clear();
+        for (const char* title : {"Capture Desktop to Clipboard", "Capture Desktop", "Quit Kestrelle"}) {
+            QTest::mouseClick(
+                *std::find_if(buttons.cbegin(), buttons.cend(),
+                              [title](const QPushButton* button) { return button->text() == title; }),
+                Qt::LeftButton);
+        }
+        QCOMPARE(test.journal, (QStringList{"launch", "activate", "chooser", "terminate"}));
+        QCOMPARE(test.launches.at(0), (QStringList{"-c", "-x"}));
+
+        QVERIFY(!delegate.performAction("Capture Desktop"));
+        QCOMPARE(test.journal.size(), 4);
+    }
+
+    void theCommandLineNamesOneActionOrRefusesInOneLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<CommandLine::Request>("request");
+        QTest::addColumn<QString>("result"); // the action to run, or the text to print
+        using enum CommandLine::Request;
+        QTest::newRow("none") << QStringList{} << Run << QString();
+        // Qt takes its own options when the application is made.
+        QTest::newRow("Qt's options")
+            << QStringList{"-platform", "xcb", "--quit", "-display", ":3"} << Run << "quit";
+        QTest::newRow("a restored session") << QStringList{"-session", "10d2f3e4"} << Run << QString();
+        QTest::newRow("version") << QStringList{"--version"} << Version << "kestrelle 1.2.3\n";
+        const std::pair<QStringList, QString> refused[] = {
+            {{"--capture"}, "Unknown option 'capture'"},
+            {{"-x"}, "Unknown option 'x'"},
+            {{"--about=yes"}, "Unexpected value after '--about'"},
+            {{"shots"}, "Unexpected argument 'shots'"},
+            {{"--about", "--quit"}, "One option at a time: --about or --quit"},
+            {{"-platform"}, "Missing value after '-platform'"},
+        };
+        for (const auto& [arguments, reason] : refused)
+            QTest::newRow(qPrintable(arguments.join(' ')))
+                << arguments << Refuse << reason + "; --help lists the options";
+    }
+    void theCommandLineNamesOneActionOrRefusesInOneLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(CommandLine::Request, request);
+        QFETCH(QString, result);
+        const CommandLine line = CommandLine::parse(QStringList{"/usr/bin/kestrelle"} + arguments,
+                                                    AppDelegate::namedActions(), QStringLiteral("1.2.3"));
+        QCOMPARE(line.request, request);
+        QCOMPARE(line.action.value_or(QString()), request == CommandLine::Request::Run ? result : QString());
+        QCOMPARE(line.text, request == CommandLine::Request::Run ? QString() : result);
+    }
+
+    // Only a check mark is on: a mixed box and a missing one are off. The sender is never looked at.
+    void aCheckBoxStoresOnlyACheckMarkAsOn()
+    {
+        for (const bool missing : {false, true}) {
+            TestPlatform test;
+            // Writes join the log, so that the test sees the message come before its write.
+            connect(&test.defaults, &SettingsStore::valueChanged,
+                    [&test](const QString& key) { test.log.lines << QStringLiteral("write ") + key; });
+            AppDelegate delegate(test.platform());
+            QCheckBox box, sender;
+            box.setTristate(true);
+            box.setCheckState(Qt::PartiallyChecked);
+            if (!missing)
+                delegate.setOpenInPreviewBtn(&box);
+            sender.setCheckState(Qt::Checked);
+            delegate.openInPreview(&sender);
+
+            QCOMPARE(
+                test.log.lines,
+                (QStringList{"Setting changed: Not opening screenshot in Preview after saving is complete",
+                             "write openInPreview"}));
+            QVERIFY(!test.defaults.boolForKey("openInPreview"));
+        }
+    }
+
+    void aPickerWithoutSelectionStoresNothing()
+    {
+        TestPlatform test;
+        AppDelegate delegate(test.platform());
+        delegate.fileType(nullptr);
+        QComboBox empty;
+        delegate.setFileTypePicker(&empty);
+        delegate.fileType(&empty);
+        QVERIFY(test.log.lines.isEmpty());
+        QVERIFY(!QFile::exists(test.settingsPath));
+    }
+};
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    AppDelegateTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_appdelegate.moc"
