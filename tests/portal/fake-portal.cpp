@@ -43,29 +43,31 @@ QDBusConnection bus()
 // The VALUE of --NAME=VALUE among the arguments, "1" for --NAME alone; empty when not given.
 QString argument(const char* name)
 {
-    const QString option = QStringLiteral("--") + QLatin1String(name);
+    const QString option = "--" + QLatin1String(name);
     for (const QString& argument : QCoreApplication::arguments()) {
         if (argument == option)
-            return QStringLiteral("1");
-        if (argument.startsWith(option + QLatin1Char('=')))
+            return "1";
+        if (argument.startsWith(option + '='))
             return argument.mid(option.size() + 1);
     }
     return {};
 }
 
 // The portal's rule: the caller's unique name without its ':' and with '_' for '.', then the token.
-QString handlePath(const char* kind, const QDBusMessage& call, const QVariant& token)
+QString handlePath(const char* kind, const QDBusMessage& call, const QVariantMap& options)
 {
-    const QString caller = call.service().mid(1).replace(QLatin1Char('.'), QLatin1Char('_'));
-    return QStringLiteral("%1/%2/%3/%4").arg(portalPath, QLatin1String(kind), caller, token.toString());
+    const QString token =
+        options.value(QLatin1String(qstrcmp(kind, "session") ? "handle_token" : "session_handle_token"))
+            .toString();
+    const QString caller = call.service().mid(1).replace('.', '_');
+    return QStringLiteral("%1/%2/%3/%4").arg(portalPath, QLatin1String(kind), caller, token);
 }
 
 void respond(QDBusConnection connection, const QDBusMessage& call, const QString& requestPath, uint code,
              const QVariantMap& results)
 {
     QDBusMessage signal = QDBusMessage::createTargetedSignal(call.service(), requestPath,
-                                                             QStringLiteral("org.freedesktop.portal.Request"),
-                                                             QStringLiteral("Response"));
+                                                             "org.freedesktop.portal.Request", "Response");
     signal << code << results;
     connection.send(signal);
 }
@@ -92,25 +94,19 @@ public:
     bool hold = false;
     QList<std::function<void()>> heldAnswers;
     uint binds = 0;
-    QString boundSession;
     Shortcuts bound;
     // What the last accepted binding took, which the portal offers the program's later sessions.
     Shortcuts taken;
 
 public slots:
-    // "binds N, open [SESSIONS], bound in SESSION: ID=PREFERRED-TRIGGER ...", sessions by their token.
+    // "binds N: ID=PREFERRED-TRIGGER ..." for the last binding. A session that the program left open, or
+    // a binding in a session it does not hold, is refused: the program logs that.
     QString State() const
     {
-        QStringList open, triggers;
-        for (const QString& session : openSessions.keys())
-            open.append(session.section(QLatin1Char('/'), -1));
+        QStringList triggers;
         for (const auto& [id, properties] : bound)
-            triggers.append(id + QLatin1Char('=') +
-                            properties.value(QStringLiteral("preferred_trigger")).toString());
-        return QStringLiteral("binds %1, open [%2], bound in %3: %4")
-            .arg(binds)
-            .arg(open.join(QLatin1Char(' ')), boundSession.section(QLatin1Char('/'), -1),
-                 triggers.join(QLatin1Char(' ')));
+            triggers.append(id + '=' + properties.value("preferred_trigger").toString());
+        return QStringLiteral("binds %1: %2").arg(binds).arg(triggers.join(' '));
     }
     // The response code for the next bindings: 1 as if the user declined.
     void SetResponse(uint code) { response = code; }
@@ -156,18 +152,17 @@ public slots:
     QDBusObjectPath CreateSession(const QVariantMap& options, const QDBusMessage& message)
     {
         message.setDelayedReply(true);
-        const QString session =
-            handlePath("session", message, options.value(QStringLiteral("session_handle_token")));
+        const QString session = handlePath("session", message, options);
         if (m_portal.openSessions.contains(session)) {
-            bus().send(message.createErrorReply(QDBusError::InvalidArgs, QStringLiteral("Session exists")));
+            bus().send(message.createErrorReply(QDBusError::InvalidArgs, "Session exists"));
             return {};
         }
         m_portal.openSessions.insert(session, false);
         bus().registerObject(session, &m_sessions, QDBusConnection::ExportAllSlots);
         // Shortcuts offered here are left to BindShortcuts.
-        answer(message, handlePath("request", message, options.value(QStringLiteral("handle_token"))), 0,
-               {{QStringLiteral("session_handle"), QVariant::fromValue(QDBusObjectPath(session))},
-                {QStringLiteral("shortcuts"), QVariant::fromValue(m_portal.taken)}});
+        answer(message, handlePath("request", message, options), 0,
+               {{"session_handle", QVariant::fromValue(QDBusObjectPath(session))},
+                {"shortcuts", QVariant::fromValue(m_portal.taken)}});
         return {};
     }
 
@@ -178,20 +173,17 @@ public slots:
         // A session binds once.
         const auto open = m_portal.openSessions.find(session.path());
         if (open == m_portal.openSessions.end() || *open) {
-            bus().send(message.createErrorReply(QDBusError::AccessDenied, QStringLiteral("Invalid session")));
+            bus().send(message.createErrorReply(QDBusError::AccessDenied, "Invalid session"));
             return {};
         }
         *open = true;
         ++m_portal.binds;
-        m_portal.boundSession = session.path();
         m_portal.bound = shortcuts;
-        const QString requestPath =
-            handlePath("request", message, options.value(QStringLiteral("handle_token")));
+        const QString requestPath = handlePath("request", message, options);
         m_portal.heldAnswers.append([this, message, requestPath, shortcuts, code = m_portal.response] {
             if (code == 0)
                 m_portal.taken = shortcuts;
-            answer(message, requestPath, code,
-                   {{QStringLiteral("shortcuts"), QVariant::fromValue(shortcuts)}});
+            answer(message, requestPath, code, {{"shortcuts", QVariant::fromValue(shortcuts)}});
         });
         m_portal.Hold(m_portal.hold); // answers at once unless held
         return {};
@@ -205,11 +197,9 @@ private:
 class ScreenshotPortal : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Screenshot")
-    Q_PROPERTY(uint version READ version)
 
 public:
     explicit ScreenshotPortal(QObject* desktop) : QDBusAbstractAdaptor(desktop) {}
-    uint version() const { return 2; }
 
 public slots:
     QDBusObjectPath Screenshot(const QString&, const QVariantMap& options, const QDBusMessage& message)
@@ -226,20 +216,20 @@ public slots:
         }
         QVariantMap results;
         if (!saved.isEmpty())
-            results.insert(QStringLiteral("uri"), QUrl::fromLocalFile(saved).toString(QUrl::FullyEncoded));
-        QString path = handlePath("request", message, options.value(QStringLiteral("handle_token")));
+            results.insert("uri", QUrl::fromLocalFile(saved).toString(QUrl::FullyEncoded));
+        QString path = handlePath("request", message, options);
         const QString how = argument("screenshot-answer");
         if (how.endsWith(QLatin1String("-reply")))
             path += QStringLiteral("/%1").arg(m_count);
         if (how == QLatin1String("forged")) {
             // Each names a picture of its own, a file that does not exist.
             const auto elsewhere = [](const char* name) {
-                return QVariantMap{{QStringLiteral("uri"),
-                                    QStringLiteral("file:///nonexistent/%1.png").arg(QLatin1String(name))}};
+                return QVariantMap{
+                    {"uri", QStringLiteral("file:///nonexistent/%1.png").arg(QLatin1String(name))}};
             };
-            respond(QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("forger")),
-                    message, path, 0, elsewhere("other-sender"));
-            respond(bus(), message, path + QStringLiteral("_other"), 0, elsewhere("other-path"));
+            respond(QDBusConnection::connectToBus(QDBusConnection::SessionBus, "forger"), message, path, 0,
+                    elsewhere("other-sender"));
+            respond(bus(), message, path + "_other", 0, elsewhere("other-path"));
         }
         if (how.isEmpty() || how == QLatin1String("before-reply")) {
             answer(message, path, code, results);
@@ -271,8 +261,8 @@ int main(int argc, char* argv[])
         new ScreenshotPortal(&desktop);
     // Objects first: once the name is owned, clients may call at once.
     if (!bus().registerObject(portalPath, &desktop, QDBusConnection::ExportAdaptors) ||
-        !bus().registerObject(QStringLiteral("/test"), &portal, QDBusConnection::ExportAllSlots) ||
-        !bus().registerService(QStringLiteral("org.freedesktop.portal.Desktop"))) {
+        !bus().registerObject("/test", &portal, QDBusConnection::ExportAllSlots) ||
+        !bus().registerService("org.freedesktop.portal.Desktop")) {
         std::fprintf(stderr, "fake-portal: %s\n", qPrintable(bus().lastError().message()));
         return 1;
     }

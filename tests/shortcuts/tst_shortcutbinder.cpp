@@ -118,13 +118,13 @@ class ShortcutBinderTest : public QObject {
 private slots:
     void initTestCase()
     {
-        QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
+        QCOMPARE(QGuiApplication::platformName(), "xcb");
         // Auto-repeat sooner and faster than the desktop default, so that holding keys takes little time.
         QVERIFY(run("xset", {"r", "rate", "150", "40"}));
-        m_store = std::make_unique<SettingsStore>(m_dir.filePath(QStringLiteral("Kestrelle.conf")), m_log);
+        m_store = std::make_unique<SettingsStore>(m_dir.filePath("Kestrelle.conf"), m_log);
         // Stored before the binder exists, as after a restart.
-        store(fileKey, QStringLiteral("Ctrl+Shift+3"));
-        store(markKey, QStringLiteral("Ctrl+Alt+Z"));
+        store(fileKey, "Ctrl+Shift+3");
+        store(markKey, "Ctrl+Alt+Z");
         m_binder = makeShortcutBinder(*m_store, m_log);
         m_binder->bindShortcutWithDefaultsKey(fileKey, [this] { ++m_files; });
         m_binder->bindShortcutWithDefaultsKey(clipboardKey, [this] { ++m_clipboards; });
@@ -134,8 +134,8 @@ private slots:
 
     void cleanup()
     {
-        store(fileKey, QStringLiteral("Ctrl+Shift+3"));
         store(clipboardKey, QString());
+        store(fileKey, "Ctrl+Shift+3");
         m_files = m_clipboards = 0;
         m_log.lines.clear();
     }
@@ -169,8 +169,8 @@ private slots:
 
     void aChangeReleasesTheOldCombinationAtOnce()
     {
-        store(clipboardKey, QStringLiteral("Ctrl+Alt+K"));
-        store(clipboardKey, QStringLiteral("Ctrl+Alt+L"));
+        store(clipboardKey, "Ctrl+Alt+K");
+        store(clipboardKey, "Ctrl+Alt+L");
         // At once: no event loop turn between the write and another program taking the old combination.
         QVERIFY(!m_other.isHeldElsewhere(m_other.keycode(XKB_KEY_k), ctrlAlt));
         QVERIFY(m_other.isHeldElsewhere(m_other.keycode(XKB_KEY_l), ctrlAlt));
@@ -183,79 +183,67 @@ private slots:
         QCOMPARE(m_log.lines, QStringList());
     }
 
-    void refusesWhatAnotherClientOrAnotherKeyHolds_data()
-    {
-        QTest::addColumn<QKeyCombination>("combination");
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("refusal"); // null: none
-        const auto ctrlShift = Qt::ControlModifier | Qt::ShiftModifier;
-        QTest::newRow("held by another program")
-            << QKeyCombination(Qt::ControlModifier | Qt::AltModifier, Qt::Key_T) << clipboardKey
-            << "another program";
-        QTest::newRow("free") << QKeyCombination(Qt::ControlModifier | Qt::AltModifier, Qt::Key_Y)
-                              << clipboardKey << QString();
-        QTest::newRow("the other key's")
-            << QKeyCombination(ctrlShift, Qt::Key_3) << clipboardKey << "already assigned";
-        // Named by the character that Shift gives on the same key.
-        QTest::newRow("the other key's, as #")
-            << QKeyCombination(ctrlShift, Qt::Key_NumberSign) << clipboardKey << "already assigned";
-        QTest::newRow("its own") << QKeyCombination(ctrlShift, Qt::Key_3) << fileKey << QString();
-    }
-
-    void refusesWhatAnotherClientOrAnotherKeyHolds()
-    {
-        QFETCH(QKeyCombination, combination);
-        QFETCH(QString, key);
-        QFETCH(QString, refusal);
-        QVERIFY(m_other.grab(m_other.keycode(XKB_KEY_t), ctrlAlt));
-        const std::optional<QString> refused = m_binder->refusalFor(combination, key);
-        m_other.ungrab(m_other.keycode(XKB_KEY_t), ctrlAlt);
-        QVERIFY2(refusal.isNull() ? !refused : refused && refused->contains(refusal),
-                 qPrintable(refused.value_or(QStringLiteral("none"))));
-        QCOMPARE(m_log.lines.size(), refusal.isNull() ? 0 : 1);
-        // Asking changes no grab.
-        QVERIFY(!m_other.isHeldElsewhere(m_other.keycode(XKB_KEY_y), ctrlAlt));
-        QVERIFY(m_other.isHeldElsewhere(m_other.keycode(XKB_KEY_3), ctrl | XCB_MOD_MASK_SHIFT));
-    }
-
-    void storedValuesThatBindNothingAreLoggedOnce_data()
+    void refusesAndLogsWhatIsTaken_data()
     {
         QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<QString>("said");
-        QTest::addColumn<QString>("pressed"); // nothing happens then
+        QTest::addColumn<QString>("shortcut");
+        QTest::addColumn<QString>("refusal"); // to the recorder's question; null: none
+        QTest::addColumn<QString>("said");    // when it is stored all the same; null: nothing
+        QTest::addColumn<QString>("pressed"); // then
+        QTest::addColumn<int>("files");       // actions run
+        QTest::addColumn<int>("clipboards");
+        const auto row = [](const char* name, const QString& key, const char* shortcut, const char* refusal,
+                            const char* said, const char* pressed, int files, int clipboards) {
+            QTest::newRow(name) << key << shortcut << refusal << said << pressed << files << clipboards;
+        };
+        row("held by another program", clipboardKey, "Ctrl+Alt+T", "another program", "another program",
+            "ctrl+alt+t", 0, 0);
+        row("free", clipboardKey, "Ctrl+Alt+Y", nullptr, nullptr, "ctrl+alt+y", 0, 1);
+        row("the other key's", clipboardKey, "Ctrl+Shift+3", "already assigned", "already used",
+            "ctrl+shift+3", 1, 0);
+        row("the other key's, by the character Shift gives", clipboardKey, "Ctrl+Shift+#", "already assigned",
+            "already used", "ctrl+shift+3", 1, 0);
+        row("its own", fileKey, "Ctrl+Shift+3", nullptr, nullptr, "ctrl+shift+3", 1, 0);
         // The old combination is let go.
-        QTest::newRow("not a shortcut") << fileKey << "Ctrl+Shift+Nonsense"
-                                        << "not a shortcut"
-                                        << "ctrl+shift+3";
-        QTest::newRow("no key gives it") << clipboardKey << "Ctrl+F35"
-                                         << "no key" << QString();
-        // The press stays with the other program.
-        QTest::newRow("held by another program") << clipboardKey << "Ctrl+Alt+T"
-                                                 << "another program"
-                                                 << "ctrl+alt+t";
+        row("not a shortcut", fileKey, "Ctrl+Shift+Nonsense", nullptr, "not a shortcut", "ctrl+shift+3", 0,
+            0);
+        row("no key gives it", clipboardKey, "Ctrl+F35", nullptr, "no key", nullptr, 0, 0);
     }
 
-    void storedValuesThatBindNothingAreLoggedOnce()
+    void refusesAndLogsWhatIsTaken()
     {
         QFETCH(QString, key);
-        QFETCH(QString, stored);
+        QFETCH(QString, shortcut);
+        QFETCH(QString, refusal);
         QFETCH(QString, said);
         QFETCH(QString, pressed);
+        QFETCH(int, files);
+        QFETCH(int, clipboards);
         QVERIFY(m_other.grab(m_other.keycode(XKB_KEY_t), ctrlAlt));
-        store(key, stored);
+        const auto refused =
+            m_binder->refusalFor(QKeySequence::fromString(shortcut, QKeySequence::PortableText)[0], key);
+        QVERIFY2(refusal.isNull() ? !refused : refused && refused->contains(refusal),
+                 qPrintable(refused.value_or("none")));
+        QCOMPARE(m_log.lines.size(), refusal.isNull() ? 0 : 1);
+        // Asking takes no grab and lets go of none.
+        QVERIFY(!m_other.isHeldElsewhere(m_other.keycode(XKB_KEY_y), ctrlAlt));
+        QVERIFY(m_other.isHeldElsewhere(m_other.keycode(XKB_KEY_3), ctrl | XCB_MOD_MASK_SHIFT));
+
+        m_log.lines.clear();
+        store(key, shortcut);
+        QCOMPARE(m_log.lines.size(), said.isNull() ? 0 : 1);
+        QVERIFY2(said.isNull() || m_log.lines[0].contains(said), qPrintable(m_log.lines.value(0)));
         if (!pressed.isNull())
             QVERIFY(run("xdotool", {"key", pressed}));
         QVERIFY(settle());
         m_other.ungrab(m_other.keycode(XKB_KEY_t), ctrlAlt);
-        QCOMPARE(m_files + m_clipboards, 0);
-        QCOMPARE(m_log.lines.size(), 1);
-        QVERIFY2(m_log.lines[0].contains(said), qPrintable(m_log.lines[0]));
+        QCOMPARE(m_files, files);
+        QCOMPARE(m_clipboards, clipboards);
     }
 
     void followsTheKeyboardMapping()
     {
-        store(clipboardKey, QStringLiteral("Ctrl+F35"));
+        store(clipboardKey, "Ctrl+F35");
         m_log.lines.clear();
         QVERIFY(run("xmodmap", {"-e", QStringLiteral("keycode %1 = F35").arg(spareKeycode)}));
         QTRY_VERIFY(m_other.isHeldElsewhere(spareKeycode, ctrl));
@@ -271,7 +259,7 @@ private slots:
         QCOMPARE(m_log.lines, QStringList());
 
         // A German layout swaps Y and Z: the shortcut follows the letter to its new key.
-        store(clipboardKey, QStringLiteral("Ctrl+Alt+Y"));
+        store(clipboardKey, "Ctrl+Alt+Y");
         const xcb_keycode_t usY = m_other.keycode(XKB_KEY_y);
         QVERIFY(run("setxkbmap", {"de"}));
         QVERIFY(m_other.keycode(XKB_KEY_y) != usY);
@@ -317,26 +305,26 @@ private slots:
         QFETCH(QString, stored);
         QFETCH(QString, field);
         QFETCH(bool, hint);
-        store(clipboardKey, QStringLiteral("Ctrl+Alt+P"));
+        store(clipboardKey, "Ctrl+Alt+P");
         ShortcutRecorder recorder;
         QVERIFY(showRecorder(recorder));
-        auto* button = recorder.findChild<QPushButton*>(QStringLiteral("shortcutField"));
+        auto* button = recorder.findChild<QPushButton*>("shortcutField");
         QTest::mouseClick(button, Qt::LeftButton);
         QVERIFY(recorder.isRecording());
         const bool recording = !field.isNull();
         if (!recording)
-            field = stored.isEmpty() ? QStringLiteral("Record Shortcut")
+            field = stored.isEmpty() ? "Record Shortcut"
                                      : QKeySequence(stored).toString(QKeySequence::NativeText);
         const int marks = m_marks;
 
         QVERIFY(run("xdotool", typed));
         QTRY_VERIFY2(recorder.isRecording() == recording && recorder.hint().isEmpty() != hint &&
                          button->text() == field,
-                     qPrintable(button->text() + QStringLiteral(" / ") + recorder.hint()));
+                     qPrintable(button->text() + " / " + recorder.hint()));
         if (typed.constFirst() == QLatin1String("keydown"))
             QVERIFY(run("xdotool", {"keyup", typed.constLast()}));
         QCOMPARE(storedText(clipboardKey), stored);
-        QCOMPARE(recorder.findChild<QToolButton*>(QStringLiteral("clearButton"))->isVisible(),
+        QCOMPARE(recorder.findChild<QToolButton*>("clearButton")->isVisible(),
                  !recording && !stored.isEmpty());
         // No shortcut ran meanwhile; with one of the program's own windows focused and the pointer over
         // it, they go to the binder again.
@@ -349,24 +337,24 @@ private slots:
     {
         ShortcutRecorder recorder;
         QVERIFY(showRecorder(recorder));
-        auto* button = recorder.findChild<QPushButton*>(QStringLiteral("shortcutField"));
-        auto* clear = recorder.findChild<QToolButton*>(QStringLiteral("clearButton"));
-        for (const QVariant& value : {QVariant(QStringLiteral("Ctrl+Shift+Nonsense")),
-                                      QVariant(QStringLiteral("Ctrl+A, Ctrl+B")), QVariant(42)}) {
+        auto* button = recorder.findChild<QPushButton*>("shortcutField");
+        auto* clear = recorder.findChild<QToolButton*>("clearButton");
+        for (const QVariant& value :
+             {QVariant("Ctrl+Shift+Nonsense"), QVariant("Ctrl+A, Ctrl+B"), QVariant(42)}) {
             store(clipboardKey, value);
-            QCOMPARE(button->text(), QStringLiteral("Record Shortcut"));
+            QCOMPARE(button->text(), "Record Shortcut");
             QVERIFY(!clear->isVisible());
         }
 
-        store(clipboardKey, QStringLiteral("Ctrl+Alt+P"));
+        store(clipboardKey, "Ctrl+Alt+P");
         QVERIFY(clear->isVisible());
         QTest::mouseClick(clear, Qt::LeftButton);
         QCOMPARE(storedText(clipboardKey), QString());
-        QCOMPARE(button->text(), QStringLiteral("Record Shortcut"));
+        QCOMPARE(button->text(), "Record Shortcut");
         QVERIFY(!clear->isVisible());
 
         // A second click on the field cancels, as Escape does.
-        store(clipboardKey, QStringLiteral("Ctrl+Alt+P"));
+        store(clipboardKey, "Ctrl+Alt+P");
         const QPoint centre = button->mapToGlobal(button->rect().center());
         QVERIFY(run("xdotool",
                     {"mousemove", QString::number(centre.x()), QString::number(centre.y()), "click", "1"}));
@@ -375,7 +363,7 @@ private slots:
         QVERIFY(run("xdotool", {"click", "1"}));
         QTRY_COMPARE(clicked.count(), 1);
         QVERIFY(!recorder.isRecording());
-        QCOMPARE(storedText(clipboardKey), QStringLiteral("Ctrl+Alt+P"));
+        QCOMPARE(storedText(clipboardKey), "Ctrl+Alt+P");
     }
 
 private:
