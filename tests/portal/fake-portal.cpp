@@ -1,18 +1,17 @@
-// Stands in for the desktop's portal service, written from the published interfaces, for what no
-// portal installed here does on demand: binding global shortcuts only through BindShortcuts (taking
-// every preferred trigger as it is), a user who declines a binding or leaves its dialog open, a portal
-// without an interface, and screenshot answers that come before the reply, from someone else, or name
-// a file that someone else writes. The tests steer it through /test (org.kestrelle.test.FakePortal)
-// and its arguments:
+// Stands in for the desktop's portal, written from the published interfaces, for what no portal
+// installed here does on demand: binding global shortcuts only through BindShortcuts, taking every
+// preferred trigger as it is; a user who declines a binding or leaves its dialog open; a portal without
+// an interface; screenshot answers before the reply, from someone else, or naming a file someone else
+// writes. The tests steer it through /test (org.kestrelle.test.FakePortal) and its arguments:
 //   --without-global-shortcuts, --without-screenshot  a portal without that interface
 //   --screenshot-picture=FILE  each screenshot is a copy of FILE as it is at the request, saved in
 //   --screenshot-folder=DIR    under a name whose URI needs escapes
 //   --screenshot-response=CODE answer screenshots with CODE: 1 as if the user cancelled
 //   --screenshot-uri=FILE      answer with FILE, written by someone else, and save nothing
-//   --screenshot-answer=HOW    after-reply, before-reply: name request objects "<predicted>/<N>", as a
-//                              portal does when the predicted name is taken, and answer after or before
-//                              the method's reply; forged: first answer from another bus connection on the
-//                              request's path, and from the portal on another path of the caller's
+//   --screenshot-answer=HOW    after-reply, before-reply: request objects named "<predicted>/<N>", as
+//                              when the predicted name is taken, answered after or before the reply;
+//                              forged: first answers from another connection on the request's path,
+//                              and from the portal on another path of the caller's
 
 #include <QCoreApplication>
 #include <QDBusAbstractAdaptor>

@@ -85,6 +85,14 @@ private:
     xcb_window_t m_root;
 };
 
+// A combination the recorder asks about for KEY, then stores all the same, then presses.
+struct Taken {
+    QString key, shortcut;
+    QString refusal, said; // what the binder answers and logs; null: nothing
+    QString pressed;
+    int files, clipboards; // actions run
+};
+
 // Counts the presses of one key that reach the program, repeats included, and the locks they carry.
 class PressCounter final : public QAbstractNativeEventFilter {
 public:
@@ -111,6 +119,8 @@ private:
 };
 
 } // namespace
+
+Q_DECLARE_METATYPE(Taken)
 
 class ShortcutBinderTest : public QObject {
     Q_OBJECT
@@ -185,40 +195,25 @@ private slots:
 
     void refusesAndLogsWhatIsTaken_data()
     {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("shortcut");
-        QTest::addColumn<QString>("refusal"); // to the recorder's question; null: none
-        QTest::addColumn<QString>("said");    // when it is stored all the same; null: nothing
-        QTest::addColumn<QString>("pressed"); // then
-        QTest::addColumn<int>("files");       // actions run
-        QTest::addColumn<int>("clipboards");
-        const auto row = [](const char* name, const QString& key, const char* shortcut, const char* refusal,
-                            const char* said, const char* pressed, int files, int clipboards) {
-            QTest::newRow(name) << key << shortcut << refusal << said << pressed << files << clipboards;
-        };
-        row("held by another program", clipboardKey, "Ctrl+Alt+T", "another program", "another program",
-            "ctrl+alt+t", 0, 0);
-        row("free", clipboardKey, "Ctrl+Alt+Y", nullptr, nullptr, "ctrl+alt+y", 0, 1);
-        row("the other key's", clipboardKey, "Ctrl+Shift+3", "already assigned", "already used",
-            "ctrl+shift+3", 1, 0);
-        row("the other key's, by the character Shift gives", clipboardKey, "Ctrl+Shift+#", "already assigned",
-            "already used", "ctrl+shift+3", 1, 0);
-        row("its own", fileKey, "Ctrl+Shift+3", nullptr, nullptr, "ctrl+shift+3", 1, 0);
+        QTest::addColumn<Taken>("row");
+        QTest::newRow("held by another program")
+            << Taken{clipboardKey, "Ctrl+Alt+T", "another program", "another program", "ctrl+alt+t", 0, 0};
+        QTest::newRow("free") << Taken{clipboardKey, "Ctrl+Alt+Y", {}, {}, "ctrl+alt+y", 0, 1};
+        QTest::newRow("the other key's")
+            << Taken{clipboardKey, "Ctrl+Shift+3", "already assigned", "already used", "ctrl+shift+3", 1, 0};
+        QTest::newRow("the other key's, by the character Shift gives")
+            << Taken{clipboardKey, "Ctrl+Shift+#", "already assigned", "already used", "ctrl+shift+3", 1, 0};
+        QTest::newRow("its own") << Taken{fileKey, "Ctrl+Shift+3", {}, {}, "ctrl+shift+3", 1, 0};
         // The old combination is let go.
-        row("not a shortcut", fileKey, "Ctrl+Shift+Nonsense", nullptr, "not a shortcut", "ctrl+shift+3", 0,
-            0);
-        row("no key gives it", clipboardKey, "Ctrl+F35", nullptr, "no key", nullptr, 0, 0);
+        QTest::newRow("not a shortcut")
+            << Taken{fileKey, "Ctrl+Shift+Nonsense", {}, "not a shortcut", "ctrl+shift+3", 0, 0};
+        QTest::newRow("no key gives it") << Taken{clipboardKey, "Ctrl+F35", {}, "no key", {}, 0, 0};
     }
 
     void refusesAndLogsWhatIsTaken()
     {
-        QFETCH(QString, key);
-        QFETCH(QString, shortcut);
-        QFETCH(QString, refusal);
-        QFETCH(QString, said);
-        QFETCH(QString, pressed);
-        QFETCH(int, files);
-        QFETCH(int, clipboards);
+        QFETCH(Taken, row);
+        const auto& [key, shortcut, refusal, said, pressed, files, clipboards] = row;
         QVERIFY(m_other.grab(m_other.keycode(XKB_KEY_t), ctrlAlt));
         const auto refused =
             m_binder->refusalFor(QKeySequence::fromString(shortcut, QKeySequence::PortableText)[0], key);
