@@ -64,32 +64,16 @@ expect "... and decoded for a JPEG" "JPEG 320x200" "$(identify -format '%m %wx%h
 # not read to the end is refused as damaged, however whole it looks (its checksums all right).
 head -c 20000 "$work/picture.png" >"$work/truncated.png"
 convert "$work/picture.png" "JPEG:$work/jpeg.png"
-python3 - "$work/picture.png" "$work" <<'PY'
-import struct, sys, zlib
-data = open(sys.argv[1], "rb").read()
-chunks, at = [], 8
-while at < len(data):
-    length, = struct.unpack(">I", data[at:at + 4])
-    chunks.append((data[at + 4:at + 8], data[at + 8:at + 8 + length]))
-    at += 12 + length
-image = b"".join(body for kind, body in chunks if kind == b"IDAT")
-def write(name, body, crc_of):  # the picture with BODY as its one image data chunk, checksummed as CRC_OF
-    out, seen = data[:8], False
-    for kind, chunk in chunks:
-        if kind == b"IDAT":
-            if seen:
-                continue
-            seen, chunk = True, body
-        crc = zlib.crc32(kind + (crc_of if kind == b"IDAT" else chunk))
-        out += struct.pack(">I", len(chunk)) + kind + chunk + struct.pack(">I", crc)
-    open(f"{sys.argv[2]}/{name}.png", "wb").write(out)
-flipped = bytearray(image)
-flipped[len(image) // 2] ^= 0x10
-write("bad-checksum", bytes(flipped), image)
-rows = zlib.decompress(image)
-half = zlib.compress(rows[:len(rows) // 2])
-write("half-the-rows", half, half)
-PY
+# The offset of a PNG's first image data chunk, from its length field.
+idat() { python3 -c 'import sys; print(open(sys.argv[1], "rb").read().index(b"IDAT") - 4)' "$1"; }
+at=$(idat "$work/picture.png")
+# A bit of the image data flipped, its checksum left as it was.
+cp "$work/picture.png" "$work/bad-checksum.png"
+byte=$(od -An -tu1 -j $((at + 1000)) -N1 "$work/picture.png")
+printf "\\$(printf %o $((byte ^ 16)))" | dd of="$work/bad-checksum.png" bs=1 seek=$((at + 1000)) conv=notrunc status=none
+# The header of the whole picture with the image data of its top half.
+convert "$work/picture.png" -crop 320x100+0+0 +repage -depth 8 "PNG24:$work/top.png"
+{ head -c "$at" "$work/picture.png" && tail -c +$(($(idat "$work/top.png") + 1)) "$work/top.png"; } >"$work/half-the-rows.png"
 for how in truncated jpeg bad-checksum half-the-rows; do
     cp "$work/$how.png" "$work/source.png"
     capture "refused-$how.png"
