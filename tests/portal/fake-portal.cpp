@@ -1,20 +1,17 @@
-// Stands in for the desktop's portal service, written from the published interfaces, for what no
-// portal installed here does on demand: binding global shortcuts only through BindShortcuts (taking
-// every preferred trigger as it is), a user who declines a binding or leaves its dialog open, a portal
-// without an interface, and screenshots whose answer comes in the forms and orders that portals use
-// (a saved file's file:// URI, a cancel, a request path of the portal's own choosing). The tests steer
-// and inspect it through /test, interface org.kestrelle.test.FakePortal, and through its arguments:
+// Stands in for the desktop's portal, written from the published interfaces, for what no portal
+// installed here does on demand: binding global shortcuts only through BindShortcuts, taking every
+// preferred trigger as it is; a user who declines a binding or leaves its dialog open; a portal without
+// an interface; screenshot answers before the reply, from someone else, or naming a file someone else
+// writes. The tests steer it through /test (org.kestrelle.test.FakePortal) and its arguments:
 //   --without-global-shortcuts, --without-screenshot  a portal without that interface
-//   --screenshot-picture=FILE    what each screenshot is: a copy of FILE as it is at the request
-//   --screenshot-folder=DIR      where the screenshots are saved, as "Screenshot N – Bildschirmfoto.png"
-//   --screenshot-response=CODE   answer screenshots with CODE: 1 as if the user cancelled
-//   --screenshot-unpredicted-handle  name request objects "<predicted>/<N>", as a portal does when
-//                                the predicted name is taken, and answer only after the method's reply
-//   --screenshot-response-first  with an unpredicted handle: answer before the method's reply
-//   --screenshot-uri=FILE        answer with FILE, written by someone else, and save nothing
-//   --screenshot-forged-answers  before the answer, send the caller answers with another picture from
-//                                another bus connection on the request's path, and from the portal on
-//                                another path of the caller's
+//   --screenshot-picture=FILE  each screenshot is a copy of FILE as it is at the request, saved in
+//   --screenshot-folder=DIR    under a name whose URI needs escapes
+//   --screenshot-response=CODE answer screenshots with CODE: 1 as if the user cancelled
+//   --screenshot-uri=FILE      answer with FILE, written by someone else, and save nothing
+//   --screenshot-answer=HOW    after-reply, before-reply: request objects named "<predicted>/<N>", as
+//                              when the predicted name is taken, answered after or before the reply;
+//                              forged: first answers from another connection on the request's path,
+//                              and from the portal on another path of the caller's
 
 #include <QCoreApplication>
 #include <QDBusAbstractAdaptor>
@@ -25,7 +22,6 @@
 #include <QDir>
 #include <QFile>
 #include <QMap>
-#include <QPair>
 #include <QTimer>
 #include <QUrl>
 
@@ -38,107 +34,106 @@ const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 
 using Shortcuts = QList<QPair<QString, QVariantMap>>;
 
-struct Session {
-    QString owner;
-    bool bound = false;
-    bool closed = false;
-};
-
-// The portal's rule: the caller's unique name without its ':' and with '_' for '.'.
-QString handlePath(const QString& kind, const QString& sender, const QString& token)
+QDBusConnection bus()
 {
-    QString name = sender;
-    name.remove(0, 1).replace(QLatin1Char('.'), QLatin1Char('_'));
-    return QStringLiteral("%1/%2/%3/%4").arg(portalPath, kind, name, token);
+    return QDBusConnection::sessionBus();
+}
+
+// The VALUE of --NAME=VALUE among the arguments, "1" for --NAME alone; empty when not given.
+QString argument(const char* name)
+{
+    const QString option = "--" + QLatin1String(name);
+    for (const QString& argument : QCoreApplication::arguments()) {
+        if (argument == option)
+            return "1";
+        if (argument.startsWith(option + '='))
+            return argument.mid(option.size() + 1);
+    }
+    return {};
+}
+
+// The portal's rule: the caller's unique name without its ':' and with '_' for '.', then the token.
+QString handlePath(const char* kind, const QDBusMessage& call, const QVariantMap& options)
+{
+    const QString token =
+        options.value(QLatin1String(qstrcmp(kind, "session") ? "handle_token" : "session_handle_token"))
+            .toString();
+    const QString caller = call.service().mid(1).replace('.', '_');
+    return QStringLiteral("%1/%2/%3/%4").arg(portalPath, QLatin1String(kind), caller, token);
+}
+
+void respond(QDBusConnection connection, const QDBusMessage& call, const QString& requestPath, uint code,
+             const QVariantMap& results)
+{
+    QDBusMessage signal = QDBusMessage::createTargetedSignal(call.service(), requestPath,
+                                                             "org.freedesktop.portal.Request", "Response");
+    signal << code << results;
+    connection.send(signal);
+}
+
+// Answers before the method's reply, which a portal may do: a client that listens only once it has
+// the reply misses the answer.
+void answer(const QDBusMessage& call, const QString& requestPath, uint code, const QVariantMap& results)
+{
+    respond(bus(), call, requestPath, code, results);
+    bus().send(call.createReply(QVariant::fromValue(QDBusObjectPath(requestPath))));
 }
 
 } // namespace
 
-// The state the portal keeps, and the test's view of it.
+// The state the portal keeps, and the tests' view of it.
 class FakePortal : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.kestrelle.test.FakePortal")
 
 public:
-    explicit FakePortal(QDBusConnection bus) : m_bus(std::move(bus)) {}
-
-    QMap<QString, Session> sessions;
+    QMap<QString, bool> openSessions; // whether each has bound
     uint response = 0;
     // Bindings the user has not answered yet, as while the desktop's dialog is open.
-    bool holdBindings = false;
+    bool hold = false;
     QList<std::function<void()>> heldAnswers;
-    uint bindCount = 0;
-    QString boundSession;
+    uint binds = 0;
     Shortcuts bound;
-    // What the last binding took, which the portal keeps for the program's later sessions.
-    Shortcuts held;
-
-    static void respond(QDBusConnection& bus, const QString& caller, const QString& requestPath, uint code,
-                        const QVariantMap& results)
-    {
-        QDBusMessage signal = QDBusMessage::createTargetedSignal(
-            caller, requestPath, QStringLiteral("org.freedesktop.portal.Request"),
-            QStringLiteral("Response"));
-        signal << code << results;
-        bus.send(signal);
-    }
-    // Answers before the method's reply, which a portal may do: a client that listens only once it has
-    // the reply misses the answer.
-    void answer(const QDBusMessage& call, const QString& requestPath, uint code, const QVariantMap& results)
-    {
-        respond(m_bus, call.service(), requestPath, code, results);
-        m_bus.send(call.createReply(QVariant::fromValue(QDBusObjectPath(requestPath))));
-    }
+    // What the last accepted binding took, which the portal offers the program's later sessions.
+    Shortcuts taken;
 
 public slots:
-    QStringList OpenSessions() const
+    // "binds N: ID=PREFERRED-TRIGGER ..." for the last binding. A session that the program left open, or
+    // a binding in a session it does not hold, is refused: the program logs that.
+    QString State() const
     {
-        QStringList open;
-        for (auto it = sessions.begin(); it != sessions.end(); ++it) {
-            if (!it->closed)
-                open.append(it.key());
-        }
-        return open;
+        QStringList triggers;
+        for (const auto& [id, properties] : bound)
+            triggers.append(id + '=' + properties.value("preferred_trigger").toString());
+        return QStringLiteral("binds %1: %2").arg(binds).arg(triggers.join(' '));
     }
-    uint BindCount() const { return bindCount; }
-    QString BoundSession() const { return boundSession; }
-    Shortcuts Bound() const { return bound; }
     // The response code for the next bindings: 1 as if the user declined.
     void SetResponse(uint code) { response = code; }
-    void HoldBindings() { holdBindings = true; }
-    void AnswerHeldBindings()
+    void Hold(bool on)
     {
-        holdBindings = false;
-        for (const auto& answer : std::as_const(heldAnswers))
-            answer();
-        heldAnswers.clear();
+        hold = on;
+        while (!hold && !heldAnswers.isEmpty())
+            heldAnswers.takeFirst()();
     }
-
-private:
-    QDBusConnection m_bus;
 };
 
-class SessionObject : public QObject {
+// Every open session, each at its own path.
+class Sessions : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Session")
 
 public:
-    SessionObject(FakePortal& portal, QString path, QDBusConnection bus)
-        : m_portal(portal), m_path(std::move(path)), m_bus(std::move(bus))
-    {}
+    explicit Sessions(FakePortal& portal) : m_portal(portal) {}
 
 public slots:
-    void Close()
+    void Close(const QDBusMessage& message)
     {
-        m_portal.sessions[m_path].closed = true;
-        m_bus.unregisterObject(m_path);
-        deleteLater();
+        m_portal.openSessions.remove(message.path());
+        bus().unregisterObject(message.path());
     }
 
 private:
     FakePortal& m_portal;
-    QString m_path;
-    QDBusConnection m_bus;
 };
 
 class GlobalShortcuts : public QDBusAbstractAdaptor {
@@ -147,8 +142,8 @@ class GlobalShortcuts : public QDBusAbstractAdaptor {
     Q_PROPERTY(uint version READ version)
 
 public:
-    GlobalShortcuts(QObject* desktop, FakePortal& portal, QDBusConnection bus)
-        : QDBusAbstractAdaptor(desktop), m_portal(portal), m_bus(std::move(bus))
+    GlobalShortcuts(QObject* desktop, FakePortal& portal)
+        : QDBusAbstractAdaptor(desktop), m_portal(portal), m_sessions(portal)
     {}
     uint version() const { return 1; }
 
@@ -156,154 +151,96 @@ public slots:
     QDBusObjectPath CreateSession(const QVariantMap& options, const QDBusMessage& message)
     {
         message.setDelayedReply(true);
-        const QString sessionPath =
-            handlePath(QStringLiteral("session"), message.service(),
-                       options.value(QStringLiteral("session_handle_token")).toString());
-        const QString requestPath = handlePath(QStringLiteral("request"), message.service(),
-                                               options.value(QStringLiteral("handle_token")).toString());
-        if (m_portal.sessions.contains(sessionPath) && !m_portal.sessions[sessionPath].closed) {
-            m_bus.send(message.createErrorReply(QDBusError::InvalidArgs, QStringLiteral("Session exists")));
+        const QString session = handlePath("session", message, options);
+        if (m_portal.openSessions.contains(session)) {
+            bus().send(message.createErrorReply(QDBusError::InvalidArgs, "Session exists"));
             return {};
         }
-        m_portal.sessions.insert(sessionPath, {message.service()});
-        m_bus.registerObject(sessionPath, new SessionObject(m_portal, sessionPath, m_bus),
-                             QDBusConnection::ExportAllSlots);
+        m_portal.openSessions.insert(session, false);
+        bus().registerObject(session, &m_sessions, QDBusConnection::ExportAllSlots);
         // Shortcuts offered here are left to BindShortcuts.
-        m_portal.answer(
-            message, requestPath, 0,
-            {{QStringLiteral("session_handle"), QVariant::fromValue(QDBusObjectPath(sessionPath))},
-             {QStringLiteral("shortcuts"), QVariant::fromValue(m_portal.held)}});
+        answer(message, handlePath("request", message, options), 0,
+               {{"session_handle", QVariant::fromValue(QDBusObjectPath(session))},
+                {"shortcuts", QVariant::fromValue(m_portal.taken)}});
         return {};
     }
 
-    QDBusObjectPath BindShortcuts(const QDBusObjectPath& sessionHandle, const Shortcuts& shortcuts,
-                                  const QString&, const QVariantMap& options, const QDBusMessage& message)
+    QDBusObjectPath BindShortcuts(const QDBusObjectPath& session, const Shortcuts& shortcuts, const QString&,
+                                  const QVariantMap& options, const QDBusMessage& message)
     {
         message.setDelayedReply(true);
-        auto session = m_portal.sessions.find(sessionHandle.path());
-        // A session binds once, and only for the client that created it.
-        if (session == m_portal.sessions.end() || session->closed || session->bound ||
-            session->owner != message.service()) {
-            m_bus.send(message.createErrorReply(QDBusError::AccessDenied, QStringLiteral("Invalid session")));
+        // A session binds once.
+        const auto open = m_portal.openSessions.find(session.path());
+        if (open == m_portal.openSessions.end() || *open) {
+            bus().send(message.createErrorReply(QDBusError::AccessDenied, "Invalid session"));
             return {};
         }
-        session->bound = true;
-        ++m_portal.bindCount;
-        m_portal.boundSession = sessionHandle.path();
+        *open = true;
+        ++m_portal.binds;
         m_portal.bound = shortcuts;
-        Shortcuts taken;
-        for (const auto& [id, properties] : shortcuts) {
-            taken.append({id,
-                          {{QStringLiteral("description"), properties.value(QStringLiteral("description"))},
-                           {QStringLiteral("trigger_description"),
-                            properties.value(QStringLiteral("preferred_trigger"))}}});
-        }
-        const QString requestPath = handlePath(QStringLiteral("request"), message.service(),
-                                               options.value(QStringLiteral("handle_token")).toString());
-        const QVariantMap results{{QStringLiteral("shortcuts"), QVariant::fromValue(taken)}};
-        const auto answer = [this, message, requestPath, code = m_portal.response, results, taken] {
+        const QString requestPath = handlePath("request", message, options);
+        m_portal.heldAnswers.append([this, message, requestPath, shortcuts, code = m_portal.response] {
             if (code == 0)
-                m_portal.held = taken;
-            m_portal.answer(message, requestPath, code, results);
-        };
-        if (m_portal.holdBindings)
-            m_portal.heldAnswers.append(answer);
-        else
-            answer();
+                m_portal.taken = shortcuts;
+            answer(message, requestPath, code, {{"shortcuts", QVariant::fromValue(shortcuts)}});
+        });
+        m_portal.Hold(m_portal.hold); // answers at once unless held
         return {};
     }
 
 private:
     FakePortal& m_portal;
-    QDBusConnection m_bus;
+    Sessions m_sessions;
 };
-
-// The value of --NAME=VALUE among the arguments; empty when not given.
-QString argumentValue(const QStringList& arguments, const char* name)
-{
-    const QString prefix = QStringLiteral("--%1=").arg(QLatin1String(name));
-    for (const QString& argument : arguments) {
-        if (argument.startsWith(prefix))
-            return argument.mid(prefix.size());
-    }
-    return {};
-}
 
 class ScreenshotPortal : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Screenshot")
-    Q_PROPERTY(uint version READ version)
 
 public:
-    ScreenshotPortal(QObject* desktop, FakePortal& portal, QDBusConnection bus, const QStringList& arguments)
-        : QDBusAbstractAdaptor(desktop), m_portal(portal), m_bus(std::move(bus)),
-          m_picture(argumentValue(arguments, "screenshot-picture")),
-          m_folder(argumentValue(arguments, "screenshot-folder")),
-          m_uri(argumentValue(arguments, "screenshot-uri")),
-          m_response(argumentValue(arguments, "screenshot-response").toUInt()),
-          m_unpredictedHandle(arguments.contains(QStringLiteral("--screenshot-unpredicted-handle"))),
-          m_responseFirst(arguments.contains(QStringLiteral("--screenshot-response-first"))),
-          m_forgedAnswers(arguments.contains(QStringLiteral("--screenshot-forged-answers")))
-    {}
-    uint version() const { return 2; }
+    explicit ScreenshotPortal(QObject* desktop) : QDBusAbstractAdaptor(desktop) {}
 
 public slots:
     QDBusObjectPath Screenshot(const QString&, const QVariantMap& options, const QDBusMessage& message)
     {
         message.setDelayedReply(true);
         ++m_count;
-        QVariantMap results;
-        QString saved = m_uri;
-        if (saved.isEmpty() && m_response == 0) {
-            // A name with a space and letters beyond ASCII, so that the URI carries escapes.
-            saved = QDir(m_folder).filePath(
-                QStringLiteral("Screenshot %1 \u2013 Bildschirmfoto.png").arg(m_count));
+        const uint code = argument("screenshot-response").toUInt();
+        QString saved = argument("screenshot-uri");
+        if (saved.isEmpty() && code == 0) {
+            saved = QDir(argument("screenshot-folder"))
+                        .filePath(QStringLiteral("Screenshot %1 \u2013 Bildschirmfoto.png").arg(m_count));
             QFile::remove(saved);
-            if (!QFile::copy(m_picture, saved)) {
-                m_bus.send(
-                    message.createErrorReply(QDBusError::Failed, QStringLiteral("Cannot save ") + saved));
-                return {};
-            }
+            QFile::copy(argument("screenshot-picture"), saved);
         }
+        QVariantMap results;
         if (!saved.isEmpty())
-            results.insert(QStringLiteral("uri"), QUrl::fromLocalFile(saved).toString(QUrl::FullyEncoded));
-        QString path = handlePath(QStringLiteral("request"), message.service(),
-                                  options.value(QStringLiteral("handle_token")).toString());
-        if (m_unpredictedHandle)
+            results.insert("uri", QUrl::fromLocalFile(saved).toString(QUrl::FullyEncoded));
+        QString path = handlePath("request", message, options);
+        const QString how = argument("screenshot-answer");
+        if (how.endsWith(QLatin1String("-reply")))
             path += QStringLiteral("/%1").arg(m_count);
-        if (m_forgedAnswers)
-            forgeAnswers(message.service(), path);
-        if (!m_forgedAnswers && (!m_unpredictedHandle || m_responseFirst)) {
-            m_portal.answer(message, path, m_response, results);
+        if (how == QLatin1String("forged")) {
+            // Each names a picture of its own, a file that does not exist.
+            const auto elsewhere = [](const char* name) {
+                return QVariantMap{
+                    {"uri", QStringLiteral("file:///nonexistent/%1.png").arg(QLatin1String(name))}};
+            };
+            respond(QDBusConnection::connectToBus(QDBusConnection::SessionBus, "forger"), message, path, 0,
+                    elsewhere("other-sender"));
+            respond(bus(), message, path + "_other", 0, elsewhere("other-path"));
+        }
+        if (how.isEmpty() || how == QLatin1String("before-reply")) {
+            answer(message, path, code, results);
             return {};
         }
-        m_bus.send(message.createReply(QVariant::fromValue(QDBusObjectPath(path))));
-        QTimer::singleShot(100, this, [this, message, path, results] {
-            FakePortal::respond(m_bus, message.service(), path, m_response, results);
-        });
+        bus().send(message.createReply(QVariant::fromValue(QDBusObjectPath(path))));
+        QTimer::singleShot(100, this,
+                           [message, path, code, results] { respond(bus(), message, path, code, results); });
         return {};
     }
 
 private:
-    // Answers that are not the portal's to this request: each names a picture of its own, a file
-    // that does not exist.
-    void forgeAnswers(const QString& caller, const QString& requestPath)
-    {
-        const auto forged = [](const char* name) {
-            return QVariantMap{{QStringLiteral("uri"),
-                                QStringLiteral("file:///nonexistent/%1.png").arg(QLatin1String(name))}};
-        };
-        QDBusConnection other =
-            QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("forger"));
-        FakePortal::respond(other, caller, requestPath, 0, forged("other-sender"));
-        FakePortal::respond(m_bus, caller, requestPath + QStringLiteral("_other"), 0, forged("other-path"));
-    }
-
-    FakePortal& m_portal;
-    QDBusConnection m_bus;
-    const QString m_picture, m_folder, m_uri;
-    const uint m_response;
-    const bool m_unpredictedHandle, m_responseFirst, m_forgedAnswers;
     int m_count = 0;
 };
 
@@ -314,23 +251,18 @@ int main(int argc, char* argv[])
     qDBusRegisterMetaType<Shortcuts>();
     // Slots are matched to calls by the names of their parameter types.
     qRegisterMetaType<Shortcuts>("Shortcuts");
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    FakePortal portal(bus);
-    const QStringList arguments = application.arguments();
-    // Each interface an adaptor of the one portal object, which the parent owns; the two are never
-    // left out together.
+    FakePortal portal;
+    // Each interface an adaptor of the one portal object.
     QObject desktop;
-    if (!arguments.contains(QStringLiteral("--without-global-shortcuts")))
-        new GlobalShortcuts(&desktop, portal, bus);
-    if (!arguments.contains(QStringLiteral("--without-screenshot")))
-        new ScreenshotPortal(&desktop, portal, bus, arguments);
+    if (argument("without-global-shortcuts").isEmpty())
+        new GlobalShortcuts(&desktop, portal);
+    if (argument("without-screenshot").isEmpty())
+        new ScreenshotPortal(&desktop);
     // Objects first: once the name is owned, clients may call at once.
-    const bool ready =
-        bus.registerObject(portalPath, &desktop, QDBusConnection::ExportAdaptors) &&
-        bus.registerObject(QStringLiteral("/test"), &portal, QDBusConnection::ExportAllSlots) &&
-        bus.registerService(QStringLiteral("org.freedesktop.portal.Desktop"));
-    if (!ready) {
-        std::fprintf(stderr, "fake-portal: %s\n", qPrintable(bus.lastError().message()));
+    if (!bus().registerObject(portalPath, &desktop, QDBusConnection::ExportAdaptors) ||
+        !bus().registerObject("/test", &portal, QDBusConnection::ExportAllSlots) ||
+        !bus().registerService("org.freedesktop.portal.Desktop")) {
+        std::fprintf(stderr, "fake-portal: %s\n", qPrintable(bus().lastError().message()));
         return 1;
     }
     return application.exec();

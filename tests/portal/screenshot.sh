@@ -6,12 +6,6 @@
 source "$(dirname "$0")/../screencapture/lib.sh" # $work, checks; stops the processes in $servers on exit
 fake_portal=$2
 
-portal_pid=
-stop_portal() {
-    [ -n "$portal_pid" ] && { kill "$portal_pid" 2>/dev/null || true; wait "$portal_pid" 2>/dev/null || true; }
-    portal_pid=
-}
-
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 0700 "$XDG_RUNTIME_DIR"
 weston --backend=headless-backend.so --socket=kestrelle-portal --idle-time=0 >"$work/weston.log" 2>&1 &
@@ -29,8 +23,12 @@ convert -seed 7 -size 320x200 plasma:fractal -fill '#ff0000' -draw 'rectangle 0,
     -fill white -draw 'rectangle 41,0 80,40' -depth 8 "PNG24:$work/picture.png"
 cp "$work/picture.png" "$work/source.png"
 
+portal_pid=
+# start_portal [FAKE-PORTAL ARGS...], or "none" for no portal on the bus
 start_portal() {
-    stop_portal
+    [ -n "$portal_pid" ] && { kill "$portal_pid" || true; wait "$portal_pid" || true; }
+    portal_pid=
+    [ "${1-}" = none ] && return
     "$fake_portal" --screenshot-picture="$work/source.png" --screenshot-folder="$shots" "$@" &
     portal_pid=$!
     servers+=($portal_pid)
@@ -44,10 +42,6 @@ capture() {
     err=$(timeout 20 "$tool" -x "$@" "$work/$name" 2>&1) && status=0 || status=$?
 }
 
-portal_files() {
-    find "$shots" -type f | wc -l
-}
-
 start_portal
 # Whatever the portal's PNG holds becomes the same pixels: each kind takes its own way through libpng.
 convert "$work/picture.png" -colors 64 "PNG8:$work/palette.png"
@@ -59,57 +53,35 @@ for kind in palette grey deep-alpha; do
     check "a $kind PNG from the portal saves its pixels" same_pixels "$work/$kind-shot.png" "$work/$kind.png"
 done
 
-# A picture that cannot be read fails, names the portal's file and keeps it.
-head -c 20000 "$work/picture.png" >"$work/source.png"
-capture truncated.png
-check "a damaged picture fails" test "$status" -eq 1 -a ! -e "$work/truncated.png"
-expect "a damaged picture is named" 1 "$(grep -c "damaged: cannot read '$shots/Screenshot .*.png'" <<<"$err")"
-convert "$work/picture.png" "JPEG:$work/source.png"
-capture jpeg-source.png
-expect "a picture that is no PNG is named" 1 "$(grep -c "unreadable: .* not a PNG image" <<<"$err")"
-check "unreadable pictures are kept" test "$(portal_files)" -eq 2
-find "$shots" -type f -delete
-
-# A PNG from the portal is stored as it is, and decoded for any other format. One that a decoder
-# could not read to the end is refused as damaged, however whole it looks.
+# A PNG from the portal is stored as it is, and decoded for any other format.
 cp "$work/picture.png" "$work/source.png"
 capture as-is.png
 check "the portal's PNG is stored as it is" cmp -s "$work/as-is.png" "$work/picture.png"
 capture as-is.jpg
 expect "... and decoded for a JPEG" "JPEG 320x200" "$(identify -format '%m %wx%h' "$work/as-is.jpg")"
-# damage HOW: the picture's image data with a wrong checksum, or cut to half its rows (checksums right).
-damage() {
-    python3 - "$work/picture.png" "$work/source.png" "$1" <<'PY'
-import struct, sys, zlib
-source, target, how = sys.argv[1:]
-data = open(source, "rb").read()
-chunks, at = [], 8
-while at < len(data):
-    length, = struct.unpack(">I", data[at:at + 4])
-    chunks.append([data[at + 4:at + 8], data[at + 8:at + 8 + length], data[at + 8 + length:at + 12 + length]])
-    at += 12 + length
-image = [c for c in chunks if c[0] == b"IDAT"]
-if how == "checksum":
-    body = bytearray(image[0][1])
-    body[len(body) // 2] ^= 0x10
-    image[0][1] = bytes(body)
-else:
-    rows = zlib.decompress(b"".join(c[1] for c in image))
-    image[0][1] = zlib.compress(rows[:len(rows) // 2])
-    chunks = [c for c in chunks if c[0] != b"IDAT" or c is image[0]]
-    image[0][2] = struct.pack(">I", zlib.crc32(b"IDAT" + image[0][1]))
-with open(target, "wb") as out:
-    out.write(data[:8])
-    for kind, body, crc in chunks:
-        out.write(struct.pack(">I", len(body)) + kind + body + crc)
-PY
-}
-for how in checksum rows; do
-    damage "$how"
-    capture "damaged-$how.png"
-    check "image data with damaged $how is refused" test "$status" -eq 1 -a ! -e "$work/damaged-$how.png"
-    expect "... as damaged" 1 "$(grep -c "damaged: cannot read '$shots/Screenshot .*.png'" <<<"$err")"
+
+# A picture that cannot be read fails, names the portal's file and keeps it; one that a decoder could
+# not read to the end is refused as damaged, however whole it looks (its checksums all right).
+head -c 20000 "$work/picture.png" >"$work/truncated.png"
+convert "$work/picture.png" "JPEG:$work/jpeg.png"
+# The offset of a PNG's first image data chunk, from its length field.
+idat() { python3 -c 'import sys; print(open(sys.argv[1], "rb").read().index(b"IDAT") - 4)' "$1"; }
+at=$(idat "$work/picture.png")
+# A bit of the image data flipped, its checksum left as it was.
+cp "$work/picture.png" "$work/bad-checksum.png"
+byte=$(od -An -tu1 -j $((at + 1000)) -N1 "$work/picture.png")
+printf "\\$(printf %o $((byte ^ 16)))" | dd of="$work/bad-checksum.png" bs=1 seek=$((at + 1000)) conv=notrunc status=none
+# The header of the whole picture with the image data of its top half.
+convert "$work/picture.png" -crop 320x100+0+0 +repage -depth 8 "PNG24:$work/top.png"
+{ head -c "$at" "$work/picture.png" && tail -c +$(($(idat "$work/top.png") + 1)) "$work/top.png"; } >"$work/half-the-rows.png"
+for how in truncated jpeg bad-checksum half-the-rows; do
+    cp "$work/$how.png" "$work/source.png"
+    capture "refused-$how.png"
+    check "refused ($how): status 1, no file" test "$status" -eq 1 -a ! -e "$work/refused-$how.png"
+    [ "$how" = jpeg ] && says="unreadable: .* not a PNG image" || says="damaged: cannot read '$shots/Screenshot .*.png'"
+    expect "refused ($how): the portal's file named" 1 "$(grep -c "$says" <<<"$err")"
 done
+check "unreadable pictures are kept" test "$(find "$shots" -type f | wc -l)" -eq 4
 find "$shots" -type f -delete
 
 # The portal's file goes only while its name still names the file read: here another file takes
@@ -126,39 +98,26 @@ wait "$writer" || true
 check "the file read is saved" same_pixels "$work/swapped.png" "$work/picture.png"
 check "a file that took the portal's file's name meanwhile is left alone" cmp -s "$shots/swapped.png" "$work/grey.png"
 expect "... with one line" 1 "$(grep -c "no longer the desktop portal's screenshot that was read; left alone" <<<"$err")"
-find "$shots" -type f -delete
 
-# Answers to this request from another sender, or to another request, come first and are ignored.
-start_portal --screenshot-forged-answers
-capture forged.png
-check "only the portal's own answer to this request counts" same_pixels "$work/forged.png" "$work/picture.png"
+# Answers to this request from another sender or to another request, which come first, are ignored;
+# a portal names the request object otherwise when the predicted name is taken, and answers before
+# or after its reply.
+for how in forged after-reply before-reply; do
+    start_portal --screenshot-answer=$how
+    capture answered.png
+    check "only the portal's own answer counts ($how)" same_pixels "$work/answered.png" "$work/picture.png"
+done
 
-# A portal names the request object otherwise when the predicted name is taken; its answer may
-# come before or after its reply.
-start_portal --screenshot-unpredicted-handle
-capture unpredicted.png
-check "an unpredicted request handle answered after the reply" same_pixels "$work/unpredicted.png" "$work/picture.png"
-start_portal --screenshot-unpredicted-handle --screenshot-response-first
-start=$SECONDS
-capture unpredicted-first.png
-check "an unpredicted request handle answered before the reply, at once" \
-    test "$status" -eq 0 -a $((SECONDS - start)) -lt 10
-
-start_portal --screenshot-response=1
-capture cancelled.png
-check "cancelled at the portal: status 1" test "$status" -eq 1 -a ! -e "$work/cancelled.png"
-expect "cancelled at the portal: says so" "screencapture: the desktop portal says the user cancelled the screenshot" "$err"
-
-start_portal --without-screenshot
-capture unoffered.png
-expect "a portal without screenshots: says so" \
-    "1 screencapture: the desktop portal offers no screenshots (org.freedesktop.portal.Screenshot)" "$status $err"
-
-stop_portal
-start=$SECONDS
-capture no-portal.png
-check "no portal: fails at once" test "$status" -eq 1 -a $((SECONDS - start)) -lt 10
-expect "no portal: says so" 1 "$(grep -c 'no desktop portal on the session bus' <<<"$err")"
+# start_portal ARGS | what the tool says
+while IFS='|' read -r portal says; do
+    start_portal $portal
+    capture failed.png
+    expect "$portal: fails, saying so" "1 screencapture: $says" "$status $err"
+done <<'ROWS'
+--screenshot-response=1|the desktop portal says the user cancelled the screenshot
+--without-screenshot|the desktop portal offers no screenshots (org.freedesktop.portal.Screenshot)
+none|no desktop portal on the session bus (org.freedesktop.portal.Desktop) to take the screenshot
+ROWS
 err=$(env -u DBUS_SESSION_BUS_ADDRESS XDG_RUNTIME_DIR="$work" WAYLAND_DISPLAY="$XDG_RUNTIME_DIR/kestrelle-portal" \
     timeout 20 "$tool" -x "$work/no-bus.png" 2>&1) && status=0 || status=$?
 expect "no session bus: says so" "1 1" "$status $(grep -c 'cannot reach the session bus' <<<"$err")"
