@@ -42,12 +42,13 @@ desktop_only() {
         -format '%[fx:mean]' info:)" = 0 ]
 }
 
+capture() { application ActivateAction capture-desktop [] {} >/dev/null; }
 stage_with_tool "$work/app"
 start_kestrelle "$work/app"
-find_item
+wait_for "Kestrelle on the session bus" name_owned io.github.kestrelle.Kestrelle
 
 mkdir "$work/one" "$work/two" "$work/three"
-click_entry "Capture Desktop"
+capture
 wait_for "the desktop's chooser" count_is 1
 read -r window window_pid < <(choosers)
 backend_pid=$(gdbus call --session -d org.freedesktop.DBus -o /org/freedesktop/DBus -m \
@@ -61,9 +62,9 @@ expect "it is a PNG of the whole desktop" "PNG 1280x800" "$(identify -format '%m
 check "the chooser is not in the capture" desktop_only "$file"
 
 # Two at once: the second menu choice while the first chooser is open.
-click_entry "Capture Desktop"
+capture
 wait_for "the first chooser" count_is 1
-click_entry "Capture Desktop"
+capture
 wait_for "two choosers open at once" count_is 2
 mapfile -t both < <(choosers)
 confirm "${both[1]%% *}" "$work/three"
@@ -74,14 +75,11 @@ wait_for "the capture of the other chooser" png_in "$work/two"
 expect "each chooser's capture went into its own folder only" 3 "$(captures)"
 check "the last capture shows no chooser" desktop_only "$(find "$work/two" -type f)"
 
-click_entry "Capture Desktop"
+capture
 wait_for "a chooser to cancel" count_is 1
 wait_for "the chooser to take Cancel" "$here/chooser-button.py" "$backend_pid" Cancel
 wait_for "the cancelled chooser to close" count_is 0
 sleep 1
 expect "a cancel captures nothing" 3 "$(captures)"
 expect "Kestrelle kept to the desktop's chooser" 0 "$(log_count 'folder chooser')"
-
-click_entry "Quit Kestrelle"
-wait_for_exit
 finish
