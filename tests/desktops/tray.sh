@@ -15,38 +15,30 @@ gnome-tray) export QT_QPA_PLATFORM=wayland && paste=(xclip -selection clipboard 
 xfce) export QT_QPA_PLATFORM=xcb && paste=(xclip -selection clipboard -t image/png -o) ;;
 esac
 
-watcher() {
-    gdbus call --session -d org.kde.StatusNotifierWatcher -o /StatusNotifierWatcher \
-        -m org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierWatcher "$1"
-}
+bus() { busctl --user --timeout=10 "$@"; }
+watcher() { bus get-property org.kde.StatusNotifierWatcher /StatusNotifierWatcher org.kde.StatusNotifierWatcher "$1"; }
 # registered_item : "SERVICE PATH" of the item that Kestrelle's process registered with the watcher.
 # Watchers list an item as SERVICE/PATH, SERVICE@PATH (GNOME's AppIndicator extension) or SERVICE.
 registered_item() {
     local entry service path
-    for entry in $(watcher RegisteredStatusNotifierItems 2>/dev/null | grep -o "'[^']*'" | tr -d "'"); do
+    for entry in $(watcher RegisteredStatusNotifierItems 2>/dev/null | grep -o '"[^"]*"' | tr -d '"'); do
         service=${entry%%[/@]*} path=${entry:${#service}}
-        [ "$(gdbus call --session -d org.freedesktop.DBus -o /org/freedesktop/DBus -m \
-            org.freedesktop.DBus.GetConnectionUnixProcessID "$service" 2>/dev/null)" = "(uint32 $kestrelle_pid,)" ] &&
-            path=${path#@} && echo "$service ${path:-/StatusNotifierItem}" && return 0
+        [ "$(bus call org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus GetConnectionUnixProcessID s \
+            "$service" 2>/dev/null)" = "u $kestrelle_pid" ] || continue
+        path=${path#@} && echo "$service ${path:-/StatusNotifierItem}" && return 0
     done
     return 1
 }
-item_property() {
-    gdbus call --session -d "$item_service" -o "$item_path" -m org.freedesktop.DBus.Properties.Get \
-        org.kde.StatusNotifierItem "$1"
-}
+item_property() { bus get-property "$item_service" "$item_path" org.kde.StatusNotifierItem "$@"; }
 # menu_call METHOD SIGNATURE ARGS... : a call to the item's menu with exactly these types, as any program
 # on the bus may send.
-menu_call() {
-    busctl --address="$DBUS_SESSION_BUS_ADDRESS" --timeout=10 call "$item_service" "$menu_path" \
-        com.canonical.dbusmenu "$@" 2>&1
+menu_call() { bus -- call "$item_service" "$menu_path" com.canonical.dbusmenu "$@" 2>&1; }
+# The entries as the tray lays the menu out, one "ID LABEL" a line, "-" for a separator's label.
+entries() {
+    bus --json=short -- call "$item_service" "$menu_path" com.canonical.dbusmenu GetLayout iias 0 -1 0 |
+        jq -r '.data[1][2][].data | "\(.[0]) \(if .[1].type.data == "separator" then "-" else .[1].label.data end)"'
 }
-layout() { gdbus call --session -d "$item_service" -o "$menu_path" -m com.canonical.dbusmenu.GetLayout -- 0 -1 '[]'; }
-# The labels of the entries, one a line, "-" for a separator, as the tray lays the menu out.
-menu_labels() {
-    layout | grep -o "<([0-9]*, {[^}]*}" | sed -E "s/.*'label': <'([^']*)'>.*/\1/; s/.*'type': <'separator'>.*/-/"
-}
-menu_id() { layout | grep -o "<([0-9]*, {[^}]*'label': <'$1'>" | grep -o '^<([0-9]*' | tr -d '<('; }
+menu_id() { entries | sed -n "s/^\([0-9]*\) $1\$/\1/p"; }
 # menu_refuses METHOD SIGNATURE ARGS... : an error of the menu's own, not silence or a lost connection.
 menu_refuses() { ! answer=$(menu_call "$@") && grep -qiE 'no such method|no entry' <<<"$answer"; }
 
@@ -115,20 +107,19 @@ wait_for "Kestrelle's icon in the desktop's tray" icon_shown
 
 if item=$(registered_item); then
     read -r item_service item_path <<<"$item"
-    menu_path=$(item_property Menu | grep -o "'/[^']*'" | tr -d "'")
+    menu_path=$(item_property Menu | cut -d'"' -f2)
     # With ItemIsMenu a tray opens the menu on a left click as on a right one.
-    expect "the item is a menu called Kestrelle" "(<'Kestrelle'>,) (<true>,)" \
-        "$(item_property Title) $(item_property ItemIsMenu)"
+    expect "the item is a menu called Kestrelle" 's "Kestrelle" b true' "$(item_property Title ItemIsMenu | paste -sd ' ')"
     expect "the tray reads the program's menu, separators and all" \
         "Capture Desktop|Capture Desktop to Clipboard|-|Set keyboard shortcuts...|-|Preferences...|-|About Kestrelle|Quit Kestrelle" \
-        "$(menu_labels | paste -sd '|')"
+        "$(entries | cut -d' ' -f2- | paste -sd '|')"
     if [ "$desktop" = wlroots ]; then
         # A tray that calls these anyway gets no window of Kestrelle's own beyond those already there
         # (without a tray, the window of commands); sway lists the windows.
         windows_in_sway() { swaymsg -t get_tree -r | grep -c '"app_id": "io.github.kestrelle.Kestrelle"' || true; }
         windows_before=$(windows_in_sway)
         for call in Activate ContextMenu; do
-            gdbus call --session -d "$item_service" -o "$item_path" -m "org.kde.StatusNotifierItem.$call" 10 10 >/dev/null
+            bus call "$item_service" "$item_path" org.kde.StatusNotifierItem "$call" ii 10 10 >/dev/null
         done
         more_windows() { [ "$(windows_in_sway)" -gt "$windows_before" ]; }
         check "the tray's own Activate and ContextMenu calls open no window" \
@@ -159,7 +150,7 @@ if [ -n "${item_service:-}" ]; then
         check "$call gets an error" menu_refuses $call
     done
     check "after them Kestrelle still runs, its menu the same" \
-        test "$(menu_labels | grep -c .)" -eq 9 -a "$(recorded_starts "$starts")" -eq 2
+        test "$(entries | grep -c .)" -eq 9 -a "$(recorded_starts "$starts")" -eq 2
 fi
 
 # Once the tray has read the menu, as a person clicks only once the icon is drawn.
