@@ -1,9 +1,6 @@
 #!/usr/bin/env bash
-# "Capture Desktop" in sway with the desktop portal's GTK backend (tests/desktops/with-desktop):
+# "Capture Desktop" with the desktop portal's GTK chooser in sway (tests/desktops/with-desktop wlroots):
 #   chooser.sh KESTRELLE SCREENCAPTURE
-# The folder chooser is the portal backend's window, not Kestrelle's; a folder typed into it gets the
-# capture, which does not show the chooser; two choosers open at once each get their own capture; a
-# cancelled one captures nothing.
 source "$(dirname "$0")/session.sh" "$1" "$2"
 export QT_QPA_PLATFORM=wayland
 title="Save Screenshot"

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Kestrelle's global shortcuts in KWin (tests/desktops/with-desktop kde):   kde-shortcuts.sh KESTRELLE
-# The stored shortcut reaches kglobalaccel through the desktop portal with its key, a press of it
-# starts the capture tool, and after a restart the same one kglobalaccel component serves it. The
-# portal is never asked to bind again: Plasma then opens System Settings' shortcuts page.
+# Plasma 5.27's portal binds only the shortcuts offered with CreateSession, files them under the session's
+# name, and opens System Settings' shortcuts page for every BindShortcuts.
 source "$(dirname "$0")/session.sh" "$1"
 
 accel() { gdbus call --session -d org.kde.kglobalaccel "$@"; }

@@ -1,10 +1,6 @@
 #!/usr/bin/env bash
 # The capture tool with GNOME's own portal and notifications (tests/desktops/with-desktop gnome):
 #   portal.sh SCREENCAPTURE
-# A failure posts exactly one notification holding the tool's message; with no notification service,
-# or one that never answers, it fails as quickly as ever or two seconds later at most. The user's
-# refusal is told from a cancel; the portal's screenshot is the shell's own, pixel for pixel, and its
-# file is removed once saved or kept where the message says; -c with no clipboard asks it for nothing.
 source "$(dirname "$0")/session.sh" "" "$1"
 tool=$1
 

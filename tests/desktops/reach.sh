@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# Kestrelle reached by the ways a desktop without a tray leaves (tests/desktops/with-desktop): a second
-# start, the command line, the desktop entry's actions, org.freedesktop.Application and the window of
-# commands; with a tray, left alone by a second start.
-#   reach.sh DESKTOP KESTRELLE CLOSE_WINDOW DESKTOP_ENTRY
+# Kestrelle reached the ways a desktop without a tray leaves, and left alone by a second start with one
+# (tests/desktops/with-desktop):   reach.sh DESKTOP KESTRELLE CLOSE_WINDOW DESKTOP_ENTRY
 # Kestrelle runs on X11 (through Xwayland) so that its windows can be found and clicked with xdotool.
 desktop=$1 entry=$4
 source "$(dirname "$0")/session.sh" "$2" "" "$3"
@@ -16,16 +14,6 @@ stage_wrapped "$app" "xdotool search --onlyvisible --name '^Kestrelle\$' | wc -l
 run_kestrelle() {
     ran_status=0
     ran_output=$(timeout 20 "$app/kestrelle" "$@" 2>&1 >/dev/null) || ran_status=$?
-}
-second_start_says_so() {
-    run_kestrelle
-    expect "a second start exits with status 0, saying in one line that Kestrelle runs" \
-        "0 Kestrelle is already running (process $first); this one exits" "$ran_status $(sed 's/^.*\] //' <<<"$ran_output")"
-}
-quit_ends_it() {
-    run_kestrelle --quit
-    wait_for_exit
-    expect "kestrelle --quit exits with status 0, and so does Kestrelle" "0 0" "$ran_status $exit_status"
 }
 # captured_to_clipboard N HOW : the Nth start of the tool is a silent capture to the clipboard, made
 # while Kestrelle's window is off the screen.
@@ -43,10 +31,9 @@ if [ "$desktop" = gnome-tray ]; then
     wait_for "the launch sequence" log_has "Error: No value set for screenshotFileTypeIndex"
     sleep 1.5
     expect "with a tray, a start opens no window" 0 "$(window_count Kestrelle)"
-    second_start_says_so
+    run_kestrelle
     sleep 1.5
-    expect "with a tray, a second start opens nothing" 0 "$(window_count Kestrelle)"
-    quit_ends_it
+    expect "with a tray, a second start exits with status 0 and opens nothing" "0 0" "$ran_status $(window_count Kestrelle)"
     finish
     exit
 fi
@@ -56,7 +43,9 @@ expect "with no tray, a start opens the window titled Kestrelle and says once th
     "$(log_count "No system tray is running; the Kestrelle icon will appear when one starts")"
 close_window Kestrelle
 check "closing the window leaves Kestrelle running" test -d "/proc/$first"
-second_start_says_so
+run_kestrelle
+expect "a second start exits with status 0, saying in one line that Kestrelle runs" \
+    "0 Kestrelle is already running (process $first); this one exits" "$ran_status $(sed 's/^.*\] //' <<<"$ran_output")"
 wait_for_window Kestrelle
 expect "a second start opens the one window again" 1 "$(window_count Kestrelle)"
 
@@ -93,7 +82,9 @@ sleep 1
 check "none of these changed anything: Kestrelle runs and started no capture" \
     test -d "/proc/$first" -a "$(recorded_starts "$starts")" = "$starts_before"
 
-quit_ends_it
+run_kestrelle --quit
+wait_for_exit
+expect "kestrelle --quit exits with status 0, and so does Kestrelle" "0 0" "$ran_status $exit_status"
 run_kestrelle --quit
 expect "kestrelle --quit with none running exits with status 0" 0 "$ran_status"
 check "and starts none" refused name_owned io.github.kestrelle.Kestrelle

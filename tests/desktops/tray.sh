@@ -1,10 +1,6 @@
 #!/usr/bin/env bash
-# Kestrelle in a desktop's own tray (tests/desktops/with-desktop):   tray.sh DESKTOP KESTRELLE SCREENCAPTURE
-# The icon appears once, also when the tray starts later (--tray-later: until then Kestrelle says once
-# that there is none) and again when it restarts; on an X display a left and a right click each open
-# the menu. A tray that reads items from the bus finds a menu titled Kestrelle and reads it over
-# dbusmenu, where any program may send events: a flood of clicks captures once, an unknown entry gets
-# an error. The capture chosen there leaves a PNG of the whole desktop on the desktop's clipboard.
+# Kestrelle's icon and menu in a desktop's own tray, also one started later (--tray-later) and restarted,
+# in tests/desktops/with-desktop:   tray.sh DESKTOP KESTRELLE SCREENCAPTURE
 desktop=$1
 source "$(dirname "$0")/session.sh" "$2" "$3"
 # Headless GNOME has no keyboard and wl-paste reads nothing from a seat without one; GNOME shares its
