@@ -68,7 +68,7 @@ check "the portal's file is gone once saved, even when the viewer cannot open it
 
 # No clipboard can be served here (no data-control, no X display): nothing is asked of the portal.
 asked=$(calls Screenshot)
-DISPLAY= run "$tool" -x -c
+DISPLAY='' run "$tool" -x -c
 check "-c with no clipboard to serve: fails within a second ($ms ms)" test "$status" -eq 1 -a "$ms" -lt 1000
 expect "-c with no clipboard to serve: says why" \
     "screencapture: the compositor offers no clipboard protocol (wlr-data-control) and there is no X display" "$err"

@@ -132,10 +132,7 @@ expect "the clipboard holds a PNG of the whole desktop" "PNG 1280x800" "$(identi
 
 if [ -n "${item_service:-}" ]; then
     check "500 clicks in one call capture once" no_more_starts 1
-    menu_call Event isvu "$clipboard" clicked i 0 0 >/dev/null &
-    sleep 0.01
-    menu_call Event isvu "$clipboard" clicked i 0 0 >/dev/null
-    wait $!
+    for _ in 1 2; do menu_call Event isvu "$clipboard" clicked i 0 0 >/dev/null & sleep 0.01; done
     wait_for_start "$starts" 2
     check "two clicks 10 ms apart capture once" no_more_starts 2
     # An entry the menu lacks, alone or in a group; the last two, read as the types the interface names,
