@@ -10,35 +10,25 @@ import gi
 gi.require_version("Atspi", "2.0")
 from gi.repository import Atspi  # noqa: E402
 
-pid, label = int(sys.argv[1]), sys.argv[2]
-path = sys.argv[3] if len(sys.argv) > 3 else None
 
-
-def nodes(node, depth=0):
-    if node is None or depth > 40:
-        return
+def nodes(node):
     yield node
-    for i in range(node.get_child_count()):
-        yield from nodes(node.get_child_at_index(i), depth + 1)
+    for child in (node.get_child_at_index(i) for i in range(node.get_child_count())):
+        if child is not None:
+            yield from nodes(child)
 
 
-def holds(window, text):
-    for node in nodes(window):
-        if node.get_role_name() == "text" and Atspi.Text.get_text(node, 0, -1).rstrip("/") == text.rstrip("/"):
-            return True
-    return False
-
-
+pid, label, path = int(sys.argv[1]), sys.argv[2], sys.argv[3].rstrip("/") if len(sys.argv) > 3 else None
 desktop = Atspi.get_desktop(0)
-for i in range(desktop.get_child_count()):
-    app = desktop.get_child_at_index(i)
+for app in (desktop.get_child_at_index(i) for i in range(desktop.get_child_count())):
     if app is None or app.get_process_id() != pid:
         continue
-    for j in range(app.get_child_count()):
-        window = app.get_child_at_index(j)
-        if path is not None and not holds(window, path):
+    for window in (app.get_child_at_index(j) for j in range(app.get_child_count())):
+        found = list(nodes(window))
+        texts = [Atspi.Text.get_text(n, 0, -1).rstrip("/") for n in found if n.get_role_name() == "text"]
+        if path is not None and path not in texts:
             continue
-        for node in nodes(window):
+        for node in found:
             if node.get_role_name() == "push button" and node.get_name() == label:
                 # Save stays off until the chooser shows a folder; pressed then, it does nothing.
                 if not node.get_state_set().contains(Atspi.StateType.SENSITIVE):

@@ -1,16 +1,12 @@
 #!/usr/bin/env bash
-# Kestrelle's global shortcuts in the KDE Plasma session that tests/desktops/with-desktop provides:
-#   kde-shortcuts.sh KESTRELLE
-# The stored shortcut reaches kglobalaccel through the desktop portal with its key, a press of it
-# starts the capture tool, and after a restart the same one kglobalaccel component serves it. The
-# portal is never asked to bind again: Plasma then opens System Settings' shortcuts page.
+# Kestrelle's global shortcuts in KWin (tests/desktops/with-desktop kde):   kde-shortcuts.sh KESTRELLE
+# Plasma 5.27's portal binds only the shortcuts offered with CreateSession, files them under the session's
+# name, and opens System Settings' shortcuts page for every BindShortcuts.
 source "$(dirname "$0")/session.sh" "$1"
 
 accel() { gdbus call --session -d org.kde.kglobalaccel "$@"; }
-
 # The kglobalaccel components that hold Kestrelle's shortcut, one object path a line.
 kestrelle_components() {
-    local path
     for path in $(accel -o /kglobalaccel -m org.kde.KGlobalAccel.allComponents | grep -o "/component/[^']*"); do
         accel -o "$path" -m org.kde.kglobalaccel.Component.shortcutNames | grep -q "'CaptureClipboardShortcut'" &&
             echo "$path"
@@ -18,25 +14,21 @@ kestrelle_components() {
     return 0
 }
 one_component() { component=$(kestrelle_components) && [ "$(wc -w <<<"$component")" -eq 1 ]; }
-
 # press_until_start N : runs the shortcut, in each component that holds it, as kglobalaccel does for its
 # key, until the capture tool has started N times in all: a program that has just started may not have
 # its portal session yet.
 press_until_start() {
-    local path
     for _ in $(seq 15); do
         for path in $(kestrelle_components); do
             accel -o "$path" -m org.kde.kglobalaccel.Component.invokeShortcut CaptureClipboardShortcut >/dev/null
         done
         KESTRELLE_WAIT=2 wait_for_start "$starts" "$1" 2>/dev/null && return 0
     done
-    echo "the capture tool did not start $1 times for the shortcut" >&2
-    return 1
+    wait_for_start "$starts" "$1"
 }
 
 monitor "type='method_call',interface='org.freedesktop.portal.GlobalShortcuts'"
-mkdir -p "$(dirname "$settings")"
-printf '[General]\nCaptureClipboardShortcut=Ctrl+Alt+J\n' >"$settings"
+seed_settings CaptureClipboardShortcut=Ctrl+Alt+J
 stage_with_recorder "$work/app"
 start_kestrelle "$work/app"
 wait_for "kglobalaccel to hold Kestrelle's shortcut" one_component
@@ -56,7 +48,9 @@ press_until_start 2
 expect "after a restart the press starts the tool again" '"-c" "-x"' "$(recorded_arguments "$starts" 2)"
 one_component || true
 expect "kglobalaccel still has one component for Kestrelle, the same" "$first" "$component"
-expect "each start opened one portal session" 2 "$(calls CreateSession)"
-expect "no start asked the portal to bind, which opens System Settings" 0 "$(calls BindShortcuts)"
-expect "Kestrelle says nothing about its shortcuts" 0 "$(log_count 'Shortcuts:')"
+expect "each start opened one portal session, and none asked the portal to bind, which opens System Settings" \
+    "2 0" "$(calls CreateSession) $(calls BindShortcuts)"
+# KWin alone has no tray.
+expect "Kestrelle says nothing about its shortcuts, and once a start that there is no tray" "0 2" \
+    "$(log_count 'Shortcuts:') $(log_count 'No system tray is running; the Kestrelle icon will appear when one starts')"
 finish

@@ -1,54 +1,74 @@
 #!/usr/bin/env bash
-# The capture tool through a real desktop's portal, in a session that tests/desktops/with-desktop
-# provides:
-#   portal.sh TOOL   (in with-desktop gnome --no-x11 --ask-screenshots: no Xwayland, screenshots not yet allowed)
-source "$(dirname "$0")/../screencapture/lib.sh" "$1" # $work, checks; stops the processes in $servers on exit
+# The capture tool with GNOME's own portal and notifications (tests/desktops/with-desktop gnome):
+#   portal.sh SCREENCAPTURE
+source "$(dirname "$0")/session.sh" "" "$1"
+tool=$1
 
-# capture [TOOL ARGS...]: runs the tool; sets status, err and ms (its wall time).
-capture() {
+# run CMD ARGS... : sets status, err (the stderr) and ms (the wall time).
+run() {
     local start=${EPOCHREALTIME/./}
-    err=$(timeout 90 "$tool" -x "$@" 2>&1) && status=0 || status=$?
+    err=$("$@" 2>&1 >/dev/null) && status=0 || status=$?
     ms=$(((${EPOCHREALTIME/./} - start) / 1000))
 }
-
+# GNOME's service hands each notification on to the shell: only the calls to the service count, and
+# a moment after the capture, for a late one to show.
+notified() { sleep 1 && grep -c 'destination=org.freedesktop.Notifications .*member=Notify' "$work/calls" || true; }
 # GNOME's portal saves into ~/Pictures, or the home folder when there is none.
 portal_files() { find "$HOME" -maxdepth 2 -name 'Screenshot*.png' | wc -l; }
-
-# Every portal call on the bus, from here on, in $work/calls.
-dbus-monitor --session "interface='org.freedesktop.portal.Screenshot'" >"$work/calls" 2>&1 &
-servers+=($!)
-for _ in $(seq 100); do grep -q NameAcquired "$work/calls" && break; sleep 0.05; done
-calls() { grep -c "member=$1" "$work/calls" || true; }
-
 permission() {
     gdbus call --session -d org.freedesktop.impl.portal.PermissionStore -o /org/freedesktop/impl/portal/PermissionStore \
         -m org.freedesktop.impl.portal.PermissionStore.SetPermission screenshot true screenshot '' "['$1']" >/dev/null
 }
 
-# Refused by the user: the portal answers that it took none.
+wait_for "GNOME Shell to serve notifications" name_owned org.freedesktop.Notifications || exit 77
+monitor "interface='org.freedesktop.portal.Screenshot'" "type='method_return',sender='org.freedesktop.Notifications'" \
+    "type='method_call',interface='org.freedesktop.Notifications',member='Notify'"
+mkdir -m 0555 "$work/read-only"
+run "$tool" -x "$work/read-only/shot.png"
+kept=$(sed -n "s/.*screenshot is kept in '\(.*\)'$/\1/p" <<<"$err")
+check "a failed write keeps the portal's file where the message says" test "$status" -eq 1 -a -n "$kept" -a -f "$kept"
+rm -f "$kept"
+message=$(tail -n 1 <<<"$err" | sed -n 's/^screencapture: //p')
+expect "the failure posts exactly one notification" 1 "$(notified)"
+# Notify's arguments as dbus-monitor prints them, one a line: app_name, replaces_id, app_icon, summary, body.
+mapfile -t args < <(sed -n '/member=Notify/,/array/s/^ *\(string\|uint32\) //p' "$work/calls")
+expect "from Kestrelle, saying the screenshot was not saved, with the tool's message as its body" \
+    "\"Kestrelle\" \"Screenshot not saved\" \"$message\"" "${args[0]} ${args[3]} ${args[4]}"
+check "GNOME Shell took it, answering with its number, and refused nothing" \
+    test -n "$(grep -x ' *uint32 [1-9][0-9]*' "$work/calls")" -a -z "$(grep '^error' "$work/calls")"
+
+run "$tool" -x "$work/shot.png"
+"$here/gnome-screenshot.py" "$work/reference.png"
+check "a capture succeeds with the desktop's own screenshot, pixel for pixel" \
+    test "$status $(compare -metric AE "$work/shot.png" "$work/reference.png" null: 2>&1)" = "0 0"
+run "$tool" -q
+expect "a wrong command line" 2 "$status"
+expect "neither posts a notification" 1 "$(notified)"
+
+# Each on a bus that starts no service.
+quiet_bus() { dbus-run-session --config-file="$here/../portal/session.conf" -- "$@"; }
+run quiet_bus "$tool" -x "$work/read-only/shot.png"
+check "with no notification service the capture fails as it did, saying only why, without a wait (${ms} ms)" \
+    test "$status" -eq 1 -a "$(grep -c . <<<"$err")" -eq 1 -a "$ms" -lt 1000
+# One that takes the name and never answers; it goes with the bus.
+stuck='import dbus, time; dbus.SessionBus().request_name("org.freedesktop.Notifications"); print(flush=True); time.sleep(30)'
+run quiet_bus bash -c 'read -r < <(/usr/bin/python3 -c "$0" 2>/dev/null) && exec "$@"' "$stuck" "$tool" -x "$work/read-only/shot.png"
+check "a notification service that never answers holds the tool up two seconds at most (${ms} ms)" \
+    test "$status" -eq 1 -a "$ms" -lt 3500
+
 permission no
-capture "$work/refused.png"
+run "$tool" -x "$work/refused.png"
 expect "screenshots refused: fails, saying so" \
     "1 screencapture: the desktop portal ended the request without a screenshot: not allowed, or it could not take one" \
     "$status $err"
-
 permission yes
-mkdir "$work/no-viewer" # a PATH without xdg-open
-ln -s "$(command -v timeout)" "$work/no-viewer/timeout"
-PATH=$work/no-viewer capture -P "$work/shot.png"
-"$(dirname "$0")/gnome-screenshot.py" "$work/reference.png"
-check "the portal's screenshot is the desktop's own, pixel for pixel" same_pixels "$work/shot.png" "$work/reference.png"
+PATH=/nonexistent run "$tool" -x -P "$work/viewed.png"
 check "the portal's file is gone once saved, even when the viewer cannot open it" \
-    test "$status" -eq 1 -a "$(portal_files)" -eq 0
-capture "$work/missing-folder/shot.png"
-kept=$(sed -n "s/.*screenshot is kept in '\(.*\)'$/\1/p" <<<"$err")
-check "a failed write keeps the portal's file where the message says" test "$status" -eq 1 -a -n "$kept" -a -f "$kept"
-echo "# the portal kept $kept"
-rm -f "$kept"
+    test "$status" -eq 1 -a -f "$work/viewed.png" -a "$(portal_files)" -eq 0
 
 # No clipboard can be served here (no data-control, no X display): nothing is asked of the portal.
 asked=$(calls Screenshot)
-capture -c
+DISPLAY='' run "$tool" -x -c
 check "-c with no clipboard to serve: fails within a second ($ms ms)" test "$status" -eq 1 -a "$ms" -lt 1000
 expect "-c with no clipboard to serve: says why" \
     "screencapture: the compositor offers no clipboard protocol (wlr-data-control) and there is no X display" "$err"
