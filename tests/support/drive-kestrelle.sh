@@ -45,10 +45,11 @@ space_clicks() {
     kestrelle_last_click=${EPOCHREALTIME/[.,]/}
 }
 
-# open_menu [BUTTON] : clicks the icon (button 1 unless told) and waits for the menu.
+# open_menu [BUTTON] : clicks the icon (button 1 unless told) and waits for the menu. The icon is
+# looked for again when not found: xdotool's search fails when windows vanish under it.
 open_menu() {
     local icon
-    icon=$(kestrelle_icon) || { echo "expected Kestrelle's icon in the tray, saw none" >&2 && return 1; }
+    wait_for "Kestrelle's icon in the tray" eval 'icon=$(kestrelle_icon)'
     space_clicks
     xdotool mousemove --window "$icon" 8 8 click "${1:-1}"
     wait_for "the tray menu to open after a click on the icon" menu_open
