@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The tray icon and its menu's entries, with the capture tool replaced by a recording stand-in. A
-# confirmed "Capture Desktop" is in captures.sh, with the real tool; left and right clicks on an icon
-# docked in a real panel in tests/desktops/tray.sh.
+# The tray icon and its menu's entries, with the capture tool replaced by a recording stand-in. Both
+# captures with the real tool are in install/prefix.sh; left and right clicks on an icon docked in a
+# real panel in tests/desktops/tray.sh.
 source "$(dirname "$0")/lib.sh"
 
 stage_with_recorder "$work/app"
