@@ -6,7 +6,6 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 # The window title that Qt gives its own directory chooser.
 kestrelle_chooser_title="Find Directory"
-
 # The visible windows of every program whose binary is named kestrelle.
 kestrelle_windows() { xdotool search --onlyvisible --classname '^kestrelle$' 2>/dev/null || true; }
 
@@ -15,7 +14,6 @@ is_embedded() { # the window's parent is some other program's window, not the ro
     parent=$(xwininfo -id "$1" -tree 2>/dev/null | grep '^ *Parent window id:') || return 1
     [[ $parent != *"(the root window)"* ]]
 }
-
 is_override_redirect() { xwininfo -id "$1" -all 2>/dev/null | grep -q 'Override Redirect State: yes'; }
 
 # kestrelle_icon : the window that a tray host has taken in; fails when the icon is not docked.
@@ -45,18 +43,18 @@ space_clicks() {
     kestrelle_last_click=${EPOCHREALTIME/[.,]/}
 }
 
-# open_menu [BUTTON] : clicks the icon (button 1 unless told) and waits for the menu. The icon is
-# looked for again when not found: xdotool's search fails when windows vanish under it.
+# open_menu : clicks the icon and waits for the menu. The icon is looked for again when not found:
+# xdotool's search fails when windows vanish under it.
 open_menu() {
     local icon
     wait_for "Kestrelle's icon in the tray" eval 'icon=$(kestrelle_icon)'
     space_clicks
-    xdotool mousemove --window "$icon" 8 8 click "${1:-1}"
+    xdotool mousemove --window "$icon" 8 8 click 1
     wait_for "the tray menu to open after a click on the icon" menu_open
 }
 
 open_and_dismiss_menu() {
-    open_menu "$@"
+    open_menu
     xdotool key Escape
     wait_for "the tray menu to close on Escape" menu_closed
 }
