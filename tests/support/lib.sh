@@ -6,14 +6,9 @@
 
 # wait_for WHAT CMD ARGS... : runs CMD until it succeeds; fails naming WHAT after $KESTRELLE_WAIT s.
 wait_for() {
-    local what=$1
-    shift
     local deadline=$((SECONDS + KESTRELLE_WAIT))
-    until "$@"; do
-        if [ "$SECONDS" -ge "$deadline" ]; then
-            echo "timed out after ${KESTRELLE_WAIT}s waiting for $what" >&2
-            return 1
-        fi
+    until "${@:2}"; do
+        [ "$SECONDS" -lt "$deadline" ] || { echo "timed out after ${KESTRELLE_WAIT}s waiting for $1" >&2 && return 1; }
         sleep 0.05
     done
 }
@@ -31,8 +26,6 @@ stop_pids() {
 # children PID : the processes whose parent is PID, with their state.
 children() { ps -o pid=,stat=,comm= --ppid "$1" || true; }
 no_children() { [ -z "$(children "$1")" ]; }
-
-# open_descriptors PID : how many files the process holds open.
 open_descriptors() { find "/proc/$1/fd" -mindepth 1 -maxdepth 1 | wc -l; }
 
 # start_xvfb WxHxD LOG : an X server that writes the display number it picked to a pipe beside LOG,

@@ -8,17 +8,12 @@
 #include <stdio.h>
 #include <unistd.h>
 
-static int refuseUnnamed(int flags)
-{
-    return (flags & O_TMPFILE) == O_TMPFILE;
-}
-
 int open(const char* path, int flags, ...)
 {
     static int (*real)(const char*, int, ...);
     if (!real)
         real = (int (*)(const char*, int, ...))dlsym(RTLD_NEXT, "open");
-    if (refuseUnnamed(flags)) {
+    if ((flags & O_TMPFILE) == O_TMPFILE) {
         errno = EOPNOTSUPP;
         return -1;
     }
