@@ -2,7 +2,6 @@
 #include "application/SingleInstance.h"
 #include "system/ProcessTaskLauncher.h"
 #include "system/StderrLog.h"
-#include "text/TextCase.h"
 #include "ui/FileDialogDirectoryChooser.h"
 #include "ui/InterfaceLoader.h"
 #include "ui/PortalDirectoryChooser.h"
@@ -68,10 +67,15 @@ class PlatformTest : public QObject {
 
 private:
     QTemporaryDir m_dir;
+    RecordingLog m_log;
     QString path() const { return m_dir.filePath(QStringLiteral("Kestrelle.conf")); }
 
 private slots:
-    void init() { QFile::remove(path()); }
+    void init()
+    {
+        QFile::remove(path());
+        m_log.lines.clear();
+    }
 
     // The tool's own runs, with the arguments each capture passes, are the end-to-end tests' and the
     // installed program's (install/prefix.sh); a tool missing everywhere is faults/environment.sh's.
@@ -80,8 +84,7 @@ private slots:
         QTemporaryDir system, plain, bundled;
         writeFile(plain.filePath(QStringLiteral("screencapture")), {}); // not executable
         const QString tool = writeTool(bundled.path(), {});
-        RecordingLog log;
-        const ProcessTaskLauncher launcher(log, {plain.path(), bundled.path()});
+        const ProcessTaskLauncher launcher(m_log, {plain.path(), bundled.path()});
 
         QCOMPARE(launcher.resolve(system.filePath(QStringLiteral("screencapture"))), tool);
         const QString systemTool = writeTool(system.path(), {});
@@ -90,11 +93,9 @@ private slots:
 
     void aWindowKeptOutOfCapturesLeavesTheScreenWhileTheToolRuns()
     {
-        QTemporaryDir bundled;
         // Stays a moment after it has said that it started, as a capture does while it grabs and stores.
-        const QString started = writeTool(bundled.path(), "touch \"$0.started\"; sleep 0.5") + ".started";
-        RecordingLog log;
-        ProcessTaskLauncher launcher(log, {bundled.path()});
+        const QString started = writeTool(m_dir.path(), "touch \"$0.started\"; sleep 0.5") + ".started";
+        ProcessTaskLauncher launcher(m_log, {m_dir.path()});
         QWidget keptOut, other;
         keepOutOfCaptures(keptOut);
         keptOut.show();
@@ -114,13 +115,12 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(started), 5000);
         QTest::qWait(800);
         QVERIFY(!keptOut.isVisible());
-        QVERIFY(log.lines.isEmpty());
+        QVERIFY(m_log.lines.isEmpty());
     }
 
     void theLockLivesOnlyInAFolderOfTheUsersOwn()
     {
-        QTemporaryDir dir;
-        const QString folder = dir.filePath(QStringLiteral("runtime"));
+        const QString folder = m_dir.filePath(QStringLiteral("runtime"));
         QVERIFY(QDir().mkdir(folder));
         const QString lock = QDir(folder).filePath(QStringLiteral("kestrelle-%1.lock").arg(::getuid()));
         const auto lockIn = [&folder](const QString& path, mode_t mode = 0700) {
@@ -131,9 +131,9 @@ private slots:
         QCOMPARE(lockIn(folder), lock);
         QCOMPARE(lockIn(folder, 0711), QStringLiteral("none"));
         // A link may be turned to somewhere else after the check.
-        QVERIFY(QFile::link(folder, dir.filePath(QStringLiteral("link"))));
-        QCOMPARE(lockIn(dir.filePath(QStringLiteral("link"))), QStringLiteral("none"));
-        QCOMPARE(lockIn(dir.filePath(QStringLiteral("missing"))), QStringLiteral("none"));
+        QVERIFY(QFile::link(folder, m_dir.filePath(QStringLiteral("link"))));
+        QCOMPARE(lockIn(m_dir.filePath(QStringLiteral("link"))), QStringLiteral("none"));
+        QCOMPARE(lockIn(m_dir.filePath(QStringLiteral("missing"))), QStringLiteral("none"));
         QCOMPARE(lockIn(QString()), QStringLiteral("none"));
         if (::getuid() == 0) {
             QCOMPARE(::chown(QFile::encodeName(folder).constData(), 65534, 65534), 0);
@@ -172,9 +172,8 @@ private slots:
     // X11 desktop.
     void withoutAPortalTheChooserIsQtsOwnAndSaysSoOnce()
     {
-        RecordingLog log;
         PortalDirectoryChooser chooser(QDBusConnection::sessionBus(),
-                                       std::make_unique<FileDialogDirectoryChooser>(), log);
+                                       std::make_unique<FileDialogDirectoryChooser>(), m_log);
         std::vector<qint64> answers;
         const auto answer = [&](qint64 r, const QString&) { answers.push_back(r); };
         const auto openDialogs = [] {
@@ -190,15 +189,13 @@ private slots:
         QTRY_COMPARE(openDialogs().size(), 2);
         chooser.begin(QStringLiteral("Save"), answer);
         QCOMPARE(openDialogs().size(), 3);
-        for (QFileDialog* dialog : openDialogs()) {
-            QCOMPARE(dialog->labelText(QFileDialog::Accept), QStringLiteral("Save"));
+        for (QFileDialog* dialog : openDialogs())
             dialog->reject();
-        }
         QCOMPARE(answers, std::vector<qint64>(3, DirectoryChooser::kResponseCancel));
-        QCOMPARE(log.lines.size(), 1);
-        QVERIFY2(log.lines.constFirst().startsWith(
+        QCOMPARE(m_log.lines.size(), 1);
+        QVERIFY2(m_log.lines.constFirst().startsWith(
                      QStringLiteral("The desktop portal offers no folder chooser (")),
-                 qPrintable(log.lines.constFirst()));
+                 qPrintable(m_log.lines.constFirst()));
     }
 
     void anInterfaceFileThatDoesNotFitItsOwnerIsRefused_data()
@@ -222,119 +219,79 @@ private slots:
     {
         QFETCH(QByteArray, control);
         QFETCH(QString, refusal);
-        QTemporaryDir dir;
-        QFile file(dir.filePath(QStringLiteral("Interface.ui")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(
+        const QString file = m_dir.filePath(QStringLiteral("Interface.ui"));
+        writeFile(
+            file,
             R"(<ui version="4.0"><widget class="QWidget" name="Interface"><widget class="QWidget" name="window">
             <layout class="QVBoxLayout" name="layout"><item>)" +
-            control + "</item></layout></widget></widget></ui>");
-        file.close();
-
+                control + "</item></layout></widget></widget></ui>");
         TestPlatform test;
         SoundOwner owner;
         InterfaceLoader loader(test.defaults, test);
-        QVERIFY(!loader.load(file.fileName(), owner));
+        QVERIFY(!loader.load(file, owner));
         QCOMPARE(loader.errorString(), refusal);
-        // Nothing set, no window kept.
         QVERIFY(!owner.soundBtn());
         QVERIFY(loader.windows().empty());
     }
 
-    // Unicode's mapping alone, whatever the user's language: the file type is the picker's title lower-cased.
-    void lowerCaseFollowsNoLanguage()
+    void aWriteIsInTheFileWhenTheCallReturnsAndAnotherProgramsIsReadAtOnce()
     {
-        QCOMPARE(lowercaseString(QStringLiteral("ÄÖÜ")), QStringLiteral("äöü"));
-        QCOMPARE(lowercaseString(QStringLiteral("İMG")), QStringLiteral("i\u0307mg"));
-        QCOMPARE(lowercaseString(QStringLiteral("ICO")), QStringLiteral("ico")); // no Turkish rule
-    }
-
-    void writesReachTheFileBeforeTheCallReturns()
-    {
-        RecordingLog log;
         const QString file = m_dir.filePath(QStringLiteral("new/Kestrelle.conf"));
-        {
-            SettingsStore store(file, log);
-            QCOMPARE(store.objectForKey(QStringLiteral("screenshotFileTypeIndex")), std::nullopt);
-            QVERIFY2(!QFile::exists(file), "reading must not create the settings file");
-            store.setBool(false, QStringLiteral("playSoundAfterScreenshot"));
-            store.setInteger(3, QStringLiteral("screenshotFileTypeIndex"));
-            // Not at some later flush: a kill right after the call must find it in the file.
-            QVERIFY(readFile(file).contains("screenshotFileTypeIndex=3"));
-        }
-        const SettingsStore nextRun(file, log);
-        QVERIFY(nextRun.objectForKey(QStringLiteral("playSoundAfterScreenshot")).has_value());
-        QCOMPARE(nextRun.integerForKey(QStringLiteral("screenshotFileTypeIndex")), 3);
-        QVERIFY(log.lines.isEmpty());
+        SettingsStore store(file, m_log);
+        QCOMPARE(store.objectForKey(QStringLiteral("screenshotFileTypeIndex")), std::nullopt);
+        QVERIFY2(!QFile::exists(file), "reading must not create the settings file");
+        store.setInteger(3, QStringLiteral("screenshotFileTypeIndex"));
+        // Not at some later flush: a kill right after the call must find it in the file.
+        QVERIFY(readFile(file).contains("screenshotFileTypeIndex=3"));
+        writeFile(file, "[General]\nscreenshotFileTypeIndex=12\n");
+        QCOMPARE(store.integerForKey(QStringLiteral("screenshotFileTypeIndex")), 12);
+        QVERIFY(m_log.lines.isEmpty());
     }
 
-    // A capture's Boolean reading is faults/settings.sh's; here each typed reading, once per key.
+    // A capture's Boolean reading is faults/settings.sh's; here each typed reading, once per key. Comments
+    // and blank lines are no damage.
     void valuesOfTheWrongTypeReadAsAbsentWithOneLogLineEach()
     {
         writeFile(path(), "[General]\n"
+                          "; a comment\n"
+                          "\n"
                           "openInPreview=banana\n"
                           "playSoundAfterScreenshot=1\n"
                           "screenshotFileTypeIndex=png\n"
                           "screenshotFileType=@ByteArray(png)\n"
                           "CaptureShortcut=\"Ctrl+Shift+3\"\n"
-                          "upper=TRUE\n"
-                          "two=2\n"
-                          "empty=\n");
-        RecordingLog log;
-        const SettingsStore store(path(), log);
+                          "upper=TRUE\n");
+        const SettingsStore store(path(), m_log);
         QCOMPARE(store.boolForKey(QStringLiteral("openInPreview")), false);
         QCOMPARE(store.integerForKey(QStringLiteral("screenshotFileTypeIndex")), 0);
         QCOMPARE(store.stringForKey(QStringLiteral("screenshotFileType")), std::nullopt);
         QCOMPARE(store.boolForKey(QStringLiteral("openInPreview")), false);
-        // A value of the wrong type is still a value: only its typed reading is absent.
-        QVERIFY(store.objectForKey(QStringLiteral("screenshotFileTypeIndex")).has_value());
-        // The well-formed neighbours are unharmed, Booleans in other spellings among them.
         QCOMPARE(store.boolForKey(QStringLiteral("playSoundAfterScreenshot")), true);
         QCOMPARE(store.stringForKey(QStringLiteral("CaptureShortcut")), QStringLiteral("Ctrl+Shift+3"));
         QCOMPARE(store.boolForKey(QStringLiteral("upper")), true);
-        QCOMPARE(store.boolForKey(QStringLiteral("two")), true);
-        QCOMPARE(log.lines.size(), 3);
-        QVERIFY(log.lines.at(0).contains(QStringLiteral("openInPreview")));
-        QVERIFY(log.lines.at(1).contains(QStringLiteral("screenshotFileTypeIndex")));
-        QVERIFY(log.lines.at(2).contains(QStringLiteral("screenshotFileType")));
-        // Nothing after the equals sign is off.
-        QCOMPARE(store.boolForKey(QStringLiteral("empty")), false);
+        QCOMPARE(m_log.lines.size(), 3);
+        QVERIFY(m_log.lines.at(0).contains(QStringLiteral("openInPreview")));
+        QVERIFY(m_log.lines.at(1).contains(QStringLiteral("screenshotFileTypeIndex")));
+        QVERIFY(m_log.lines.at(2).contains(QStringLiteral("screenshotFileType")));
     }
 
-    // Lines Qt skips, and damage in the real program's hands, are taken by faults/settings.sh.
-    void aDamagedFileIsKeptAndTheNextWriteSaysNothing_data()
+    // Qt's own format error, which the next write must not report as its own failure; the kept original
+    // and lines Qt skips are faults/settings.sh's.
+    void aWriteAfterADamagedFileSaysNothing()
     {
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<bool>("damaged");
-        // Qt's own format error, which its write reports again.
-        QTest::newRow("junk bytes and a broken section")
-            << QByteArray("[General]\nopenInPreview=true\n\x00\xff\xfe junk = = "
-                          "=\n[broken\nscreenshotFileType=jpg\n",
-                          70)
-            << true;
-        QTest::newRow("comments and blank lines are no damage")
-            << QByteArray("[General]\n; a comment\n\nopenInPreview=true\n") << false;
-    }
-    void aDamagedFileIsKeptAndTheNextWriteSaysNothing()
-    {
-        QFETCH(QByteArray, content);
-        QFETCH(bool, damaged);
-        writeFile(path(), content);
-        QFile::remove(path() + QStringLiteral(".damaged"));
-        RecordingLog log;
-        SettingsStore store(path(), log);
-        QCOMPARE(log.lines.size(), int(damaged));
-        QCOMPARE(QFile::exists(path() + QStringLiteral(".damaged")), damaged);
-        QCOMPARE(store.boolForKey(QStringLiteral("openInPreview")), true);
+        writeFile(path(), QByteArray("[General]\nopenInPreview=true\n\x00\xff\xfe junk = = "
+                                     "=\n[broken\nscreenshotFileType=jpg\n",
+                                     70));
+        SettingsStore store(path(), m_log);
+        QCOMPARE(m_log.lines.size(), 1);
         store.setBool(true, QStringLiteral("playSoundAfterScreenshot"));
-        QCOMPARE(SettingsStore(path(), log).boolForKey(QStringLiteral("playSoundAfterScreenshot")), true);
-        QCOMPARE(log.lines.size(), int(damaged));
+        QCOMPARE(SettingsStore(path(), m_log).boolForKey(QStringLiteral("playSoundAfterScreenshot")), true);
+        QCOMPARE(m_log.lines.size(), 1);
     }
 
     void aPairIsWrittenInOneWrite()
     {
-        RecordingLog log;
-        SettingsStore store(path(), log);
+        SettingsStore store(path(), m_log);
         QStringList fileAtEachSignal;
         connect(&store, &SettingsStore::valueChanged, this,
                 [&](const QString&) { fileAtEachSignal << QString::fromUtf8(readFile(path())); });
@@ -344,48 +301,24 @@ private slots:
         // Already at the first signal the file holds both: nothing runs between the two writes.
         QVERIFY(fileAtEachSignal.constFirst().contains(QStringLiteral("screenshotFileType=bmp")));
         QVERIFY(fileAtEachSignal.constFirst().contains(QStringLiteral("screenshotFileTypeIndex=3")));
-        QVERIFY(log.lines.isEmpty());
+        QVERIFY(m_log.lines.isEmpty());
     }
 
-    // One line per outage; the held changes and the later failures are taken by faults/settings.sh.
-    void eachOutageIsSaidOnce()
+    // The first outage's one line for many failed writes is faults/settings.sh's.
+    void anOutageAfterAWriteThatSucceededIsSaidAgain()
     {
         // A regular file where the settings folder should be: no write can succeed, even as root.
         const QString blocked = m_dir.filePath(QStringLiteral("blocked"));
         writeFile(blocked, "not a folder");
-        RecordingLog log;
-        SettingsStore store(blocked + QStringLiteral("/Kestrelle.conf"), log);
+        SettingsStore store(blocked + QStringLiteral("/Kestrelle.conf"), m_log);
         store.setBool(true, QStringLiteral("openInPreview"));
-        QCOMPARE(log.lines.size(), 1);
-        QVERIFY(log.lines.constFirst().contains(QStringLiteral("could not write openInPreview")));
-
         QVERIFY(QFile::remove(blocked));
         store.setBool(true, QStringLiteral("playSoundAfterScreenshot"));
-        QCOMPARE(log.lines.size(), 1);
+        QCOMPARE(m_log.lines.size(), 1);
         QVERIFY(QDir(blocked).removeRecursively());
         writeFile(blocked, "not a folder");
         store.setBool(false, QStringLiteral("openInPreview"));
-        QCOMPARE(log.lines.size(), 2);
-    }
-
-    void theDesktopAnswersForStringsTheUserFileLacksAndAnotherProgramsChangeIsReadAtOnce()
-    {
-        QStringList asked;
-        const auto desktop = [&asked](const QString& key) -> std::optional<QString> {
-            asked << key;
-            return QStringLiteral("Dark");
-        };
-        writeFile(path(), "[General]\nopenInPreview=false\n");
-        RecordingLog log;
-        const SettingsStore store(path(), log, desktop);
-        QCOMPARE(store.boolForKey(QStringLiteral("openInPreview")), false);
-        QCOMPARE(store.stringForKey(QStringLiteral("AppleInterfaceStyle")), QStringLiteral("Dark"));
-        QCOMPARE(asked, QStringList{QStringLiteral("AppleInterfaceStyle")});
-
-        writeFile(path(), "[General]\nAppleInterfaceStyle=Light\nopenInPreview=true\n");
-        QCOMPARE(store.stringForKey(QStringLiteral("AppleInterfaceStyle")), QStringLiteral("Light"));
-        QCOMPARE(store.boolForKey(QStringLiteral("openInPreview")), true);
-        QCOMPARE(asked.size(), 1);
+        QCOMPARE(m_log.lines.size(), 2);
     }
 };
 
