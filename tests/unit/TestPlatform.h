@@ -11,13 +11,11 @@
 #include "system/Clock.h"
 #include "system/TaskLauncher.h"
 #include "ui/DirectoryChooser.h"
-#include "ui/InterfaceLoader.h"
 
 #include <QStringList>
 #include <QTemporaryDir>
 
 #include <functional>
-#include <memory>
 #include <vector>
 
 struct TestPlatform final : TaskLauncher, DirectoryChooser, Clock, Application, ShortcutBinder {
@@ -26,12 +24,6 @@ struct TestPlatform final : TaskLauncher, DirectoryChooser, Clock, Application, 
           defaults(settingsPath, log, std::move(globalDomain))
     {}
     Platform platform() { return {defaults, *this, *this, *this, log, *this, *this}; }
-    // The program's own interface file, its objects set into the owner; the loader keeps its windows.
-    bool loadInterface(QObject& owner)
-    {
-        loader = std::make_unique<InterfaceLoader>(defaults, *this);
-        return loader->load(QStringLiteral(":/Interface.ui"), owner);
-    }
 
     // The launcher's own choice of the tool is tst_platform's.
     void launch(const QString&, const QStringList& arguments) override
@@ -43,13 +35,6 @@ struct TestPlatform final : TaskLauncher, DirectoryChooser, Clock, Application, 
     {
         journal << QStringLiteral("chooser");
         choosers.push_back(std::move(completion));
-    }
-    // Answers the chooser opened index-th (0 the first) and forgets it, so that any order can be tested.
-    void answer(std::size_t index, qint64 response, const QString& directory = {})
-    {
-        Completion completion = std::move(choosers.at(index));
-        choosers.erase(choosers.begin() + std::ptrdiff_t(index));
-        completion(response, directory);
     }
     QDateTime now() const override { return instant; }
     void activate() override { journal << QStringLiteral("activate"); }
@@ -68,7 +53,6 @@ struct TestPlatform final : TaskLauncher, DirectoryChooser, Clock, Application, 
     QString settingsPath;
     RecordingLog log;
     SettingsStore defaults;
-    std::unique_ptr<InterfaceLoader> loader;
     // The order of the steps taken through the services: "activate", "chooser", "launch", "bind KEY".
     QStringList journal;
     std::vector<QStringList> launches;
