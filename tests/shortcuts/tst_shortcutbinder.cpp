@@ -144,8 +144,8 @@ private slots:
 
     void cleanup()
     {
-        store(clipboardKey, QString());
         store(fileKey, "Ctrl+Shift+3");
+        store(clipboardKey, QString());
         m_files = m_clipboards = 0;
         m_log.lines.clear();
     }
@@ -234,6 +234,9 @@ private slots:
         m_other.ungrab(m_other.keycode(XKB_KEY_t), ctrlAlt);
         QCOMPARE(m_files, files);
         QCOMPARE(m_clipboards, clipboards);
+        // A refused value holds nothing: the file shortcut, written again, takes its combination.
+        store(fileKey, "Ctrl+Shift+3");
+        QVERIFY(m_other.isHeldElsewhere(m_other.keycode(XKB_KEY_3), ctrl | XCB_MOD_MASK_SHIFT));
     }
 
     void followsTheKeyboardMapping()
