@@ -1,17 +1,10 @@
-// Stands in for the desktop's portal, written from the published interfaces, for what no portal
-// installed here does on demand: binding global shortcuts only through BindShortcuts, taking every
-// preferred trigger as it is; a user who declines a binding or leaves its dialog open; a portal without
-// an interface; screenshot answers before the reply, from someone else, or naming a file someone else
-// writes. The tests steer it through /test (org.kestrelle.test.FakePortal) and its arguments:
-//   --without-global-shortcuts, --without-screenshot  a portal without that interface
-//   --screenshot-picture=FILE  each screenshot is a copy of FILE as it is at the request, saved in
-//   --screenshot-folder=DIR    under a name whose URI needs escapes
-//   --screenshot-response=CODE answer screenshots with CODE: 1 as if the user cancelled
-//   --screenshot-uri=FILE      answer with FILE, written by someone else, and save nothing
-//   --screenshot-answer=HOW    after-reply, before-reply: request objects named "<predicted>/<N>", as
-//                              when the predicted name is taken, answered after or before the reply;
-//                              forged: first answers from another connection on the request's path,
-//                              and from the portal on another path of the caller's
+// Stands in for the desktop's portal for what no portal installed here does on demand: binding
+// shortcuts only through BindShortcuts, a user who declines or leaves the dialog open, a missing
+// interface, screenshot answers before the reply, forged, or naming a file someone else writes.
+// Steered through /test and its arguments: --without-global-shortcuts, --without-screenshot,
+// --bind-response=CODE, --screenshot-picture=FILE (copied into --screenshot-folder=DIR at each
+// request), --screenshot-response=CODE, --screenshot-uri=FILE (answered, nothing saved) and
+// --screenshot-answer=forged|after-reply|before-reply (the last two on a path other than predicted).
 
 #include <QCoreApplication>
 #include <QDBusAbstractAdaptor>
@@ -25,7 +18,6 @@
 #include <QTimer>
 #include <QUrl>
 
-#include <cstdio>
 #include <functional>
 
 namespace {
@@ -39,20 +31,16 @@ QDBusConnection bus()
     return QDBusConnection::sessionBus();
 }
 
-// The VALUE of --NAME=VALUE among the arguments, "1" for --NAME alone; empty when not given.
 QString argument(const char* name)
 {
-    const QString option = "--" + QLatin1String(name);
+    const QString option = "--" + QLatin1String(name) + '=';
     for (const QString& argument : QCoreApplication::arguments()) {
-        if (argument == option)
-            return "1";
-        if (argument.startsWith(option + '='))
-            return argument.mid(option.size() + 1);
+        if (argument.startsWith(option))
+            return argument.mid(option.size());
     }
     return {};
 }
 
-// The portal's rule: the caller's unique name without its ':' and with '_' for '.', then the token.
 QString handlePath(const char* kind, const QDBusMessage& call, const QVariantMap& options)
 {
     const QString token =
@@ -81,70 +69,29 @@ void answer(const QDBusMessage& call, const QString& requestPath, uint code, con
 
 } // namespace
 
-// The state the portal keeps, and the tests' view of it.
-class FakePortal : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.kestrelle.test.FakePortal")
-
-public:
-    QMap<QString, bool> openSessions; // whether each has bound
-    uint response = 0;
-    // Bindings the user has not answered yet, as while the desktop's dialog is open.
-    bool hold = false;
-    QList<std::function<void()>> heldAnswers;
-    uint binds = 0;
-    Shortcuts bound;
-    // What the last accepted binding took, which the portal offers the program's later sessions.
-    Shortcuts taken;
-
-public slots:
-    // "binds N: ID=PREFERRED-TRIGGER ..." for the last binding. A session that the program left open, or
-    // a binding in a session it does not hold, is refused: the program logs that.
-    QString State() const
-    {
-        QStringList triggers;
-        for (const auto& [id, properties] : bound)
-            triggers.append(id + '=' + properties.value("preferred_trigger").toString());
-        return QStringLiteral("binds %1: %2").arg(binds).arg(triggers.join(' '));
-    }
-    // The response code for the next bindings: 1 as if the user declined.
-    void SetResponse(uint code) { response = code; }
-    void Hold(bool on)
-    {
-        hold = on;
-        while (!hold && !heldAnswers.isEmpty())
-            heldAnswers.takeFirst()();
-    }
-};
-
-// Every open session, each at its own path.
 class Sessions : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Session")
 
 public:
-    explicit Sessions(FakePortal& portal) : m_portal(portal) {}
+    QMap<QString, bool> open; // whether each has bound
 
 public slots:
     void Close(const QDBusMessage& message)
     {
-        m_portal.openSessions.remove(message.path());
+        open.remove(message.path());
         bus().unregisterObject(message.path());
     }
-
-private:
-    FakePortal& m_portal;
 };
 
+// Also at /test, for the tests' State and Hold.
 class GlobalShortcuts : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.GlobalShortcuts")
     Q_PROPERTY(uint version READ version)
 
 public:
-    GlobalShortcuts(QObject* desktop, FakePortal& portal)
-        : QDBusAbstractAdaptor(desktop), m_portal(portal), m_sessions(portal)
-    {}
+    explicit GlobalShortcuts(QObject* desktop) : QDBusAbstractAdaptor(desktop) {}
     uint version() const { return 1; }
 
 public slots:
@@ -152,16 +99,15 @@ public slots:
     {
         message.setDelayedReply(true);
         const QString session = handlePath("session", message, options);
-        if (m_portal.openSessions.contains(session)) {
+        if (m_sessions.open.contains(session)) {
             bus().send(message.createErrorReply(QDBusError::InvalidArgs, "Session exists"));
             return {};
         }
-        m_portal.openSessions.insert(session, false);
+        m_sessions.open.insert(session, false);
         bus().registerObject(session, &m_sessions, QDBusConnection::ExportAllSlots);
-        // Shortcuts offered here are left to BindShortcuts.
         answer(message, handlePath("request", message, options), 0,
                {{"session_handle", QVariant::fromValue(QDBusObjectPath(session))},
-                {"shortcuts", QVariant::fromValue(m_portal.taken)}});
+                {"shortcuts", QVariant::fromValue(m_taken)}});
         return {};
     }
 
@@ -169,28 +115,46 @@ public slots:
                                   const QVariantMap& options, const QDBusMessage& message)
     {
         message.setDelayedReply(true);
-        // A session binds once.
-        const auto open = m_portal.openSessions.find(session.path());
-        if (open == m_portal.openSessions.end() || *open) {
+        const auto open = m_sessions.open.find(session.path());
+        if (open == m_sessions.open.end() || *open) {
             bus().send(message.createErrorReply(QDBusError::AccessDenied, "Invalid session"));
             return {};
         }
         *open = true;
-        ++m_portal.binds;
-        m_portal.bound = shortcuts;
+        ++m_binds;
+        m_bound = shortcuts;
         const QString requestPath = handlePath("request", message, options);
-        m_portal.heldAnswers.append([this, message, requestPath, shortcuts, code = m_portal.response] {
+        m_held.append([this, message, requestPath, shortcuts, code = argument("bind-response").toUInt()] {
             if (code == 0)
-                m_portal.taken = shortcuts;
+                m_taken = shortcuts; // offered to later sessions
             answer(message, requestPath, code, {{"shortcuts", QVariant::fromValue(shortcuts)}});
         });
-        m_portal.Hold(m_portal.hold); // answers at once unless held
+        Hold(m_hold); // answers at once unless held
         return {};
     }
 
+    // "binds N: ID=PREFERRED-TRIGGER ..." for the last binding.
+    QString State() const
+    {
+        QStringList triggers;
+        for (const auto& [id, properties] : m_bound)
+            triggers.append(id + '=' + properties.value("preferred_trigger").toString());
+        return QStringLiteral("binds %1: %2").arg(m_binds).arg(triggers.join(' '));
+    }
+    // As while the desktop's dialog is open.
+    void Hold(bool on)
+    {
+        m_hold = on;
+        while (!m_hold && !m_held.isEmpty())
+            m_held.takeFirst()();
+    }
+
 private:
-    FakePortal& m_portal;
     Sessions m_sessions;
+    bool m_hold = false;
+    QList<std::function<void()>> m_held;
+    uint m_binds = 0;
+    Shortcuts m_bound, m_taken;
 };
 
 class ScreenshotPortal : public QDBusAbstractAdaptor {
@@ -204,12 +168,13 @@ public slots:
     QDBusObjectPath Screenshot(const QString&, const QVariantMap& options, const QDBusMessage& message)
     {
         message.setDelayedReply(true);
-        ++m_count;
+        static int count = 0;
+        ++count;
         const uint code = argument("screenshot-response").toUInt();
         QString saved = argument("screenshot-uri");
         if (saved.isEmpty() && code == 0) {
             saved = QDir(argument("screenshot-folder"))
-                        .filePath(QStringLiteral("Screenshot %1 \u2013 Bildschirmfoto.png").arg(m_count));
+                        .filePath(QStringLiteral("Screenshot %1 \u2013 Bildschirmfoto.png").arg(count));
             QFile::remove(saved);
             QFile::copy(argument("screenshot-picture"), saved);
         }
@@ -219,16 +184,12 @@ public slots:
         QString path = handlePath("request", message, options);
         const QString how = argument("screenshot-answer");
         if (how.endsWith(QLatin1String("-reply")))
-            path += QStringLiteral("/%1").arg(m_count);
+            path += QStringLiteral("/%1").arg(count);
         if (how == QLatin1String("forged")) {
-            // Each names a picture of its own, a file that does not exist.
-            const auto elsewhere = [](const char* name) {
-                return QVariantMap{
-                    {"uri", QStringLiteral("file:///nonexistent/%1.png").arg(QLatin1String(name))}};
-            };
+            const QVariantMap nowhere{{"uri", "file:///nonexistent.png"}};
             respond(QDBusConnection::connectToBus(QDBusConnection::SessionBus, "forger"), message, path, 0,
-                    elsewhere("other-sender"));
-            respond(bus(), message, path + "_other", 0, elsewhere("other-path"));
+                    nowhere);
+            respond(bus(), message, path + "_other", 0, nowhere);
         }
         if (how.isEmpty() || how == QLatin1String("before-reply")) {
             answer(message, path, code, results);
@@ -239,9 +200,6 @@ public slots:
                            [message, path, code, results] { respond(bus(), message, path, code, results); });
         return {};
     }
-
-private:
-    int m_count = 0;
 };
 
 int main(int argc, char* argv[])
@@ -251,18 +209,15 @@ int main(int argc, char* argv[])
     qDBusRegisterMetaType<Shortcuts>();
     // Slots are matched to calls by the names of their parameter types.
     qRegisterMetaType<Shortcuts>("Shortcuts");
-    FakePortal portal;
-    // Each interface an adaptor of the one portal object.
     QObject desktop;
-    if (argument("without-global-shortcuts").isEmpty())
-        new GlobalShortcuts(&desktop, portal);
-    if (argument("without-screenshot").isEmpty())
+    if (!application.arguments().contains("--without-global-shortcuts"))
+        bus().registerObject("/test", new GlobalShortcuts(&desktop), QDBusConnection::ExportAllSlots);
+    if (!application.arguments().contains("--without-screenshot"))
         new ScreenshotPortal(&desktop);
     // Objects first: once the name is owned, clients may call at once.
     if (!bus().registerObject(portalPath, &desktop, QDBusConnection::ExportAdaptors) ||
-        !bus().registerObject("/test", &portal, QDBusConnection::ExportAllSlots) ||
         !bus().registerService("org.freedesktop.portal.Desktop")) {
-        std::fprintf(stderr, "fake-portal: %s\n", qPrintable(bus().lastError().message()));
+        qCritical("fake-portal: %s", qPrintable(bus().lastError().message()));
         return 1;
     }
     return application.exec();

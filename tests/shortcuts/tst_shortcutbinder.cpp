@@ -8,10 +8,8 @@
 #include "shortcuts/ShortcutRecorder.h"
 
 #include <QAbstractNativeEventFilter>
-#include <QGuiApplication>
 #include <QProcess>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -28,8 +26,7 @@ const QString fileKey = QStringLiteral("CaptureShortcut");
 const QString clipboardKey = QStringLiteral("CaptureClipboardShortcut");
 // A binding that every test presses last: once its action ran, every earlier press was handled.
 const QString markKey = QStringLiteral("Mark");
-// A keycode that Xvfb's keymap leaves empty.
-constexpr xcb_keycode_t spareKeycode = 93;
+constexpr xcb_keycode_t spareKeycode = 93; // empty in Xvfb's keymap
 constexpr uint16_t ctrl = XCB_MOD_MASK_CONTROL;
 constexpr uint16_t ctrlAlt = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1;
 constexpr uint16_t numLock = XCB_MOD_MASK_2;
@@ -40,7 +37,7 @@ bool run(const char* program, const QStringList& arguments)
     return QProcess::execute(QLatin1String(program), arguments) == 0;
 }
 
-// A second X client: holds grabs of its own, and finds those of the binder, which make its own fail.
+// Another program: holds grabs of its own, and finds the binder's, which make its own fail.
 class OtherClient {
 public:
     OtherClient() : m_connection(xcb_connect(nullptr, nullptr))
@@ -88,49 +85,36 @@ private:
 // A combination the recorder asks about for KEY, then stores all the same, then presses.
 struct Taken {
     QString key, shortcut;
-    QString refusal, said; // what the binder answers and logs; null: nothing
+    QString said; // in the log, and in the answer when refused; null: nothing
+    bool refused;
     QString pressed;
     int files, clipboards; // actions run
-};
-
-// Counts the presses of one key that reach the program, repeats included, and the locks they carry.
-class PressCounter final : public QAbstractNativeEventFilter {
-public:
-    explicit PressCounter(xcb_keycode_t keycode) : m_keycode(keycode)
-    {
-        qApp->installNativeEventFilter(this);
-    }
-    ~PressCounter() override { qApp->removeNativeEventFilter(this); }
-    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override
-    {
-        const auto* event = static_cast<const xcb_key_press_event_t*>(message);
-        if (eventType == "xcb_generic_event_t" && (event->response_type & ~0x80) == XCB_KEY_PRESS &&
-            event->detail == m_keycode) {
-            ++presses;
-            locks = event->state & (numLock | capsLock);
-        }
-        return false;
-    }
-    int presses = 0;
-    uint16_t locks = 0;
-
-private:
-    xcb_keycode_t m_keycode;
 };
 
 } // namespace
 
 Q_DECLARE_METATYPE(Taken)
 
-class ShortcutBinderTest : public QObject {
+class ShortcutBinderTest : public QObject, public QAbstractNativeEventFilter {
     Q_OBJECT
+
+public:
+    // Counts the presses of Ctrl+Shift+3's key that reach the program, repeats included, and their locks.
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override
+    {
+        const auto* event = static_cast<const xcb_key_press_event_t*>(message);
+        if (eventType == "xcb_generic_event_t" && (event->response_type & ~0x80) == XCB_KEY_PRESS &&
+            event->detail == m_three) {
+            ++m_presses;
+            m_locks = event->state & (numLock | capsLock);
+        }
+        return false;
+    }
 
 private slots:
     void initTestCase()
     {
-        QCOMPARE(QGuiApplication::platformName(), "xcb");
-        // Auto-repeat sooner and faster than the desktop default, so that holding keys takes little time.
-        QVERIFY(run("xset", {"r", "rate", "150", "40"}));
+        QVERIFY(run("xset", {"r", "rate", "150", "40"})); // quick auto-repeat: holding keys takes little time
         m_store = std::make_unique<SettingsStore>(m_dir.filePath("Kestrelle.conf"), m_log);
         // Stored before the binder exists, as after a restart.
         store(fileKey, "Ctrl+Shift+3");
@@ -140,12 +124,15 @@ private slots:
         m_binder->bindShortcutWithDefaultsKey(clipboardKey, [this] { ++m_clipboards; });
         m_binder->bindShortcutWithDefaultsKey(markKey, [this] { ++m_marks; });
         QCOMPARE(m_log.lines, QStringList());
+        // Called before the binder's, which takes the presses.
+        m_three = m_other.keycode(XKB_KEY_3);
+        qApp->installNativeEventFilter(this);
     }
 
     void cleanup()
     {
-        store(clipboardKey, QString());
         store(fileKey, "Ctrl+Shift+3");
+        store(clipboardKey, QString());
         m_files = m_clipboards = 0;
         m_log.lines.clear();
     }
@@ -154,7 +141,6 @@ private slots:
     {
         QTest::addColumn<QStringList>("locks"); // their keys
         QTest::addColumn<uint16_t>("state");
-        QTest::newRow("no lock") << QStringList() << uint16_t(0);
         QTest::newRow("Num Lock") << QStringList{"Num_Lock"} << numLock;
         QTest::newRow("Caps Lock") << QStringList{"Caps_Lock"} << capsLock;
         QTest::newRow("both") << QStringList{"Num_Lock", "Caps_Lock"} << uint16_t(numLock | capsLock);
@@ -164,68 +150,52 @@ private slots:
     {
         QFETCH(QStringList, locks);
         QFETCH(uint16_t, state);
-        PressCounter counter(m_other.keycode(XKB_KEY_3));
-        // Held while the server repeats it, then pressed again; the locks on meanwhile.
-        const QStringList toggle = locks.isEmpty() ? QStringList() : QStringList{"key"} + locks;
+        m_presses = 0;
+        // Held while the server repeats it, then pressed again.
+        const QStringList toggle = QStringList{"key"} + locks;
         QVERIFY(run("xdotool", toggle +
                                    QStringList{"keydown", "ctrl+shift+3", "sleep", "0.5", "keyup",
                                                "ctrl+shift+3", "key", "ctrl+shift+3"} +
                                    toggle));
         QVERIFY(settle());
-        QCOMPARE(counter.locks, state);
-        QVERIFY2(counter.presses > 4, "the server repeated the key while it was held");
+        QCOMPARE(m_locks, state);
+        QVERIFY2(m_presses > 4, "the server repeated the key while it was held");
         QCOMPARE(m_files, 2);
-    }
-
-    void aChangeReleasesTheOldCombinationAtOnce()
-    {
-        store(clipboardKey, "Ctrl+Alt+K");
-        store(clipboardKey, "Ctrl+Alt+L");
-        // At once: no event loop turn between the write and another program taking the old combination.
-        QVERIFY(!m_other.isHeldElsewhere(m_other.keycode(XKB_KEY_k), ctrlAlt));
-        QVERIFY(m_other.isHeldElsewhere(m_other.keycode(XKB_KEY_l), ctrlAlt));
-        QVERIFY(run("xdotool", {"key", "ctrl+alt+k", "ctrl+alt+l"}));
-        QVERIFY(settle());
-        QCOMPARE(m_clipboards, 1);
-        // Cleared: nothing is held any more.
-        store(clipboardKey, QString());
-        QVERIFY(!m_other.isHeldElsewhere(m_other.keycode(XKB_KEY_l), ctrlAlt));
-        QCOMPARE(m_log.lines, QStringList());
     }
 
     void refusesAndLogsWhatIsTaken_data()
     {
         QTest::addColumn<Taken>("row");
-        QTest::newRow("held by another program")
-            << Taken{clipboardKey, "Ctrl+Alt+T", "another program", "another program", "ctrl+alt+t", 0, 0};
-        QTest::newRow("free") << Taken{clipboardKey, "Ctrl+Alt+Y", {}, {}, "ctrl+alt+y", 0, 1};
-        QTest::newRow("the other key's")
-            << Taken{clipboardKey, "Ctrl+Shift+3", "already assigned", "already used", "ctrl+shift+3", 1, 0};
-        QTest::newRow("the other key's, by the character Shift gives")
-            << Taken{clipboardKey, "Ctrl+Shift+#", "already assigned", "already used", "ctrl+shift+3", 1, 0};
-        QTest::newRow("its own") << Taken{fileKey, "Ctrl+Shift+3", {}, {}, "ctrl+shift+3", 1, 0};
+        const auto row = [](const char* name, const Taken& taken) { QTest::newRow(name) << taken; };
+        row("another program's", {clipboardKey, "Ctrl+Alt+T", "another program", true, "ctrl+alt+t", 0, 0});
+        row("free", {clipboardKey, "Ctrl+Alt+Y", {}, false, "ctrl+alt+y", 0, 1});
+        row("the other key's", {clipboardKey, "Ctrl+Shift+3", "already", true, "ctrl+shift+3", 1, 0});
+        row("the other key's by #", {clipboardKey, "Ctrl+Shift+#", "already", true, "ctrl+shift+3", 1, 0});
+        row("its own", {fileKey, "Ctrl+Shift+3", {}, false, "ctrl+shift+3", 1, 0});
         // The old combination is let go.
-        QTest::newRow("not a shortcut")
-            << Taken{fileKey, "Ctrl+Shift+Nonsense", {}, "not a shortcut", "ctrl+shift+3", 0, 0};
-        QTest::newRow("no key gives it") << Taken{clipboardKey, "Ctrl+F35", {}, "no key", {}, 0, 0};
+        row("not a shortcut", {fileKey, "Ctrl+Shift+Foo", "not a shortcut", false, "ctrl+shift+3", 0, 0});
+        row("no key gives it", {clipboardKey, "Ctrl+F35", "no key", false, {}, 0, 0});
     }
 
     void refusesAndLogsWhatIsTaken()
     {
         QFETCH(Taken, row);
-        const auto& [key, shortcut, refusal, said, pressed, files, clipboards] = row;
+        const auto& [key, shortcut, said, refused, pressed, files, clipboards] = row;
+        store(clipboardKey, "Ctrl+Alt+K");
         QVERIFY(m_other.grab(m_other.keycode(XKB_KEY_t), ctrlAlt));
-        const auto refused =
+        const auto refusal =
             m_binder->refusalFor(QKeySequence::fromString(shortcut, QKeySequence::PortableText)[0], key);
-        QVERIFY2(refusal.isNull() ? !refused : refused && refused->contains(refusal),
-                 qPrintable(refused.value_or("none")));
-        QCOMPARE(m_log.lines.size(), refusal.isNull() ? 0 : 1);
+        QVERIFY2(refused ? refusal && refusal->contains(said) : !refusal,
+                 qPrintable(refusal.value_or("none")));
+        QCOMPARE(m_log.lines.size(), refused ? 1 : 0);
         // Asking takes no grab and lets go of none.
         QVERIFY(!m_other.isHeldElsewhere(m_other.keycode(XKB_KEY_y), ctrlAlt));
         QVERIFY(m_other.isHeldElsewhere(m_other.keycode(XKB_KEY_3), ctrl | XCB_MOD_MASK_SHIFT));
 
         m_log.lines.clear();
         store(key, shortcut);
+        // At once: no event loop turn between the write and another program taking the old combination.
+        QCOMPARE(m_other.isHeldElsewhere(m_other.keycode(XKB_KEY_k), ctrlAlt), key == fileKey);
         QCOMPARE(m_log.lines.size(), said.isNull() ? 0 : 1);
         QVERIFY2(said.isNull() || m_log.lines[0].contains(said), qPrintable(m_log.lines.value(0)));
         if (!pressed.isNull())
@@ -234,6 +204,9 @@ private slots:
         m_other.ungrab(m_other.keycode(XKB_KEY_t), ctrlAlt);
         QCOMPARE(m_files, files);
         QCOMPARE(m_clipboards, clipboards);
+        // A refused value holds nothing: the file shortcut, written again, takes its combination.
+        store(fileKey, "Ctrl+Shift+3");
+        QVERIFY(m_other.isHeldElsewhere(m_other.keycode(XKB_KEY_3), ctrl | XCB_MOD_MASK_SHIFT));
     }
 
     void followsTheKeyboardMapping()
@@ -242,9 +215,6 @@ private slots:
         m_log.lines.clear();
         QVERIFY(run("xmodmap", {"-e", QStringLiteral("keycode %1 = F35").arg(spareKeycode)}));
         QTRY_VERIFY(m_other.isHeldElsewhere(spareKeycode, ctrl));
-        QVERIFY(run("xdotool", {"key", "ctrl+F35"}));
-        QVERIFY(settle());
-        QCOMPARE(m_clipboards, 1);
         QVERIFY(run("xmodmap", {"-e", QStringLiteral("keycode %1 =").arg(spareKeycode)}));
         QTRY_VERIFY(!m_other.isHeldElsewhere(spareKeycode, ctrl));
         // Shortcuts whose keys did not move stayed held throughout, and remapping says nothing.
@@ -261,7 +231,7 @@ private slots:
         QTRY_VERIFY(m_other.isHeldElsewhere(m_other.keycode(XKB_KEY_y), ctrlAlt));
         QVERIFY(run("xdotool", {"key", "ctrl+alt+y"}));
         QVERIFY(settle());
-        QCOMPARE(m_clipboards, 2);
+        QCOMPARE(m_clipboards, 1);
         QVERIFY(run("setxkbmap", {"us"}));
         QTRY_VERIFY(m_other.isHeldElsewhere(usY, ctrlAlt));
     }
@@ -275,16 +245,10 @@ private slots:
         const auto row = [](const char* name, const QStringList& typed, const char* stored, const char* field,
                             bool hint) { QTest::newRow(name) << typed << stored << field << hint; };
         const char* before = "Ctrl+Alt+P";
-        // Keys that would get in the way of typing are refused with a hint, and the recording stays open.
-        row("letter", {"key", "a"}, before, "Type shortcut", true);
-        row("Shift+letter", {"key", "shift+a"}, before, "Type shortcut", true);
-        row("Space", {"key", "space"}, before, "Type shortcut", true);
-        row("a refused key, then Ctrl+A", {"key", "a", "ctrl+a"}, "Ctrl+A", nullptr, false);
+        row("a letter alone: a hint, still recording", {"key", "a"}, before, "Type shortcut", true);
         row("a modifier alone only shows", {"keydown", "ctrl"}, before, "Ctrl+…", false);
         row("Escape keeps the old one", {"key", "Escape"}, before, nullptr, false);
         row("BackSpace clears", {"key", "BackSpace"}, "", nullptr, false);
-        row("Delete clears", {"key", "Delete"}, "", nullptr, false);
-        row("Ctrl+Delete is a shortcut", {"key", "ctrl+Delete"}, "Ctrl+Del", nullptr, false);
         row("Super+Tab stays in the field", {"key", "super+Tab"}, "Meta+Tab", nullptr, false);
         row("a function key alone", {"key", "F5"}, "F5", nullptr, false);
         row("the keypad flag dropped", {"key", "ctrl+KP_End"}, "Ctrl+End", nullptr, false);
@@ -292,6 +256,9 @@ private slots:
         row("by the key's own character", {"key", "ctrl+shift+4"}, "Ctrl+Shift+4", nullptr, false);
         // The recording holds the keyboard: a bound combination is recorded, not run, and refused.
         row("a bound combination", {"key", "ctrl+alt+z"}, before, nullptr, true);
+        // On a real display the press once gave the field the focus, whose loss cancelled, and the click
+        // then started the recording again.
+        row("a second click cancels", {"click", "1"}, before, nullptr, false);
     }
 
     void theRecorderTakesWhatIsTyped()
@@ -301,11 +268,18 @@ private slots:
         QFETCH(QString, field);
         QFETCH(bool, hint);
         store(clipboardKey, "Ctrl+Alt+P");
+        // As in the keyboard-shortcuts window: focused, the pointer over its field.
         ShortcutRecorder recorder;
-        QVERIFY(showRecorder(recorder));
+        recorder.attach(*m_store, *m_binder);
+        recorder.setAssociatedUserDefaultsKey(clipboardKey);
+        recorder.show();
+        recorder.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&recorder));
         auto* button = recorder.findChild<QPushButton*>("shortcutField");
-        QTest::mouseClick(button, Qt::LeftButton);
-        QVERIFY(recorder.isRecording());
+        auto* clear = recorder.findChild<QToolButton*>("clearButton");
+        QVERIFY(run("xdotool",
+                    {"mousemove", "--window", QString::number(recorder.winId()), "10", "10", "click", "1"}));
+        QTRY_VERIFY(recorder.isRecording());
         const bool recording = !field.isNull();
         if (!recording)
             field = stored.isEmpty() ? "Record Shortcut"
@@ -319,66 +293,21 @@ private slots:
         if (typed.constFirst() == QLatin1String("keydown"))
             QVERIFY(run("xdotool", {"keyup", typed.constLast()}));
         QCOMPARE(storedText(clipboardKey), stored);
-        QCOMPARE(recorder.findChild<QToolButton*>("clearButton")->isVisible(),
-                 !recording && !stored.isEmpty());
-        // No shortcut ran meanwhile; with one of the program's own windows focused and the pointer over
-        // it, they go to the binder again.
+        QCOMPARE(clear->isVisible(), !recording && !stored.isEmpty());
+        // No shortcut ran meanwhile; with the recorder focused and the pointer over it, they run again.
         recorder.cancelRecording();
         QVERIFY(settle());
         QCOMPARE(m_marks, marks + 1);
-    }
-
-    void theRecorderShowsOnlyAShortcutAndItsButtonsClearAndCancel()
-    {
-        ShortcutRecorder recorder;
-        QVERIFY(showRecorder(recorder));
-        auto* button = recorder.findChild<QPushButton*>("shortcutField");
-        auto* clear = recorder.findChild<QToolButton*>("clearButton");
-        for (const QVariant& value :
-             {QVariant("Ctrl+Shift+Nonsense"), QVariant("Ctrl+A, Ctrl+B"), QVariant(42)}) {
-            store(clipboardKey, value);
-            QCOMPARE(button->text(), "Record Shortcut");
-            QVERIFY(!clear->isVisible());
-        }
-
-        store(clipboardKey, "Ctrl+Alt+P");
-        QVERIFY(clear->isVisible());
         QTest::mouseClick(clear, Qt::LeftButton);
         QCOMPARE(storedText(clipboardKey), QString());
-        QCOMPARE(button->text(), "Record Shortcut");
-        QVERIFY(!clear->isVisible());
-
-        // A second click on the field cancels, as Escape does.
-        store(clipboardKey, "Ctrl+Alt+P");
-        const QPoint centre = button->mapToGlobal(button->rect().center());
-        QVERIFY(run("xdotool",
-                    {"mousemove", QString::number(centre.x()), QString::number(centre.y()), "click", "1"}));
-        QTRY_VERIFY(recorder.isRecording());
-        QSignalSpy clicked(button, &QPushButton::clicked);
-        QVERIFY(run("xdotool", {"click", "1"}));
-        QTRY_COMPARE(clicked.count(), 1);
-        QVERIFY(!recorder.isRecording());
-        QCOMPARE(storedText(clipboardKey), "Ctrl+Alt+P");
     }
 
 private:
-    // Presses the mark binding and waits for it: every press before it has then been handled.
     bool settle()
     {
         const int expected = m_marks + 1;
         return run("xdotool", {"key", "ctrl+alt+z"}) &&
                QTest::qWaitFor([&] { return m_marks >= expected; }, 5000) && m_marks == expected;
-    }
-    // A recorder of the clipboard shortcut, shown and focused as in the keyboard-shortcuts window, with
-    // the pointer over it.
-    bool showRecorder(ShortcutRecorder& recorder)
-    {
-        recorder.attach(*m_store, *m_binder);
-        recorder.setAssociatedUserDefaultsKey(clipboardKey);
-        recorder.show();
-        recorder.activateWindow();
-        return QTest::qWaitForWindowActive(&recorder) &&
-               run("xdotool", {"mousemove", "--window", QString::number(recorder.winId()), "10", "10"});
     }
     void store(const QString& key, const QVariant& value) { m_store->setObject(value, key); }
     QString storedText(const QString& key) const { return m_store->stringForKey(key).value_or(QString()); }
@@ -391,6 +320,9 @@ private:
     int m_files = 0;
     int m_clipboards = 0;
     int m_marks = 0;
+    xcb_keycode_t m_three = 0;
+    int m_presses = 0;
+    uint16_t m_locks = 0;
 };
 
 QTEST_MAIN(ShortcutBinderTest)

@@ -216,10 +216,11 @@ bool ShortcutBinderXcb::sameShortcut(QKeyCombination first, QKeyCombination seco
 
 std::vector<ShortcutBinder::BoundKey> ShortcutBinderXcb::boundKeys() const
 {
-    // What each key holds is what it grabbed, which the store may have changed on disk since.
+    // What each key holds is what it grabbed, which the store may have changed on disk since; a key whose
+    // grab was refused holds nothing.
     std::vector<BoundKey> bound;
     for (const Binding& binding : m_bindings)
-        bound.push_back({binding.key, binding.shortcut});
+        bound.push_back({binding.key, binding.grabs.empty() ? std::nullopt : binding.shortcut});
     return bound;
 }
 
