@@ -20,7 +20,6 @@ items() {
         RegisteredStatusNotifierItems 2>/dev/null | grep -o '"[^"]*"' | tr -d '"' |
         sed -E 's|^([^/@]*)@?(/.*)?$|\1 \2|; s| $| /StatusNotifierItem|'
 }
-item_property() { bus get-property "$item_service" "$item_path" org.kde.StatusNotifierItem "$@"; }
 # menu_call METHOD SIGNATURE ARGS... : exactly these types, as any program on the bus may send.
 menu_call() { bus -- call "$item_service" "$menu_path" com.canonical.dbusmenu "$@" 2>&1; }
 # The entries as the tray lays the menu out, one "ID LABEL" a line, "-" for a separator's label.
@@ -33,11 +32,7 @@ menu_refuses() { ! answer=$(menu_call "$@") && grep -qiE 'no such method|no entr
 
 # The icon is Kestrelle's StatusNotifierItem where the tray reads items from the bus, and Qt's X11 icon
 # docked in the tray where an X11 tray started after the program; never both.
-icon_count() {
-    local docked=0
-    [ "$QT_QPA_PLATFORM" != xcb ] || ! icon_docked || docked=1
-    echo $(($(items | grep -c .) + docked))
-}
+icon_count() { { items; [ "$QT_QPA_PLATFORM" != xcb ] || kestrelle_icon || true; } | grep -c .; }
 icon_shown() { [ "$(icon_count)" -gt 0 ]; }
 tray_running() { name_owned org.kde.StatusNotifierWatcher; }
 start_tray() {
@@ -47,7 +42,6 @@ start_tray() {
     helpers+=($!)
     wait_for "the tray to start" tray_running
 }
-# no_more_starts N : two seconds pass without a start beyond the Nth.
 no_more_starts() { ! KESTRELLE_WAIT=2 wait_for "start $(($1 + 1))" has_started "$starts" $(($1 + 1)) 2>/dev/null; }
 
 # Kestrelle's own menu, or the tray's: a mapped window at the root that says it is a menu.
@@ -84,9 +78,10 @@ fi
 wait_for "Kestrelle's icon in the desktop's tray" icon_shown
 
 if read -r item_service item_path < <(items); then
-    menu_path=$(item_property Menu | cut -d'"' -f2)
+    mapfile -t properties < <(bus get-property "$item_service" "$item_path" org.kde.StatusNotifierItem Menu Title ItemIsMenu)
+    menu_path=$(cut -d'"' -f2 <<<"${properties[0]}")
     # With ItemIsMenu a tray opens the menu on a left click as on a right one.
-    expect "the item is a menu called Kestrelle" 's "Kestrelle" b true' "$(item_property Title ItemIsMenu | paste -sd ' ')"
+    expect "the item is a menu called Kestrelle" 's "Kestrelle" b true' "${properties[*]:1}"
     clipboard=$(entries | sed -n 's/^\([0-9]*\) Capture Desktop to Clipboard$/\1/p')
     if [ -n "$menu_rows" ]; then
         expect "the tray reads the program's menu, separators and all" \
@@ -135,7 +130,6 @@ fi
 
 if [ -n "${tray_pid:-}" ]; then
     kill "$tray_pid"
-    wait "$tray_pid" 2>/dev/null || true
     wait_for "the tray to stop" eval '! tray_running'
     start_tray
     wait_for "Kestrelle's icon in the restarted tray" icon_shown
