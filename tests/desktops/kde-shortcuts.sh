@@ -8,8 +8,8 @@ accel() { gdbus call --session -d org.kde.kglobalaccel "$@"; }
 # The kglobalaccel components that hold Kestrelle's shortcut, one object path a line.
 kestrelle_components() {
     for path in $(accel -o /kglobalaccel -m org.kde.KGlobalAccel.allComponents | grep -o "/component/[^']*"); do
-        accel -o "$path" -m org.kde.kglobalaccel.Component.shortcutNames | grep -q "'CaptureClipboardShortcut'" &&
-            echo "$path" || true
+        ! accel -o "$path" -m org.kde.kglobalaccel.Component.shortcutNames | grep -q "'CaptureClipboardShortcut'" ||
+            echo "$path"
     done
 }
 one_component() { component=$(kestrelle_components) && [ "$(wc -w <<<"$component")" -eq 1 ]; }

@@ -14,10 +14,8 @@ run() {
 notified() { sleep 1 && grep -c 'destination=org.freedesktop.Notifications .*member=Notify' "$work/calls" || true; }
 # GNOME's portal saves into ~/Pictures, or the home folder when there is none.
 portal_files() { find "$HOME" -maxdepth 2 -name 'Screenshot*.png' | wc -l; }
-permission() {
-    gdbus call --session -d org.freedesktop.impl.portal.PermissionStore -o /org/freedesktop/impl/portal/PermissionStore \
-        -m org.freedesktop.impl.portal.PermissionStore.SetPermission screenshot true screenshot '' "['$1']" >/dev/null
-}
+permission() { busctl --user call org.freedesktop.impl.portal.PermissionStore /org/freedesktop/impl/portal/PermissionStore \
+    org.freedesktop.impl.portal.PermissionStore SetPermission sbssas screenshot true screenshot '' 1 "$1"; }
 
 wait_for "GNOME Shell to serve notifications" name_owned org.freedesktop.Notifications || exit 77
 monitor "interface='org.freedesktop.portal.Screenshot'" "type='method_return',sender='org.freedesktop.Notifications'" \

@@ -15,7 +15,6 @@ run_kestrelle() {
     ran_status=0
     ran_output=$(timeout 20 "$app/kestrelle" "$@" 2>&1 >/dev/null) || ran_status=$?
 }
-# captured_to_clipboard N HOW : the Nth start of the tool.
 captured_to_clipboard() {
     wait_for_start "$starts" "$1"
     expect "$2 starts the tool with -c -x while Kestrelle's window is off the screen" \
@@ -24,7 +23,6 @@ captured_to_clipboard() {
 
 start_kestrelle "$app"
 wait_for "Kestrelle to take its name on the session bus" name_owned io.github.kestrelle.Kestrelle
-first=$kestrelle_pid
 
 if [ "$desktop" = gnome-tray ]; then
     wait_for "the launch sequence" log_has "Error: No value set for screenshotFileTypeIndex"
@@ -41,10 +39,10 @@ wait_for_window Kestrelle
 expect "with no tray, a start opens the window titled Kestrelle and says once that there is no tray" 1 \
     "$(log_count "No system tray is running; the Kestrelle icon will appear when one starts")"
 close_window Kestrelle
-check "closing the window leaves Kestrelle running" test -d "/proc/$first"
+check "closing the window leaves Kestrelle running" test -d "/proc/$kestrelle_pid"
 run_kestrelle
 expect "a second start exits with status 0, saying in one line that Kestrelle runs" \
-    "0 Kestrelle is already running (process $first); this one exits" "$ran_status $(sed 's/^.*\] //' <<<"$ran_output")"
+    "0 Kestrelle is already running (process $kestrelle_pid); this one exits" "$ran_status $(sed 's/^.*\] //' <<<"$ran_output")"
 wait_for_window Kestrelle
 expect "a second start opens the one window again" 1 "$(window_count Kestrelle)"
 
@@ -75,7 +73,7 @@ run_kestrelle --capture
 expect "an unknown option: status 2, one line" "2 1" "$ran_status $(grep -c . <<<"$ran_output")"
 sleep 1
 check "none of these changed anything: Kestrelle runs and started no capture" \
-    test -d "/proc/$first" -a "$(recorded_starts "$starts")" = "$starts_before"
+    test -d "/proc/$kestrelle_pid" -a "$(recorded_starts "$starts")" = "$starts_before"
 
 run_kestrelle --quit
 wait_for_exit

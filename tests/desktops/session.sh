@@ -29,10 +29,7 @@ monitor() {
 }
 calls() { grep -c "member=$1" "$work/calls" || true; }
 
-name_owned() {
-    gdbus call --session -d org.freedesktop.DBus -o /org/freedesktop/DBus -m org.freedesktop.DBus.GetNameOwner \
-        "$1" >/dev/null 2>&1
-}
+name_owned() { busctl --user status "$1" >/dev/null 2>&1; }
 
 # application METHOD ARGS... : as the desktop's launcher calls Kestrelle.
 application() {
