@@ -2,7 +2,7 @@
 # chooser-button.py PROCESS_ID BUTTON [PATH] : presses BUTTON in a folder chooser of that process through
 # the accessibility bus, as a screen reader does: the headless seat has no pointer to click with. With
 # PATH, in the chooser whose location field holds it (the one typed into); else in any. Exits 1 when
-# no such chooser is found or the button is off.
+# no such chooser is found or the button is off (Save stays off until the chooser shows a folder).
 import sys
 
 import gi
@@ -11,28 +11,24 @@ gi.require_version("Atspi", "2.0")
 from gi.repository import Atspi  # noqa: E402
 
 
+def children(node):
+    return [child for child in map(node.get_child_at_index, range(node.get_child_count())) if child is not None]
+
+
 def nodes(node):
     yield node
-    for child in (node.get_child_at_index(i) for i in range(node.get_child_count())):
-        if child is not None:
-            yield from nodes(child)
+    for child in children(node):
+        yield from nodes(child)
 
 
 pid, label, path = int(sys.argv[1]), sys.argv[2], sys.argv[3].rstrip("/") if len(sys.argv) > 3 else None
-desktop = Atspi.get_desktop(0)
-for app in (desktop.get_child_at_index(i) for i in range(desktop.get_child_count())):
-    if app is None or app.get_process_id() != pid:
+apps = [app for app in children(Atspi.get_desktop(0)) if app.get_process_id() == pid]
+for window in (window for app in apps for window in children(app)):
+    found = list(nodes(window))
+    texts = [Atspi.Text.get_text(n, 0, -1).rstrip("/") for n in found if n.get_role_name() == "text"]
+    if path is not None and path not in texts:
         continue
-    for window in (app.get_child_at_index(j) for j in range(app.get_child_count())):
-        found = list(nodes(window))
-        texts = [Atspi.Text.get_text(n, 0, -1).rstrip("/") for n in found if n.get_role_name() == "text"]
-        if path is not None and path not in texts:
-            continue
-        for node in found:
-            if node.get_role_name() == "push button" and node.get_name() == label:
-                # Save stays off until the chooser shows a folder; pressed then, it does nothing.
-                if not node.get_state_set().contains(Atspi.StateType.SENSITIVE):
-                    sys.exit(1)
-                node.do_action(0)
-                sys.exit(0)
+    for node in found:
+        if node.get_role_name() == "push button" and node.get_name() == label:
+            sys.exit(0 if node.get_state_set().contains(Atspi.StateType.SENSITIVE) and node.do_action(0) else 1)
 sys.exit(1)

@@ -1,9 +1,7 @@
 #!/usr/bin/env python3
 # GNOME Shell's own screenshot of the whole desktop, into a PNG file:   gnome-screenshot.py FILE [RUNS]
-# With RUNS, it is taken once more than that and the milliseconds of each call but the first are
-# printed, one a line: the shell's own time, without this program's start. The shell serves its
-# Screenshot interface only to programs it trusts, known by their bus names: this one takes the name
-# of GNOME's screenshot program.
+# With RUNS, RUNS more calls print their milliseconds, the shell's own time. The shell serves its
+# Screenshot only to the bus names it trusts: this one takes that of GNOME's screenshot program.
 import sys
 import time
 

@@ -1,7 +1,6 @@
 # shellcheck shell=bash
-# Shared by the scripts that run inside a session of tests/desktops/with-desktop:
+# The end-to-end driver (tests/e2e/lib.sh) on the session's own bus, for the scripts that with-desktop runs:
 #   source session.sh KESTRELLE [SCREENCAPTURE] [CLOSE_WINDOW]
-# The end-to-end driver (tests/e2e/lib.sh) on the session's own bus, and a record of bus calls.
 session_bus=$DBUS_SESSION_BUS_ADDRESS
 # shellcheck source=../e2e/lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../e2e/lib.sh" "$1" "${2:-}" "${3:-}"
@@ -30,13 +29,9 @@ monitor() {
 }
 calls() { grep -c "member=$1" "$work/calls" || true; }
 
-name_owned() {
-    gdbus call --session -d org.freedesktop.DBus -o /org/freedesktop/DBus -m org.freedesktop.DBus.GetNameOwner \
-        "$1" >/dev/null 2>&1
-}
+name_owned() { busctl --user status "$1" >/dev/null 2>&1; }
 
-# application METHOD ARGS... : a call to Kestrelle's org.freedesktop.Application, as the desktop's
-# launcher makes.
+# application METHOD ARGS... : as the desktop's launcher calls Kestrelle.
 application() {
     gdbus call --session -d io.github.kestrelle.Kestrelle -o /io/github/kestrelle/Kestrelle \
         -m "org.freedesktop.Application.$1" "${@:2}"
