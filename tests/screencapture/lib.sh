@@ -1,18 +1,15 @@
-# Shared by the screencapture tests: sourced with the tool's path as $1, on a display that
-# tests/support/with-display provides. Every check runs; the script fails if any did.
+# Shared by the screencapture tests and the portal tests: sourced with the tool's path as $1.
 set -euo pipefail
 
 tool=$1
 work=$(mktemp -d "${TMPDIR:-/tmp}/screencapture-test.XXXXXX")
 source "$(dirname "${BASH_SOURCE[0]}")/../support/checks.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../support/lib.sh"
 
-# Private X servers, for displays that tests/support/with-display does not make, and file systems
-# mounted by a test: stopped and unmounted on exit.
+# Private X servers and stand-in servers, and file systems mounted by a test: gone on exit.
 servers=()
-mounts=()
 declare -A display
-trap 'for pid in "${servers[@]}"; do kill "$pid" 2>/dev/null || true; done
-      for dir in "${mounts[@]}"; do umount "$dir" 2>/dev/null || true; done; rm -rf "$work"' EXIT
+trap 'stop_pids "${servers[@]}"; unmount_all; rm -rf "$work"' EXIT
 
 # start_server NAME WxHxD XVFB-ARGS...: sets display[NAME] once the server answers.
 start_server() {
@@ -26,21 +23,12 @@ start_server() {
     display[$name]=$number
 }
 
-# mount_tmpfs DIR SIZE: a small file system of its own at DIR; fails where mounting is not allowed.
-mount_tmpfs() {
-    mkdir -p "$1"
-    mount -t tmpfs -o "size=$2,mode=0777" tmpfs "$1" 2>/dev/null || return 1
-    mounts+=("$1")
-}
-
-# tool_processes [NAME=VALUE]: the tool's live processes whose environment has NAME=VALUE (this
-# test's X display unless told; other tests run beside this one). An exited one may linger as a
-# zombie until reaped, and is left out.
+# tool_processes [NAME=VALUE]: the tool's live processes, not zombies, whose environment has
+# NAME=VALUE (this test's X display unless told; other tests run beside this one).
 tool_processes() {
     local pid mark=${1:-DISPLAY=$DISPLAY}
     for pid in $(pgrep -x screencapture || true); do
-        [ "$(awk '{ print $3 }' "/proc/$pid/stat" 2>/dev/null)" != Z ] &&
-            tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "$mark" && echo "$pid"
+        ! process_gone "$pid" && tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "$mark" && echo "$pid"
     done
     return 0
 }
@@ -66,26 +54,12 @@ show_test_picture() {
 }
 
 # What is on screen, as grabbed by an independent tool.
-grab_reference() {
-    xwd -root -silent | convert xwd:- "$1"
-}
+grab_reference() { xwd -root -silent | convert xwd:- "$1"; }
 
-# The number of differing pixels, with colour channels allowed to differ by FUZZ.
-differing_pixels() { # FILE FILE [FUZZ]
-    compare -metric AE -fuzz "${3:-0}" "$1" "$2" null: 2>&1 || true
-}
-same_pixels() {
-    [ "$(differing_pixels "$1" "$2" "${3:-0}")" = 0 ]
-}
-
-# Quality 90 stays close: no pixel of the flat areas far off, noise within a few levels.
-jpeg_close() {
-    local error
-    error=$(compare -metric RMSE "$1" "$2" null: 2>&1 | sed 's/.*(\(.*\))/\1/') || true
-    awk -v e="$error" 'BEGIN { exit !(e < 0.03) }'
-}
+# differing_pixels FILE FILE [FUZZ]: how many, with colour channels allowed to differ by FUZZ.
+differing_pixels() { compare -metric AE -fuzz "${3:-0}" "$1" "$2" null: 2>&1 || true; }
+same_pixels() { [ "$(differing_pixels "$1" "$2" "${3:-0}")" = 0 ]; }
 
 # The decoder reads the file without a warning (a bad restart marker, say, is only a warning).
 decodes_cleanly() { [ -z "$(convert "$1" null: 2>&1)" ]; }
 image_info() { identify -format '%m %wx%h' "$1" 2>/dev/null; }
-screen_size() { xdpyinfo | awk '/dimensions:/ { print $2 }'; }
