@@ -2,13 +2,11 @@
 
 #include "system/Log.h"
 #include "system/ProcessEnd.h"
-#include "ui/Windows.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
-#include <QTimer>
 
 #include <algorithm>
 
@@ -65,12 +63,7 @@ void ProcessTaskLauncher::launch(const QString& launchPath, const QStringList& a
                       .arg(launchPath, m_standInFolders.join(QStringLiteral(", "))));
         return;
     }
-    if (!m_windowsOut.captureStarts()) {
-        start(program, arguments);
-        return;
-    }
-    QTimer::singleShot(kUnderneathRedrawn, &m_context,
-                       [this, program, arguments] { start(program, arguments); });
+    m_windowsOut.captureStarts(m_context, [this, program, arguments] { start(program, arguments); });
 }
 
 void ProcessTaskLauncher::start(const QString& program, const QStringList& arguments)

@@ -4,18 +4,23 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
+
 // Keeps the program's windows that ask for it (keepOutOfCaptures in Windows.h) out of its own
 // screenshots: they leave the screen while a capture runs and come back once the last capture under way
 // has ended.
 class WindowsOutOfCaptures {
 public:
-    // A capture is about to start. True when a window has just left the screen: the screen then needs a
-    // moment (kUnderneathRedrawn) to draw what was under it before the capture may start.
-    bool captureStarts();
+    // A capture is about to start: start runs once such windows have left the screen and the screen has
+    // had a moment (kUnderneathRedrawn) to draw what was under them; at once when none is showing. A
+    // start still waiting is dropped with context.
+    void captureStarts(QObject& context, std::function<void()> start);
     // A capture started with captureStarts has ended, or did not start after all.
     void captureEnded();
 
 private:
+    void hideOnceMapped(QObject& context, std::function<void()> start, int pollsLeft);
+
     QList<QPointer<QWidget>> m_hidden;
     int m_running = 0;
 };

@@ -101,8 +101,10 @@ private slots:
         keptOut.show();
         other.show();
 
+        // Shown but not yet on screen: it leaves once it has arrived, and only then does the tool start.
         launcher.launch(QStringLiteral("/nonexistent/screencapture"), {QStringLiteral("-c")});
-        QVERIFY(!keptOut.isVisible());
+        QTRY_VERIFY(!keptOut.isVisible());
+        QVERIFY(!QFile::exists(started));
         QVERIFY(other.isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(started), 5000);
         QVERIFY(!keptOut.isVisible());
