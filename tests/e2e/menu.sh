@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The tray icon and its menu's entries, with the capture tool replaced by a recording stand-in. Both
-# captures with the real tool are in install/prefix.sh; left and right clicks on an icon docked in a
-# real panel in tests/desktops/tray.sh.
+# The tray icon and its menu's entries, one instance per session and the signals that end it, with
+# the capture tool replaced by a recording stand-in. Both captures with the real tool are in
+# install/prefix.sh; clicks on an icon in a real panel, and a panel started after Kestrelle, in
+# tests/desktops/tray.sh.
 source "$(dirname "$0")/lib.sh"
 
 stage_with_recorder "$work/app"
@@ -11,6 +12,14 @@ wait_for_icon
 wait_for "the first start to store the file type" setting_is screenshotFileTypeIndex 0
 expect "the first start stores png at index 0 and says so once" png/0/1 \
     "$(setting screenshotFileType)/$(setting screenshotFileTypeIndex)/$(log_count 'No value set for screenshotFileTypeIndex')"
+
+# The first instance goes on to serve every case below.
+stored=$(cat "$settings")
+status=0
+second_log=$(timeout 20 "$work/app/kestrelle" 2>&1 >/dev/null) || status=$?
+expect "a second instance exits at once with status 0, saying in one line which one runs" \
+    "0 Kestrelle is already running (process $kestrelle_pid); this one exits" "$status $(sed 's/^.*\] //' <<<"$second_log")"
+expect "the settings file is unchanged" "$stored" "$(cat "$settings")"
 
 # A second click soon after the menu was dismissed, which Qt reports as a double click, opens it again.
 # One xdotool run, so that the server's time stamps put the clicks a quarter of a second apart however
@@ -41,5 +50,17 @@ for entry in "Set keyboard shortcuts...=Keyboard Shortcuts" "Preferences...=Pref
     wait_for_window "$title"
     echo "ok - \"$title\" comes back after it was closed"
     close_window "$title"
+done
+
+# Each signal ends Kestrelle with status 0, its icon gone and nothing logged; a new start works at once.
+for signal in TERM HUP INT; do
+    lines=$(wc -l <"$log")
+    kill "-$signal" "$kestrelle_pid"
+    wait_for_exit
+    expect "SIG$signal ends Kestrelle with status 0" 0 "$exit_status"
+    wait_for "the icon to leave the tray after SIG$signal" icon_gone
+    expect "SIG$signal logs nothing" "$lines" "$(wc -l <"$log")"
+    start_kestrelle "$work/app"
+    wait_for_icon
 done
 finish

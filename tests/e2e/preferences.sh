@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The preferences window: a click on each check box and a file type chosen from the pop-up with the
-# keyboard are stored at once and survive a kill -9 and a restart to steer the captures. Both looks,
-# the light one of a first start and the dark one of a stored interface style, keep every control's
-# text readable, the pop-up's and the shortcut recorders' as much as the labels'.
+# keyboard are stored at once and survive a kill -9 and a restart to steer the captures; shortcuts
+# recorded in the keyboard-shortcuts window are stored and work at once (faults/load.sh presses
+# stored ones right after a start). Both looks, the light one of a first start and the dark one of a
+# stored interface style, keep every control's text readable, the pop-up's and the shortcut
+# recorders' as much as the labels'.
 source "$(dirname "$0")/lib.sh"
 
 # grey TITLE X Y W H : the spread of grey levels and the mean grey (0 to 1) in that part of the window.
@@ -33,6 +35,16 @@ mkdir "$shots"
 stage_with_recorder "$work/app"
 start_kestrelle "$work/app"
 wait_for_icon
+choose_menu_entry "Set keyboard shortcuts..."
+wait_for_window "Keyboard Shortcuts"
+# A click on a recorder (the window has a fixed layout), then the key combination.
+click_in "Keyboard Shortcuts" 305 60 && xdotool key ctrl+alt+k
+wait_for "the clipboard shortcut to be stored as Ctrl+Alt+K" setting_is CaptureClipboardShortcut Ctrl+Alt+K
+click_in "Keyboard Shortcuts" 305 28 && xdotool key ctrl+alt+d
+wait_for "the desktop shortcut to be stored as Ctrl+Alt+D" setting_is CaptureShortcut Ctrl+Alt+D
+close_window "Keyboard Shortcuts"
+capture_with xdotool key ctrl+alt+k
+expect "the recorded Ctrl+Alt+K starts a clipboard capture" '"-c" "-x"' "$arguments"
 looks light
 
 click_in Preferences "${play_sound_box[@]}"
@@ -63,7 +75,7 @@ before=$(date +%s)
 capture_with capture_to_folder "$shots"
 after=$(date +%s)
 expect "a file capture opens the file in the viewer and plays the sound" '"-P" "…"' "${arguments% \"*} \"…\""
-check "the file is a .tiff" capture_path_fits "$before" "$after" "$shots" tiff "$(recorded_path 2)"
+check "the file is a .tiff" capture_path_fits "$before" "$after" "$shots" tiff "$(recorded_path 3)"
 expect "a restart leaves the settings file as it was" "$stored" "$(cat "$settings")"
 
 # The check box shows the stored state after the restart: one click turns it off.
