@@ -1,10 +1,7 @@
 #!/usr/bin/env bash
-# Captures started faster than a person could: a burst of the desktop shortcut opens a hundred
-# choosers, each naming its capture after the moment of its press, many in the same second, and
-# confirming them one after another starts the real tool a hundred times while earlier runs still
-# encode; then a hundred presses of the clipboard shortcut in one burst, and a hundred captures
-# through the menu. Every press starts its own tool, every file capture ends as a file of its own that
-# decodes, the menu still opens, and the program keeps no child or file descriptor of theirs.
+# Captures started faster than a person could: a hundred choosers from a burst of the desktop
+# shortcut, confirmed while earlier runs of the real tool still encode; a burst of a hundred clipboard
+# shortcut presses; a hundred captures through the menu. The program keeps no child or descriptor.
 source "$(dirname "$0")/../e2e/lib.sh"
 
 shots=$work/shots

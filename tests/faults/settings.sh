@@ -12,7 +12,6 @@ screenshotFileTypeIndex=1
 CaptureClipboardShortcut=Ctrl+Alt+K'
 
 stage_with_recorder "$work/app"
-# new_case NAME : a settings folder of its own and an empty log.
 case_number=0
 new_case() {
     case_number=$((case_number + 1))
@@ -26,11 +25,10 @@ start_and_dock() {
     start_kestrelle "$work/app"
     wait_for_icon
 }
-other_settings_kept() { # KEY... : each of these lines of $stored is in the file as it was
+other_settings_kept() { # KEY... of $stored
     local key
     for key in "$@"; do grep -qxF -- "$(grep "^$key=" <<<"$stored")" "$settings" || return 1; done
 }
-# toggle_sound : a click on "Play sound" in the Preferences window, which it opens if need be.
 toggle_sound() {
     local lines
     lines=$(log_count 'Setting changed:')
@@ -82,11 +80,7 @@ expect "folder: the change holds for this run" '"-c"' "$arguments"
 quit_kestrelle "folder: Kestrelle quits with status 0"
 
 mkdir "$work/probe"
-if ! mount_tmpfs "$work/probe" 64k; then
-    echo "ok - # SKIP read-only and full-disk cases: this machine does not allow mounts"
-    finish
-    exit
-fi
+mount_tmpfs "$work/probe" 64k || { echo "ok - # SKIP the cases that need mounts: none allowed here"; finish; exit; }
 unmount_all
 
 # unwritable NAME BLOCK UNBLOCK : BLOCK makes the stored file unwritable, UNBLOCK undoes it.

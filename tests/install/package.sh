@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Builds the Debian package from the build tree, installs it into this machine with apt, checks what
-# it put where and that the desktop's validators accept it, runs the installed program once, removes
-# the package and shows that /usr holds exactly what it held before.
+# The Debian package built from the build tree, installed into this machine with apt, run once on a
+# display with a tray host and removed, which must leave /usr exactly as it was.
 #   package.sh BUILD_TREE VERSION
 set -euo pipefail
-build=$1 version=$2 support=$(dirname "$0")/../support
-source "$support/checks.sh"
+build=$1 version=$2
+source "$(dirname "$0")/../support/checks.sh"
+source "$(dirname "$0")/../support/drive-kestrelle.sh"
 [ "$(id -u)" -eq 0 ] || skip "this test installs a package into the machine, so it runs as root only"
 package_gone() { ! dpkg-query -W -f='${Status}' kestrelle 2>/dev/null | grep -q 'ok installed'; }
 package_gone || skip "a kestrelle package is installed already; this test would replace and remove it"
@@ -83,20 +83,13 @@ expect "man finds both manual pages, and they render without warnings" \
 # The program as the menu entry starts it: the entry's own Exec line (the first; its actions have
 # theirs), found on the command path.
 exec_line=$(sed -n 's/^Exec=//p' "/usr/share/applications/$id.desktop" | head -n 1)
-cat >"$work/run.sh" <<RUN
-set -euo pipefail
-export PATH=/usr/bin:/bin HOME=$work/home XDG_CONFIG_HOME=$work/config
-unset DBUS_SESSION_BUS_ADDRESS
-source "$support/drive-kestrelle.sh"
-$exec_line 2>"$work/kestrelle.log" &
-pid=\$!
+env -u DBUS_SESSION_BUS_ADDRESS PATH=/usr/bin:/bin HOME="$work/home" XDG_CONFIG_HOME="$work/config" $exec_line &
+pid=$!
 wait_for_icon
 wait_for "the first start to write the settings file" test -s "$work/config/Kestrelle/Kestrelle.conf"
-kill -TERM "\$pid"
-wait "\$pid"
-RUN
+kill -TERM "$pid"
 check "the installed program, started as the menu entry says, docks in the tray, writes its settings and quits on SIGTERM" \
-    run_logged "$work/run.log" "$support/with-display" --tray --timeout 60 -- bash "$work/run.sh"
+    wait "$pid"
 
 run_logged "$work/remove.log" apt remove -y -q kestrelle
 installed=false
