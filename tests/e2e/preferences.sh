@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
-# The preferences window: a click on each check box and a file type chosen from the pop-up with the
-# keyboard are stored at once and survive a kill -9 and a restart to steer the captures; shortcuts
-# recorded in the keyboard-shortcuts window are stored and work at once (faults/load.sh presses
-# stored ones right after a start). Both looks, the light one of a first start and the dark one of a
-# stored interface style, keep every control's text readable, the pop-up's and the shortcut
-# recorders' as much as the labels'.
+# The preferences window's settings, stored at once, survive a kill -9 and a restart to steer the
+# captures; recorded shortcuts work at once (faults/load.sh presses stored ones after a start). Both
+# looks, the light one of a first start and the dark one of a stored interface style, keep every
+# control's text readable.
 source "$(dirname "$0")/lib.sh"
 
 # grey TITLE X Y W H : the spread of grey levels and the mean grey (0 to 1) in that part of the window.

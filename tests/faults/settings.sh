@@ -12,9 +12,13 @@ screenshotFileTypeIndex=1
 CaptureClipboardShortcut=Ctrl+Alt+K'
 
 stage_with_recorder "$work/app"
-case_number=0
+# new_case NAME : ends the previous case (Kestrelle quit, mounts undone); a settings folder of its
+# own and an empty log.
+case_number=0 case=
 new_case() {
-    case_number=$((case_number + 1))
+    [ -z "$kestrelle_pid" ] || quit_kestrelle "$case: Kestrelle quits with status 0"
+    unmount_all
+    case=$1 case_number=$((case_number + 1))
     export XDG_CONFIG_HOME=$work/config$case_number
     settings=$XDG_CONFIG_HOME/Kestrelle/Kestrelle.conf
     mkdir -p "$(dirname "$settings")"
@@ -48,7 +52,6 @@ damaged() {
     toggle_sound
     check "$1: a change is written" setting_is playSoundAfterScreenshot "$3"
     check "$1: what could be read survives the write" other_settings_kept "${@:4}"
-    quit_kestrelle "$1: Kestrelle quits with status 0"
 }
 damaged "binary junk" "$stored"$'\n\x89PNG\r\n\x1a\n\x01\x02 junk without a value\n' false \
     openInPreview screenshotFileType screenshotFileTypeIndex CaptureClipboardShortcut
@@ -67,7 +70,6 @@ expect "wrong types: the unreadable sound setting reads as off" '"-c" "-x"' "$ar
 expect "wrong types: the capture says which value it could not read" \
     playSoundAfterScreenshot "$(grep -o 'the value of [A-Za-z]* is not' "$log" | cut -d' ' -f4 | xargs)"
 check "wrong types: the file is left as it was" cmp -s "$work/wrong-types" "$settings"
-quit_kestrelle "wrong types: Kestrelle quits with status 0"
 
 new_case "a folder in place of the file"
 mkdir "$settings"
@@ -77,11 +79,14 @@ toggle_sound
 expect "folder: a change that cannot be written says nothing more" 0 "$(log_count 'could not write')"
 capture_with choose_menu_entry "Capture Desktop to Clipboard"
 expect "folder: the change holds for this run" '"-c"' "$arguments"
-quit_kestrelle "folder: Kestrelle quits with status 0"
 
 mkdir "$work/probe"
-mount_tmpfs "$work/probe" 64k || { echo "ok - # SKIP the cases that need mounts: none allowed here"; finish; exit; }
-unmount_all
+if ! mount_tmpfs "$work/probe" 64k; then
+    quit_kestrelle "$case: Kestrelle quits with status 0"
+    echo "ok - # SKIP the cases that need mounts: none allowed here"
+    finish
+    exit
+fi
 
 # unwritable NAME BLOCK UNBLOCK : BLOCK makes the stored file unwritable, UNBLOCK undoes it.
 unwritable() {
@@ -104,8 +109,6 @@ unwritable() {
     check "$1: the held sound change is written with it" setting_is playSoundAfterScreenshot false
     check "$1: the other settings survive" other_settings_kept screenshotFileType screenshotFileTypeIndex \
         CaptureClipboardShortcut
-    close_window Preferences
-    quit_kestrelle "$1: Kestrelle quits with status 0"
 }
 read_only_file() { mount_read_only "$settings"; }
 fill_disk() {
@@ -117,7 +120,6 @@ fill_disk() {
 free_disk() { rm "$(dirname "$settings")/filler"; }
 unwritable "read-only file" read_only_file unmount_all
 unwritable "full disk" fill_disk free_disk
-unmount_all
 
 new_case "read-only config folder, first start"
 rmdir "$(dirname "$settings")"
@@ -127,5 +129,5 @@ expect "read-only folder: the first start's repair and one failed write" \
     "1 1" "$(log_count 'No value set for screenshotFileTypeIndex') $(log_count 'could not write')"
 capture_with choose_menu_entry "Capture Desktop to Clipboard"
 expect "read-only folder: captures work" '"-c" "-x"' "$arguments"
-quit_kestrelle "read-only folder: Kestrelle quits with status 0"
+quit_kestrelle "$case: Kestrelle quits with status 0"
 finish
