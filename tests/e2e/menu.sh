@@ -65,7 +65,6 @@ for entry in "Set keyboard shortcuts...=Keyboard Shortcuts" "Preferences...=Pref
     close_window "$title"
     choose_menu_entry "${entry%%=*}"
     wait_for_window "$title"
-    echo "ok - \"$title\" comes back after it was closed"
     close_window "$title"
 done
 

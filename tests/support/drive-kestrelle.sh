@@ -77,14 +77,7 @@ wait_for_window() { wait_for "a window titled \"$1\"" window_shown "$1"; }
 window_count() { visible_windows "$1" | wc -l; }
 click_in() { xdotool mousemove --window "$(visible_window "$1")" "$2" "$3" click 1; }
 
-# With no window manager nothing gives the chooser the focus.
-choose_folder() {
-    wait_for_window "$kestrelle_chooser_title"
-    xdotool windowfocus --sync "$(visible_window "$kestrelle_chooser_title")" type --delay 4 -- "$1"
-    xdotool key Return
-    wait_for "the directory chooser to close after confirming $1" window_gone "$kestrelle_chooser_title"
-}
-
+# answer_chooser KEYS... : with no window manager nothing gives a chooser the focus.
 answer_chooser() {
     local chooser
     wait_for_window "$kestrelle_chooser_title"
@@ -92,6 +85,11 @@ answer_chooser() {
         xdotool windowfocus --sync "$chooser" key "$@"
     done
     wait_for "every directory chooser to close" window_gone "$kestrelle_chooser_title"
+}
+choose_folder() {
+    wait_for_window "$kestrelle_chooser_title"
+    xdotool windowfocus --sync "$(visible_window "$kestrelle_chooser_title")" type --delay 4 -- "$1"
+    answer_chooser Return
 }
 
 capture_to_folder() { choose_menu_entry "Capture Desktop" && choose_folder "$1"; }
