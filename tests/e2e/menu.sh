@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
-# Kestrelle driven through its tray icon, with the capture tool replaced by a recording stand-in: the
-# menu's entries and windows; settings and shortcuts, stored at once, that steer the captures after a
-# kill -9 and a restart; both looks, the light one of a first start and the dark one of a stored
-# interface style, readable; the signals that end it. Both captures with the real tool are in
-# install/prefix.sh; clicks on an icon in a real panel, and a panel started after Kestrelle, in
-# tests/desktops/tray.sh; a second instance in tests/desktops/reach.sh.
+# Kestrelle through its tray icon, the capture tool a recording stand-in: the menu and its windows;
+# settings and shortcuts that steer the captures after a kill -9 and a restart; both looks readable;
+# the signals that end it. The real tool's captures are in install/prefix.sh; a real panel's clicks
+# and a second instance in tests/desktops.
 source "$(dirname "$0")/lib.sh"
 
 # grey TITLE X Y W H : the spread of grey levels and the mean grey (0 to 1) in that part of the window.
@@ -14,7 +12,8 @@ grey() {
 }
 legible() { awk -v c="$(grey "$@" | cut -d' ' -f1)" 'BEGIN { exit !(c > 0.4) }'; }
 
-# looks LOOK : both windows drawn in LOOK; leaves the Preferences window open.
+# looks LOOK : both windows drawn in LOOK, light for a first start, dark for a stored interface style;
+# leaves the Preferences window open.
 looks() {
     choose_menu_entry "Set keyboard shortcuts..."
     wait_for_window "Keyboard Shortcuts"

@@ -24,23 +24,17 @@ deb=$(echo "$work"/package/kestrelle_"$version"_*.deb)
 depends=$(dpkg-deb -f "$deb" Depends)
 check "its dependencies name the libraries the binaries link (Qt, libc) and what they start (xdg-utils)" \
     eval '[[ $depends == *libqt6widgets6* && $depends == *libc6* && $depends == *xdg-utils* ]]'
-# Libraries loaded by name at run time leave no trace in the link, so the package must name them.
-loaded_libraries_declared() {
-    local relations=", $depends, $(dpkg-deb -f "$deb" Recommends)," soname package ok=0
-    dpkg-deb -x "$deb" "$work/unpacked"
-    local binaries=("$work"/unpacked/usr/bin/* "$work"/unpacked/usr/libexec/kestrelle/*)
-    # The libraries a binary links are named in it too; shlibdeps covers those.
+# Libraries loaded by name at run time leave no trace in the link, so the package must name them. The
+# libraries a binary links are named in it too; shlibdeps covers those.
+dpkg-deb -x "$deb" "$work/unpacked"
+binaries=("$work"/unpacked/usr/bin/* "$work"/unpacked/usr/libexec/kestrelle/*)
+relations=", $depends, $(dpkg-deb -f "$deb" Recommends),"
+expect "every library a binary loads by name is in Depends or Recommends" "" "$(
     for soname in $(comm -23 <(strings -a "${binaries[@]}" | grep -oE 'lib[A-Za-z0-9_+-]+\.so\.[0-9]+' | sort -u) \
         <(objdump -p "${binaries[@]}" | awk '$1 == "NEEDED" { print $2 }' | sort -u)); do
         package=$(dpkg -S "*/$soname" 2>/dev/null | grep -v '^diversion' | head -n 1 | cut -d: -f1)
-        if [ -z "$package" ] || [[ "$relations" != *", $package "* && "$relations" != *", $package,"* ]]; then
-            echo "  $soname (from ${package:-no installed package}) is loaded by name but neither Depends nor Recommends names it"
-            ok=1
-        fi
-    done
-    return "$ok"
-}
-check "every library a binary loads by name is in Depends or Recommends" loaded_libraries_declared
+        [[ -n $package && ($relations == *", $package "* || $relations == *", $package,"*) ]] || echo "$soname (${package:-no package})"
+    done)"
 
 # Everything the package needs is on a machine that scripts/deps set up, so apt installs the one
 # package and takes nothing from the network, and its removal must restore /usr exactly. Recommends
@@ -62,11 +56,10 @@ missing=$(for path in /usr/bin/kestrelle /usr/libexec/kestrelle/screencapture "/
     "/usr/share/kestrelle/$id.desktop" "/usr/share/icons/hicolor/scalable/apps/$id.svg" \
     /usr/share/man/man1/kestrelle.1.gz /usr/share/man/man1/kestrelle-screencapture.1.gz \
     $(for size in "${sizes[@]}"; do icon "$size"; done); do
-    grep -qxF "$path" "$work/files" && [ -e "$path" ] || echo "  missing: $path"
+    grep -qxF "$path" "$work/files" && [ -e "$path" ] || echo "$path"
 done)
-check "dpkg -L lists the metainfo file and, under its id ($id), the menu entry, the icons, the autostart entry; the programs and their manual pages" \
-    test -n "$id" -a -z "$missing"
-[ -z "$missing" ] || echo "$missing"
+expect "dpkg -L lists the metainfo file and, under its id ($id), the menu entry, the icons, the autostart entry; the programs and their manual pages" \
+    "" "$missing"
 expect "every icon PNG is as large as its folder says" "$(for size in "${sizes[@]}"; do echo "PNG ${size}x$size"; done)" \
     "$(for size in "${sizes[@]}"; do identify -format '%m %wx%h\n' "$(icon "$size")"; done)"
 check "desktop-file-validate accepts the menu entry and the autostart entry" run_logged "$work/desktop.log" \
