@@ -16,13 +16,11 @@ legible() { awk -v c="$(grey "$@" | cut -d' ' -f1)" 'BEGIN { exit !(c > 0.4) }';
 # leaves the Preferences window open.
 looks() {
     choose_menu_entry "Set keyboard shortcuts..."
-    wait_for_window "Keyboard Shortcuts"
     wait_for "the $1 Keyboard Shortcuts window to be drawn, its first label readable" \
         legible "Keyboard Shortcuts" 20 20 100 16
     check "$1 look: a shortcut recorder's text can be read" legible "Keyboard Shortcuts" 220 20 170 16
     close_window "Keyboard Shortcuts"
     choose_menu_entry "Preferences..."
-    wait_for_window Preferences
     wait_for "the $1 Preferences window to be drawn, its first label readable" legible Preferences 36 32 170 16
     expect "$1 look: the Preferences window's background, from an empty corner" "$1" \
         "$(awk -v m="$(grey Preferences 300 140 40 20 | cut -d' ' -f2)" 'BEGIN { print (m > 0.5 ? "light" : "dark") }')"
@@ -125,7 +123,7 @@ for signal in TERM HUP INT; do
     kill "-$signal" "$kestrelle_pid"
     wait_for_exit
     expect "SIG$signal ends Kestrelle with status 0" 0 "$exit_status"
-    wait_for "the icon to leave the tray after SIG$signal" icon_gone
+    wait_for "the icon to leave the tray after SIG$signal" eval '! icon_docked'
     expect "SIG$signal logs nothing" "$lines" "$(wc -l <"$log")"
     start_kestrelle "$work/app"
     wait_for_icon

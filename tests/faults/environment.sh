@@ -35,8 +35,7 @@ broken_tool 'printf "#!/nonexistent/interpreter\n" >"$app/screencapture" && chmo
     "a tool that cannot start" "Could not start $app/screencapture: "
 cp "$work/recorder" "$app/screencapture"
 choose_menu_entry "Capture Desktop to Clipboard"
-wait_for_start "$starts" 1
-echo "ok - the tool put back works at the next capture, without a restart"
+wait_for "the tool put back to work at the next capture, without a restart" has_started "$starts" 1
 expect "no other line was logged" 8 "$(wc -l <"$log")"
 
 # The folder typed into the chooser is deleted before Return: the chooser says so in a box of its own,

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# A settings file that is damaged, of the wrong types, in the way or on a full disk, and a read-only
-# config folder: Kestrelle starts, says so once, keeps every setting it did not change, and
-# writes the changes it had to hold once the file can be written again.
+# Settings files damaged, of the wrong types, in the way or on a full disk, a read-only config folder:
+# Kestrelle starts, says so once, and keeps every setting, writing held changes once it can.
 source "$(dirname "$0")/../e2e/lib.sh"
 
 stored='[General]
@@ -23,7 +22,6 @@ new_case() {
     settings=$XDG_CONFIG_HOME/Kestrelle/Kestrelle.conf
     mkdir -p "$(dirname "$settings")"
     : >"$log"
-    echo "# $1"
 }
 start_and_dock() {
     start_kestrelle "$work/app"
@@ -80,7 +78,6 @@ expect "folder: a change that cannot be written says nothing more" 0 "$(log_coun
 capture_with choose_menu_entry "Capture Desktop to Clipboard"
 expect "folder: the change holds for this run" '"-c"' "$arguments"
 
-# A full disk: the write fails, and the file must keep what it held.
 new_case "full disk"
 if ! mount_tmpfs "$(dirname "$settings")" 64k; then
     echo "ok - # SKIP the cases that need mounts: none allowed here"

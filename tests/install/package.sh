@@ -16,7 +16,6 @@ installed=false
 trap '! $installed || apt-get remove -y -q kestrelle >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
 # Every path under /usr; compiled Python caches come and go with whatever else runs meanwhile.
 list_usr() { find /usr -xdev -not -path '*/__pycache__*' | LC_ALL=C sort; }
-# run_logged LOG CMD ARGS... : runs CMD with its output in LOG, shown only when it fails.
 run_logged() { "${@:2}" >"$1" 2>&1 || { echo "FAIL - ${*:2} failed:" && sed 's/^/  /' "$1" && return 1; }; }
 
 run_logged "$work/cpack.log" cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/package"
@@ -36,9 +35,8 @@ expect "every library a binary loads by name is in Depends or Recommends" "" "$(
         [[ -n $package && ($relations == *", $package "* || $relations == *", $package,"*) ]] || echo "$soname (${package:-no package})"
     done)"
 
-# Everything the package needs is on a machine that scripts/deps set up, so apt installs the one
-# package and takes nothing from the network, and its removal must restore /usr exactly. Recommends
-# are left out: apt remove keeps what they pulled in.
+# scripts/deps installs all the package needs, so apt must install it alone, from no network; without
+# Recommends, which apt remove would keep.
 export DEBIAN_FRONTEND=noninteractive
 others=$(apt-get install -s --no-install-recommends "$deb" 2>/dev/null | awk '$1 == "Inst" && $2 != "kestrelle" { print $2 }')
 [ -z "$others" ] || { echo "FAIL - installing the package would also install" $others "(is every dependency in scripts/deps?)" && exit 1; }
@@ -46,7 +44,6 @@ list_usr >"$work/before"
 installed=true
 run_logged "$work/install.log" apt install -y -q --no-install-recommends "$deb"
 
-# What the package put where, by dpkg's own record.
 dpkg -L kestrelle | LC_ALL=C sort >"$work/files"
 metainfo=$(grep '^/usr/share/metainfo/.*\.metainfo\.xml$' "$work/files" || true)
 id=$(basename "$metainfo" .metainfo.xml)

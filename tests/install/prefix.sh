@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# The build installed into a prefix of its own, both captures taken through the installed program's
-# tray menu and read back with xclip and ImageMagick: the screen, with neither the menu nor the chooser
-# in it. $1 is the build tree.
+# Both captures through the tray menu of the build installed into a prefix of its own ($1 is the build
+# tree): the screen, with neither the menu nor the chooser in it.
 build=$1
 source "$(dirname "$0")/../e2e/lib.sh" "" "" ""
 export XDG_CACHE_HOME=$work/cache

@@ -19,7 +19,6 @@ kestrelle_icon() {
     return 1
 }
 icon_docked() { kestrelle_icon >/dev/null; }
-icon_gone() { ! icon_docked; }
 wait_for_icon() { wait_for "Kestrelle's icon to dock in the tray" icon_docked; }
 
 menu_open() {

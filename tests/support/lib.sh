@@ -22,7 +22,6 @@ stop_pids() {
 
 children() { ps -o pid=,stat=,comm= --ppid "$1" || true; }
 no_children() { [ -z "$(children "$1")" ]; }
-open_descriptors() { find "/proc/$1/fd" -mindepth 1 -maxdepth 1 | wc -l; }
 
 # start_xvfb WxHxD LOG : sets DISPLAY and xvfb_pid once the server answers. -noreset: else a desktop
 # set up by short-lived clients, a root background say, is gone before the next one looks.
