@@ -1,7 +1,5 @@
 # The session of an end-to-end test: sourced with the paths of kestrelle, the capture tool and the
-# window-closing helper as $1..$3, on a display that tests/support/with-display provides. Each test
-# stages the program in a folder of its own beside a recording stand-in for the capture tool or the
-# real one, with a settings folder of its own; tests/support/drive-kestrelle.sh drives it.
+# window-closing helper as $1..$3, on a display that tests/support/with-display provides.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../support/checks.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/../support/drive-kestrelle.sh"

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# A settings file that is damaged, of the wrong types, in the way, read-only or on a full disk, and a
-# read-only config folder: Kestrelle starts, says so once, keeps every setting it did not change, and
-# writes the changes it had to hold once the file can be written again.
+# Settings files damaged, of the wrong types, in the way or on a full disk, a read-only config folder:
+# Kestrelle starts, says so once, and keeps every setting, writing held changes once it can.
 source "$(dirname "$0")/../e2e/lib.sh"
 
 stored='[General]
@@ -12,25 +11,26 @@ screenshotFileTypeIndex=1
 CaptureClipboardShortcut=Ctrl+Alt+K'
 
 stage_with_recorder "$work/app"
-# new_case NAME : a settings folder of its own and an empty log.
-case_number=0
+# new_case NAME : ends the previous case (Kestrelle quit, mounts undone); a settings folder of its
+# own and an empty log.
+case_number=0 case=
 new_case() {
-    case_number=$((case_number + 1))
+    [ -z "$kestrelle_pid" ] || quit_kestrelle "$case: Kestrelle quits with status 0"
+    unmount_all
+    case=$1 case_number=$((case_number + 1))
     export XDG_CONFIG_HOME=$work/config$case_number
     settings=$XDG_CONFIG_HOME/Kestrelle/Kestrelle.conf
     mkdir -p "$(dirname "$settings")"
     : >"$log"
-    echo "# $1"
 }
 start_and_dock() {
     start_kestrelle "$work/app"
     wait_for_icon
 }
-other_settings_kept() { # KEY... : each of these lines of $stored is in the file as it was
+other_settings_kept() { # KEY... of $stored
     local key
     for key in "$@"; do grep -qxF -- "$(grep "^$key=" <<<"$stored")" "$settings" || return 1; done
 }
-# toggle_sound : a click on "Play sound" in the Preferences window, which it opens if need be.
 toggle_sound() {
     local lines
     lines=$(log_count 'Setting changed:')
@@ -50,7 +50,6 @@ damaged() {
     toggle_sound
     check "$1: a change is written" setting_is playSoundAfterScreenshot "$3"
     check "$1: what could be read survives the write" other_settings_kept "${@:4}"
-    quit_kestrelle "$1: Kestrelle quits with status 0"
 }
 damaged "binary junk" "$stored"$'\n\x89PNG\r\n\x1a\n\x01\x02 junk without a value\n' false \
     openInPreview screenshotFileType screenshotFileTypeIndex CaptureClipboardShortcut
@@ -69,7 +68,6 @@ expect "wrong types: the unreadable sound setting reads as off" '"-c" "-x"' "$ar
 expect "wrong types: the capture says which value it could not read" \
     playSoundAfterScreenshot "$(grep -o 'the value of [A-Za-z]* is not' "$log" | cut -d' ' -f4 | xargs)"
 check "wrong types: the file is left as it was" cmp -s "$work/wrong-types" "$settings"
-quit_kestrelle "wrong types: Kestrelle quits with status 0"
 
 new_case "a folder in place of the file"
 mkdir "$settings"
@@ -79,51 +77,31 @@ toggle_sound
 expect "folder: a change that cannot be written says nothing more" 0 "$(log_count 'could not write')"
 capture_with choose_menu_entry "Capture Desktop to Clipboard"
 expect "folder: the change holds for this run" '"-c"' "$arguments"
-quit_kestrelle "folder: Kestrelle quits with status 0"
 
-mkdir "$work/probe"
-if ! mount_tmpfs "$work/probe" 64k; then
-    echo "ok - # SKIP read-only and full-disk cases: this machine does not allow mounts"
+new_case "full disk"
+if ! mount_tmpfs "$(dirname "$settings")" 64k; then
+    echo "ok - # SKIP the cases that need mounts: none allowed here"
     finish
     exit
 fi
-unmount_all
-
-# unwritable NAME BLOCK UNBLOCK : BLOCK makes the stored file unwritable, UNBLOCK undoes it.
-unwritable() {
-    new_case "$1"
-    printf '%s\n' "$stored" >"$settings"
-    $2
-    start_and_dock
-    expect "$1: Kestrelle starts and says nothing yet" 0 "$(wc -l <"$log")"
-    toggle_sound
-    expect "$1: the failed write is said in one line" 1 "$(log_count 'could not write')"
-    capture_with xdotool key ctrl+alt+k
-    expect "$1: the change holds for this run" '"-c" "-x"' "$arguments"
-    toggle_sound
-    toggle_sound
-    expect "$1: later failed writes add no line" 1 "$(log_count 'could not write')"
-    check "$1: the file keeps every setting" cmp -s <(printf '%s\n' "$stored") "$settings"
-    $3
-    click_in Preferences "${open_viewer_box[@]}"
-    wait_for "$1: the held change and the new one to be written" setting_is openInPreview false
-    check "$1: the held sound change is written with it" setting_is playSoundAfterScreenshot false
-    check "$1: the other settings survive" other_settings_kept screenshotFileType screenshotFileTypeIndex \
-        CaptureClipboardShortcut
-    close_window Preferences
-    quit_kestrelle "$1: Kestrelle quits with status 0"
-}
-read_only_file() { mount_read_only "$settings"; }
-fill_disk() {
-    mv "$settings" "$work/stored.conf"
-    mount_tmpfs "$(dirname "$settings")" 64k
-    mv "$work/stored.conf" "$settings"
-    head -c 1M /dev/zero >"$(dirname "$settings")/filler" 2>/dev/null || true
-}
-free_disk() { rm "$(dirname "$settings")/filler"; }
-unwritable "read-only file" read_only_file unmount_all
-unwritable "full disk" fill_disk free_disk
-unmount_all
+printf '%s\n' "$stored" >"$settings"
+head -c 1M /dev/zero >"$(dirname "$settings")/filler" 2>/dev/null || true
+start_and_dock
+expect "full disk: Kestrelle starts and says nothing yet" 0 "$(wc -l <"$log")"
+toggle_sound
+expect "full disk: the failed write is said in one line" 1 "$(log_count 'could not write')"
+capture_with xdotool key ctrl+alt+k
+expect "full disk: the change holds for this run" '"-c" "-x"' "$arguments"
+toggle_sound
+toggle_sound
+expect "full disk: later failed writes add no line" 1 "$(log_count 'could not write')"
+check "full disk: the file keeps every setting" cmp -s <(printf '%s\n' "$stored") "$settings"
+rm "$(dirname "$settings")/filler"
+click_in Preferences "${open_viewer_box[@]}"
+wait_for "full disk: the held change and the new one to be written" setting_is openInPreview false
+check "full disk: the held sound change is written with it" setting_is playSoundAfterScreenshot false
+check "full disk: the other settings survive" other_settings_kept screenshotFileType screenshotFileTypeIndex \
+    CaptureClipboardShortcut
 
 new_case "read-only config folder, first start"
 rmdir "$(dirname "$settings")"
@@ -133,5 +111,5 @@ expect "read-only folder: the first start's repair and one failed write" \
     "1 1" "$(log_count 'No value set for screenshotFileTypeIndex') $(log_count 'could not write')"
 capture_with choose_menu_entry "Capture Desktop to Clipboard"
 expect "read-only folder: captures work" '"-c" "-x"' "$arguments"
-quit_kestrelle "read-only folder: Kestrelle quits with status 0"
+quit_kestrelle "$case: Kestrelle quits with status 0"
 finish

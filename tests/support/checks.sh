@@ -1,9 +1,7 @@
-# How the test scripts report: each check prints "ok - WHAT" or "FAIL - WHAT" and the script goes
-# on, so one run shows every fault; finish prints the count and fails the script if any check did.
-# Sourced.
+# A failed check does not stop the script, so one run shows every fault; finish fails it. Sourced.
 failures=0
 
-# check WHAT CMD ARGS... : passes when CMD succeeds.
+# check WHAT CMD ARGS...
 check() {
     if "${@:2}"; then
         echo "ok - $1"
@@ -23,7 +21,7 @@ expect() {
     fi
 }
 
-# skip WHY : the test cannot run here; ctest reports status 77 as skipped.
+# ctest reports status 77 as skipped.
 skip() {
     echo "skipped: $1"
     exit 77

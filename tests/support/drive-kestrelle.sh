@@ -1,32 +1,26 @@
-# Drives Kestrelle on an X display as a person does: clicks its tray icon, picks menu entries with the
-# keyboard, types a folder into the chooser. Sourced under `set -euo pipefail` by the end-to-end tests
-# (which set $kestrelle, $real_tool, $close_window_tool, $work, $settings, $log and $starts), by
-# scripts/run and by bench/tray.sh. Every wait polls with a time limit, never a fixed sleep.
+# Drives Kestrelle on an X display as a person does: clicks on its tray icon, menu entries chosen with
+# the keyboard, a folder typed into the chooser. Sourced under `set -euo pipefail`; the session's
+# variables ($kestrelle, $work, $settings, $log, $starts...) are set by tests/e2e/lib.sh.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
-# The window title that Qt gives its own directory chooser.
-kestrelle_chooser_title="Find Directory"
-# The visible windows of every program whose binary is named kestrelle.
+kestrelle_chooser_title="Find Directory" # Qt's own
 kestrelle_windows() { xdotool search --onlyvisible --classname '^kestrelle$' 2>/dev/null || true; }
 
-is_embedded() { # the window's parent is some other program's window, not the root
+is_embedded() {
     local parent
     parent=$(xwininfo -id "$1" -tree 2>/dev/null | grep '^ *Parent window id:') || return 1
     [[ $parent != *"(the root window)"* ]]
 }
 is_override_redirect() { xwininfo -id "$1" -all 2>/dev/null | grep -q 'Override Redirect State: yes'; }
 
-# kestrelle_icon : the window that a tray host has taken in; fails when the icon is not docked.
 kestrelle_icon() {
     local w
     for w in $(kestrelle_windows); do is_embedded "$w" && echo "$w" && return 0; done
     return 1
 }
 icon_docked() { kestrelle_icon >/dev/null; }
-icon_gone() { ! icon_docked; }
 wait_for_icon() { wait_for "Kestrelle's icon to dock in the tray" icon_docked; }
 
-# The open menu is a pop-up of its own at the root.
 menu_open() {
     local w
     for w in $(kestrelle_windows); do ! is_embedded "$w" && is_override_redirect "$w" && return 0; done
@@ -34,8 +28,7 @@ menu_open() {
 }
 menu_closed() { ! menu_open; }
 
-# Sleeps until half a second has passed since the previous click on the icon: two clicks within the
-# double-click interval (0.4 s) arrive as one double click.
+# Two clicks on the icon within the double-click interval (0.4 s) arrive as one double click.
 kestrelle_last_click=0
 space_clicks() {
     local wait=$((kestrelle_last_click + 500000 - ${EPOCHREALTIME/[.,]/}))
@@ -43,8 +36,7 @@ space_clicks() {
     kestrelle_last_click=${EPOCHREALTIME/[.,]/}
 }
 
-# open_menu : clicks the icon and waits for the menu. The icon is looked for again when not found:
-# xdotool's search fails when windows vanish under it.
+# The icon is looked for again when not found: xdotool's search fails when windows vanish under it.
 open_menu() {
     local icon
     wait_for "Kestrelle's icon in the tray" eval 'icon=$(kestrelle_icon)'
@@ -59,7 +51,7 @@ open_and_dismiss_menu() {
     wait_for "the tray menu to close on Escape" menu_closed
 }
 
-# choose_menu_entry TITLE : activates the entry with the keyboard; separators take no key press.
+# Separators take no key press.
 choose_menu_entry() {
     local entry keys=()
     for entry in "Capture Desktop" "Capture Desktop to Clipboard" "Set keyboard shortcuts..." "Preferences..." \
@@ -74,7 +66,6 @@ choose_menu_entry() {
     echo "no menu entry is called \"$1\"" >&2 && return 1
 }
 
-# visible_windows TITLE : every visible window with exactly this title.
 visible_windows() {
     xdotool search --onlyvisible --name "^$(printf '%s' "$1" | sed 's/[][\.*^$()+?{}|]/\\&/g')\$" 2>/dev/null || true
 }
@@ -85,16 +76,7 @@ wait_for_window() { wait_for "a window titled \"$1\"" window_shown "$1"; }
 window_count() { visible_windows "$1" | wc -l; }
 click_in() { xdotool mousemove --window "$(visible_window "$1")" "$2" "$3" click 1; }
 
-# choose_folder DIR : types DIR into the open chooser and confirms it. With no window manager nothing
-# gives the chooser the focus, so it is given the focus first.
-choose_folder() {
-    wait_for_window "$kestrelle_chooser_title"
-    xdotool windowfocus --sync "$(visible_window "$kestrelle_chooser_title")" type --delay 4 -- "$1"
-    xdotool key Return
-    wait_for "the directory chooser to close after confirming $1" window_gone "$kestrelle_chooser_title"
-}
-
-# answer_chooser KEYS... : the keys in every open chooser; waits until all have closed.
+# answer_chooser KEYS... : with no window manager nothing gives a chooser the focus.
 answer_chooser() {
     local chooser
     wait_for_window "$kestrelle_chooser_title"
@@ -103,11 +85,16 @@ answer_chooser() {
     done
     wait_for "every directory chooser to close" window_gone "$kestrelle_chooser_title"
 }
+choose_folder() {
+    wait_for_window "$kestrelle_chooser_title"
+    xdotool windowfocus --sync "$(visible_window "$kestrelle_chooser_title")" type --delay 4 -- "$1"
+    answer_chooser Return
+}
 
 capture_to_folder() { choose_menu_entry "Capture Desktop" && choose_folder "$1"; }
 
-# make_recording_tool DIR LOG : a stand-in `screencapture` in DIR that appends a line per start to
-# LOG: the start time (seconds since the epoch), then each argument in double quotes.
+# make_recording_tool DIR LOG : a stand-in `screencapture` that adds to LOG a line per start: the time,
+# then each argument in double quotes.
 make_recording_tool() {
     cat >"$1/screencapture" <<EOF
 #!/bin/bash
@@ -118,14 +105,12 @@ EOF
     chmod +x "$1/screencapture"
 }
 recorded_starts() { if [ -f "$1" ]; then wc -l <"$1"; else echo 0; fi; }
-# recorded_arguments LOG N : the arguments of the Nth start, as quoted words.
 recorded_arguments() { sed -n "${2}p" "$1" | cut -d' ' -f2-; }
 has_started() { [ "$(recorded_starts "$1")" -ge "$2" ]; }
 wait_for_start() { wait_for "the capture tool to start (start number $2)" has_started "$1" "$2"; }
-# The file path of the Nth start: its last argument, unquoted.
 recorded_path() { recorded_arguments "$starts" "$1" | sed 's/.* "\(.*\)"$/\1/; s/^"\(.*\)"$/\1/'; }
 
-# capture_with CMD ARGS... : runs CMD and waits for the capture it starts; sets arguments to its own.
+# capture_with CMD ARGS... : sets arguments to those of the capture that CMD starts.
 capture_with() {
     local next=$(($(recorded_starts "$starts") + 1))
     "$@"
@@ -133,23 +118,18 @@ capture_with() {
     arguments=$(recorded_arguments "$starts" "$next")
 }
 
-# capture_file_names T0 T1 : every name, without the extension, that a capture chosen between T0 and
-# T1 (seconds since the epoch) can get, in the C locale of the caller's time zone.
+# capture_file_names T0 T1 : every name, without the extension, of a capture chosen between T0 and T1.
 capture_file_names() {
     local t
     for ((t = $1; t <= $2; t++)); do LC_ALL=C date -d "@$t" '+Kestrelle on %m-%d-%Y at %I.%M.%S %p'; done
 }
-
-# capture_path_fits START END DIR EXT PATH : PATH is DIR/"Kestrelle on …".EXT for a second between
-# START and END.
+# capture_path_fits T0 T1 DIR EXT PATH
 capture_path_fits() {
     local name=${5#"$3/"}
     [[ $5 == "$3/$name" && $name == *".$4" ]] && capture_file_names "$1" "$2" | grep -xF -- "${name%".$4"}" >/dev/null
 }
 
-# end_session STATUS : for an EXIT trap. Stops the program and the tray host the script started
-# (either may have exited), undoes its mounts, shows the program's log when the script failed and
-# removes $work.
+# end_session STATUS : for an EXIT trap; the program and the tray host may have exited already.
 end_session() {
     [ -n "${kestrelle_pid:-}" ] && kill "$kestrelle_pid" 2>/dev/null || true
     [ -n "${tray_host_pid:-}" ] && kill "$tray_host_pid" 2>/dev/null || true
@@ -163,31 +143,25 @@ end_session() {
     return "$1"
 }
 
-# The program staged in DIR beside the stand-in that records each start in $starts, or the real tool.
 stage_with_recorder() { mkdir -p "$1" && cp "$kestrelle" "$1/kestrelle" && make_recording_tool "$1" "$starts"; }
 stage_with_tool() { mkdir -p "$1" && cp "$kestrelle" "$real_tool" "$1/"; }
-
 start_kestrelle() { "$1/kestrelle" 2>>"$log" & kestrelle_pid=$!; }
-
-# wait_for_exit : waits until Kestrelle has ended; sets exit_status.
 wait_for_exit() {
     exit_status=0
     wait_for "Kestrelle (process $kestrelle_pid) to exit" process_gone "$kestrelle_pid"
     wait "$kestrelle_pid" || exit_status=$?
     kestrelle_pid=
 }
-
-# quit_kestrelle [WHAT] : "Quit Kestrelle" from the menu; with WHAT, checks that it ends with status 0.
+# quit_kestrelle [WHAT] : with WHAT, checks that it ends with status 0.
 quit_kestrelle() {
     choose_menu_entry "Quit Kestrelle"
     wait_for_exit
     [ -z "${1:-}" ] || expect "$1" 0 "$exit_status"
 }
 
-# setting KEY : the value under KEY in the settings file, as written there.
 setting() { [ ! -f "$settings" ] || sed -n "s/^$1=//p" "$settings"; }
 setting_is() { [ "$(setting "$1")" = "$2" ]; }
-seed_settings() { # LINE... : a settings file of these lines, as if stored earlier
+seed_settings() {
     mkdir -p "$(dirname "$settings")"
     printf '%s\n' '[General]' "$@" >"$settings"
 }
@@ -195,22 +169,20 @@ log_has() { grep -qF -- "$1" "$log"; }
 log_count() { grep -cF -- "$1" "$log" || true; }
 logged_at_least() { [ "$(log_count "$1")" -ge "$2" ]; }
 
-# Where the controls sit in the Preferences window, which has a fixed size and layout.
+# The Preferences window has a fixed size and layout.
 play_sound_box=(100 40) open_viewer_box=(100 83) file_type_popup=(117 127)
 
-# Sends a close request as a window manager's close button does, and again each second, as a person
-# clicks again: under load one is now and then not received.
+# A window manager's close request, sent again each second as a person clicks again: under load one
+# is now and then not received.
 gone_after_close_request() {
     local window
-    window_gone "$1" && return 0
-    if [ "$SECONDS" -ge "$next_request" ] && window=$(visible_window "$1"); then
+    window=$(visible_window "$1") || return 0
+    if [ "$SECONDS" -ge "$next_request" ]; then
         "$close_window_tool" "$window" || true
         next_request=$((SECONDS + 1))
     fi
     return 1
 }
-
-# close_window TITLE : closes the window and waits until it is gone.
 close_window() {
     window_shown "$1" || { echo "expected a window titled \"$1\" to close, saw none" >&2 && return 1; }
     next_request=0

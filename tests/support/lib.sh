@@ -1,10 +1,9 @@
-# What the shell tests and their session starters share that knows nothing of Kestrelle: waits with a
-# time limit, processes, a private X server with a tray host, mounts. Sourced.
+# What the shell tests share that knows nothing of Kestrelle. Sourced.
 
 # Seconds any one wait may take; generous, because a loaded 2-core machine is slow to map windows.
 : "${KESTRELLE_WAIT:=30}"
 
-# wait_for WHAT CMD ARGS... : runs CMD until it succeeds; fails naming WHAT after $KESTRELLE_WAIT s.
+# wait_for WHAT CMD ARGS...
 wait_for() {
     local deadline=$((SECONDS + KESTRELLE_WAIT))
     until "${@:2}"; do
@@ -13,24 +12,19 @@ wait_for() {
     done
 }
 
-# A process that has ended, reaped or not.
 process_gone() { [ ! -e "/proc/$1" ] || [ "$(awk '{ print $3 }' "/proc/$1/stat" 2>/dev/null)" = Z ]; }
 
-# stop_pids PID... : ends each process that still runs and reaps it.
 stop_pids() {
     local pid
     for pid in "$@"; do kill "$pid" 2>/dev/null || true; done
     for pid in "$@"; do wait "$pid" 2>/dev/null || true; done
 }
 
-# children PID : the processes whose parent is PID, with their state.
 children() { ps -o pid=,stat=,comm= --ppid "$1" || true; }
 no_children() { [ -z "$(children "$1")" ]; }
-open_descriptors() { find "/proc/$1/fd" -mindepth 1 -maxdepth 1 | wc -l; }
 
-# start_xvfb WxHxD LOG : an X server that writes the display number it picked to a pipe beside LOG,
-# kept when its last client leaves (-noreset: else a desktop set up by short-lived clients, a root
-# background say, is gone before the next one looks); sets DISPLAY and xvfb_pid once it answers.
+# start_xvfb WxHxD LOG : sets DISPLAY and xvfb_pid once the server answers. -noreset: else a desktop
+# set up by short-lived clients, a root background say, is gone before the next one looks.
 start_xvfb() {
     local number
     mkfifo "$2.displayfd"
@@ -44,8 +38,7 @@ start_xvfb() {
 
 screen_size() { xdpyinfo | awk '/dimensions:/ { print $2 }'; }
 
-# start_tray_host WORK : trayer, ready once it owns the tray selection rather than when its window
-# appears; builds the selection probe into WORK and sets tray_host_pid. The caller stops trayer.
+# start_tray_host WORK : ready once trayer owns the tray selection, not when its window appears.
 start_tray_host() {
     cc -O1 -o "$1/selection-owner" "$(dirname "${BASH_SOURCE[0]}")/selection-owner.c" -lxcb || return 1
     trayer --edge top --align right --widthtype pixel --width 200 --heighttype pixel --height 32 \
@@ -54,7 +47,6 @@ start_tray_host() {
     wait_for "trayer to own the system tray selection" "$1/selection-owner" _NET_SYSTEM_TRAY_S0
 }
 
-# Mount points of a test's own, undone by unmount_all in the reverse order.
 mounts=()
 mount_read_only() { mount --bind "$1" "$1" && mounts+=("$1") && mount -o remount,ro,bind "$1"; }
 mount_tmpfs() { mount -t tmpfs -o "size=$2" tmpfs "$1" && mounts+=("$1"); }

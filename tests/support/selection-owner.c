@@ -5,10 +5,8 @@
 
 int main(int argc, char** argv)
 {
-    if (argc != 2)
-        return 2;
     xcb_connection_t* c = xcb_connect(NULL, NULL);
-    if (xcb_connection_has_error(c))
+    if (argc != 2 || xcb_connection_has_error(c))
         return 2;
     xcb_intern_atom_reply_t* atom =
         xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, (uint16_t)strlen(argv[1]), argv[1]), NULL);
