@@ -40,7 +40,7 @@ QDateTime newYork(int year, int month, int day, int hour, int minute, int second
 // the file names in the local time zone (e2e/menu.sh, install/prefix.sh), the first run's repair and the
 // silent launch over values of other types (e2e/menu.sh, faults/settings.sh), the menu's entries
 // (desktops/tray.sh), the window of commands and the command line on GNOME (desktops/reach.sh), and the
-// looks' legibility and a person's click on each preference control (e2e/preferences.sh).
+// looks' legibility and a person's click on each preference control (e2e/menu.sh).
 class AppDelegateTest : public QObject {
     Q_OBJECT
 
