@@ -8,7 +8,8 @@
 
 static xcb_atom_t atom(xcb_connection_t* c, const char* name)
 {
-    xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, (uint16_t)strlen(name), name), NULL);
+    xcb_intern_atom_reply_t* r =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, (uint16_t)strlen(name), name), NULL);
     xcb_atom_t a = r ? r->atom : XCB_NONE;
     free(r);
     return a;
@@ -37,8 +38,8 @@ int main(void)
     free(next(c, XCB_SELECTION_NOTIFY));
     int chunks = 0;
     for (;;) {
-        xcb_get_property_reply_t* r =
-            xcb_get_property_reply(c, xcb_get_property(c, 1, w, prop, XCB_GET_PROPERTY_TYPE_ANY, 0, 1 << 28), NULL);
+        xcb_get_property_reply_t* r = xcb_get_property_reply(
+            c, xcb_get_property(c, 1, w, prop, XCB_GET_PROPERTY_TYPE_ANY, 0, 1 << 28), NULL);
         if (!r || (chunks == 0 && r->type != incr))
             return 1;
         int length = xcb_get_property_value_length(r);
