@@ -7,26 +7,18 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
 // A window shown back after a capture is on the screen only once the window manager has mapped it. A
 // hide that comes before is lost with some (Mutter maps the X window all the same), and the window is
 // in the next capture; so a window on its way back is hidden once it has arrived, or after
-// kMapPolls * kMapPoll when it never does (minimized, say).
+// kMapPolls * kMapPoll when it never does.
 constexpr std::chrono::milliseconds kMapPoll{10};
 constexpr int kMapPolls = 50;
 
-QList<QWidget*> showingWindows()
-{
-    QList<QWidget*> showing;
-    const auto windows = QApplication::topLevelWidgets();
-    std::copy_if(windows.cbegin(), windows.cend(), std::back_inserter(showing),
-                 [](QWidget* window) { return window->isVisible() && keptOutOfCaptures(*window); });
-    return showing;
-}
-
-bool mapped(const QWidget* window)
+bool onScreen(const QPointer<QWidget>& window)
 {
     return window->windowHandle() && window->windowHandle()->isExposed();
 }
@@ -41,32 +33,42 @@ void WindowsOutOfCaptures::captureStarts(QObject& context, std::function<void()>
 
 void WindowsOutOfCaptures::hideOnceMapped(QObject& context, std::function<void()> start, int pollsLeft)
 {
-    const QList<QWidget*> windows = showingWindows();
-    if (pollsLeft > 0 && !std::all_of(windows.cbegin(), windows.cend(), mapped)) {
+    m_returning.removeIf(
+        [](const QPointer<QWidget>& window) { return !window || !window->isVisible() || onScreen(window); });
+    if (!m_returning.isEmpty() && pollsLeft > 0) {
         QTimer::singleShot(kMapPoll, &context,
                            [this, &context, start = std::move(start), pollsLeft]() mutable {
                                hideOnceMapped(context, std::move(start), pollsLeft - 1);
                            });
         return;
     }
-    if (windows.isEmpty()) {
+    m_returning.clear();
+    const auto windows = QApplication::topLevelWidgets();
+    for (QWidget* window : windows) {
+        if (window->isVisible() && keptOutOfCaptures(*window)) {
+            window->hide();
+            m_hidden << window;
+            m_underneathRedrawn.setRemainingTime(kUnderneathRedrawn);
+        }
+    }
+    // Also when another capture hid the windows a moment ago: the screen may not have redrawn yet.
+    const auto redrawn =
+        std::chrono::ceil<std::chrono::milliseconds>(m_underneathRedrawn.remainingTimeAsDuration());
+    if (redrawn.count() == 0) {
         start();
         return;
     }
-    for (QWidget* window : windows) {
-        window->hide();
-        m_hidden << window;
-    }
-    QTimer::singleShot(kUnderneathRedrawn, &context, std::move(start));
+    QTimer::singleShot(redrawn, &context, std::move(start));
 }
 
 void WindowsOutOfCaptures::captureEnded()
 {
     if (m_running > 0 && --m_running > 0)
         return;
-    for (const QPointer<QWidget>& window : std::as_const(m_hidden)) {
-        if (window)
+    for (const QPointer<QWidget>& window : std::exchange(m_hidden, {})) {
+        if (window) {
+            m_returning << window;
             window->show();
+        }
     }
-    m_hidden.clear();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QList>
 #include <QPointer>
 #include <QWidget>
@@ -12,8 +13,8 @@
 class WindowsOutOfCaptures {
 public:
     // A capture is about to start: start runs once such windows have left the screen and the screen has
-    // had a moment (kUnderneathRedrawn) to draw what was under them; at once when none is showing. A
-    // start still waiting is dropped with context.
+    // had a moment (kUnderneathRedrawn) to draw what was under them; at once when none is or was just
+    // showing. A start still waiting is dropped with context.
     void captureStarts(QObject& context, std::function<void()> start);
     // A capture started with captureStarts has ended, or did not start after all.
     void captureEnded();
@@ -22,5 +23,9 @@ private:
     void hideOnceMapped(QObject& context, std::function<void()> start, int pollsLeft);
 
     QList<QPointer<QWidget>> m_hidden;
+    // Shown again by captureEnded and not yet seen on the screen.
+    QList<QPointer<QWidget>> m_returning;
+    // Expires kUnderneathRedrawn after the last window left the screen.
+    QDeadlineTimer m_underneathRedrawn;
     int m_running = 0;
 };

@@ -53,9 +53,9 @@ captured_to_clipboard 1 "kestrelle ${action[*]}"
 # Each asked for as soon as the previous one ended, while the window is on its way back: Mutter maps
 # an X window that was hidden before it arrived all the same.
 for n in $(seq 2 16); do
-    application ActivateAction capture-to-clipboard [] {} >/dev/null
-    captured_to_clipboard "$n" "ActivateAction capture-to-clipboard, $((n % 5 * 20)) ms after the last"
     sleep "0.0$((n % 5 * 2))"
+    application ActivateAction capture-to-clipboard [] {} >/dev/null
+    captured_to_clipboard "$n" "ActivateAction capture-to-clipboard, $((n % 5 * 20)) ms after the last start was seen,"
 done
 wait_for_window Kestrelle
 click_in Kestrelle 40 "$(($(xwininfo -id "$(visible_window Kestrelle)" | awk '/Height:/ { print $2 }') / 5))"
