@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Settings files damaged, of the wrong types, in the way or on a full disk, a read-only config folder:
-# Kestrelle starts, says so once, and keeps every setting, writing held changes once it can.
+# Settings files damaged, of the wrong types, in the way, on a full disk or read-only, a read-only config
+# folder: Kestrelle starts, says so once, and keeps every setting, writing held changes once it can.
 source "$(dirname "$0")/../e2e/lib.sh"
 
 stored='[General]
@@ -102,6 +102,15 @@ wait_for "full disk: the held change and the new one to be written" setting_is o
 check "full disk: the held sound change is written with it" setting_is playSoundAfterScreenshot false
 check "full disk: the other settings survive" other_settings_kept screenshotFileType screenshotFileTypeIndex \
     CaptureClipboardShortcut
+
+new_case "read-only file"
+printf '%s\n' "$stored" >"$settings"
+mount_read_only "$settings"
+start_and_dock
+toggle_sound
+capture_with xdotool key ctrl+alt+k
+expect "read-only file: one failed-write line, the change holding for this run, the file as it was" \
+    "1 \"-c\" \"-x\" kept" "$(log_count 'could not write') $arguments $(cmp -s <(printf '%s\n' "$stored") "$settings" && echo kept)"
 
 new_case "read-only config folder, first start"
 rmdir "$(dirname "$settings")"

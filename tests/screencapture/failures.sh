@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Captures in a world that fails them: a command line the tool refuses, no display, a folder that
-# cannot take the file, a disk that fills up, file systems without hard links, no image viewer for
-# -P; no sound server or a stuck one; the X server going away in the middle of a capture, or
-# answering nobody.
+# Captures in a world that fails them: a command line the tool refuses, no display or compositor, a
+# folder that cannot take the file, a disk that fills up, file systems without hard links, no image
+# viewer for -P; no sound server or a stuck one; the X server going away in the middle of a capture,
+# or answering nobody.
 source "$(dirname "$0")/lib.sh"
 
 # fails STATUS TEXT FOLDER CMD...: CMD ends with STATUS and one line on stderr that says TEXT (a
@@ -22,6 +22,8 @@ for args in "-q a.png" "" "-x -P" "a.png b.png" "-c a.png" "-c -P"; do
 done
 check "unset DISPLAY: status 1" fails 1 "" "$out" env DISPLAY= "$tool" -x "$out/a.png"
 check "unreachable display: status 1" fails 1 ":4095" "$out" env DISPLAY=:4095 "$tool" -x "$out/a.png"
+check "unreachable compositor: status 1" fails 1 "compositor 'kestrelle-nowhere'" "$out" env -u DISPLAY \
+    XDG_SESSION_TYPE=wayland XDG_RUNTIME_DIR="$work" WAYLAND_DISPLAY=kestrelle-nowhere "$tool" -x "$out/a.png"
 check "missing folder" fails 1 "$work/missing" "$work/missing" "$tool" -x "$work/missing/shot.png"
 
 # The disk fills up while the image is still grabbed and encoded: a file size limit, whose signal the
