@@ -7,7 +7,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusVariant>
-#include <QFile>
+#include <QDir>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QSystemTrayIcon>
@@ -39,8 +39,12 @@ bool trayHostRunning(const QDBusConnection& bus)
 
 QIcon imageNamed(const QString& name)
 {
-    const QString path = QStringLiteral(":/images/%1.svg").arg(name);
-    return QFile::exists(path) ? QIcon(path) : QIcon();
+    // One bitmap a size, rendered at build time: each size drawn for it, none scaled from another.
+    QIcon icon;
+    const QDir images(QStringLiteral(":/images"));
+    for (const QString& file : images.entryList({name + QStringLiteral("-*.png")}, QDir::Files))
+        icon.addFile(images.filePath(file));
+    return icon;
 }
 
 void showStatusItem(QSystemTrayIcon& item, QMenu& menu)

@@ -5,7 +5,7 @@
 class QMenu;
 class QSystemTrayIcon;
 
-// The named image among the program's resources (":/images/NAME.svg"), or a null icon.
+// The named image among the program's resources (":/images/NAME-SIZE.png", every size), or a null icon.
 QIcon imageNamed(const QString& name);
 
 // Shows the item with the menu for any click, whichever button: trays on Linux send a left click to the
