@@ -5,6 +5,7 @@
 #include "application/CommandLine.h"
 #include "application/QuitOnSignals.h"
 #include "application/SessionInstance.h"
+#include "portal/PortalRegistry.h"
 #include "ui/InterfaceLoader.h"
 
 #include <QApplication>
@@ -51,11 +52,14 @@ template <typename Delegate> int applicationMain(int argc, char** argv)
         return 1;
     }
 
+    const QString appId =
+        QtApplication().infoDictionary().value(QStringLiteral("CFBundleIdentifier")).toString();
+    // Before the services, whose first requests to the desktop portal would leave the program unknown to it.
+    registerWithDesktopPortal(appId, startLog);
     PlatformServices services;
     const Platform platform = services.platform();
     // Lets the desktop match the program's windows to its menu entry and icon.
-    QGuiApplication::setDesktopFileName(
-        platform.application.infoDictionary().value(QStringLiteral("CFBundleIdentifier")).toString());
+    QGuiApplication::setDesktopFileName(appId);
     Delegate delegate(platform);
     InterfaceLoader interface(platform.standardUserDefaults, platform.sharedBinder);
     // A file that does not fit the delegate would leave controls that do nothing: the program stops.

@@ -2,8 +2,9 @@
 // shortcuts only through BindShortcuts, a user who declines or leaves the dialog open, a missing
 // interface, screenshot answers before the reply, forged, or naming a file someone else writes.
 // Steered through /test and its arguments: --without-global-shortcuts, --without-screenshot,
-// --bind-response=CODE, --screenshot-picture=FILE (copied into --screenshot-folder=DIR at each
-// request), --screenshot-response=CODE, --screenshot-uri=FILE (answered, nothing saved) and
+// --bind-response=CODE, --registry[=ERROR] (a host registry that takes any id, or answers ERROR),
+// --screenshot-picture=FILE (copied into --screenshot-folder=DIR at each request),
+// --screenshot-response=CODE, --screenshot-uri=FILE (answered, nothing saved) and
 // --screenshot-answer=forged|after-reply|before-reply (the last two on a path other than predicted).
 
 #include <QCoreApplication>
@@ -157,6 +158,23 @@ private:
     Shortcuts m_bound, m_taken;
 };
 
+class HostRegistry : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.host.portal.Registry")
+
+public:
+    explicit HostRegistry(QObject* desktop) : QDBusAbstractAdaptor(desktop) {}
+
+public slots:
+    void Register(const QString&, const QVariantMap&, const QDBusMessage& message)
+    {
+        if (const QString error = argument("registry"); !error.isEmpty()) {
+            message.setDelayedReply(true);
+            bus().send(message.createErrorReply("org.freedesktop.portal.Error.Failed", error));
+        }
+    }
+};
+
 class ScreenshotPortal : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Screenshot")
@@ -212,6 +230,8 @@ int main(int argc, char* argv[])
     QObject desktop;
     if (!application.arguments().contains("--without-global-shortcuts"))
         bus().registerObject("/test", new GlobalShortcuts(&desktop), QDBusConnection::ExportAllSlots);
+    if (application.arguments().contains("--registry") || !argument("registry").isEmpty())
+        new HostRegistry(&desktop);
     if (!application.arguments().contains("--without-screenshot"))
         new ScreenshotPortal(&desktop);
     // Objects first: once the name is owned, clients may call at once.

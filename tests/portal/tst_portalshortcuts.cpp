@@ -3,6 +3,7 @@
 // tests/desktops/kde-shortcuts.sh), and a user who declines a binding or leaves its dialog open.
 
 #include "RecordingLog.h"
+#include "portal/PortalRegistry.h"
 #include "settings/SettingsStore.h"
 #include "shortcuts/ShortcutBinder.h"
 #include "shortcuts/ShortcutBinderFactory.h"
@@ -118,6 +119,29 @@ private slots:
         QCOMPARE(m_log.lines.size(), lines);
         for (const QString& line : std::as_const(m_log.lines))
             QVERIFY2(line.contains(said), qPrintable(line));
+    }
+
+    void registeringSaysOnlyWhatFails_data()
+    {
+        QTest::addColumn<QString>("portal"); // the fake portal's argument, or "none" on the bus
+        QTest::addColumn<QString>("said");   // empty: nothing
+        QTest::newRow("no portal") << "none" << QString();
+        QTest::newRow("a portal older than the registry") << "--without-screenshot" << QString();
+        QTest::newRow("taken") << "--registry" << QString();
+        QTest::newRow("refused") << "--registry=App info not found"
+                                 << "App info not found";
+    }
+
+    void registeringSaysOnlyWhatFails()
+    {
+        QFETCH(QString, portal);
+        QFETCH(QString, said);
+        if (portal != QLatin1String("none"))
+            QVERIFY(startPortal({portal}));
+        registerWithDesktopPortal(QStringLiteral("io.github.kestrelle.Kestrelle"), m_log);
+        QCOMPARE(m_log.lines.size(), said.isEmpty() ? 0 : 1);
+        if (!said.isEmpty())
+            QVERIFY2(m_log.lines.constFirst().contains(said), qPrintable(m_log.lines.constFirst()));
     }
 
 private:
