@@ -107,8 +107,8 @@ public slots:
 private:
     void buildStatusMenu();
     std::unique_ptr<QWidget> makeCommandsWindow();
-    // Where global shortcuts never fire, the shortcuts window shows the commands to bind in the
-    // desktop's own keyboard settings instead of recorders.
+    // Where global shortcuts never fire, or the desktop refused them, the shortcuts window shows the
+    // commands to bind in the desktop's own keyboard settings instead of recorders.
     void offerDesktopShortcutCommands();
     void bringWindowToFront(const QPointer<QWidget>& window);
     QString nameTextForSystem() const;

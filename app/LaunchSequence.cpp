@@ -38,6 +38,9 @@ void AppDelegate::applicationDidFinishLaunching()
     });
     if (!m_platform.sharedBinder.firesShortcuts())
         offerDesktopShortcutCommands();
+    else
+        connect(&m_platform.sharedBinder, &ShortcutBinder::refusedByDesktop, this,
+                &AppDelegate::offerDesktopShortcutCommands);
 
     for (const QPointer<QWidget>& outlet : {m_window, m_prefsWindow, m_shortcutsWindow}) {
         if (const QPointer<QWidget> window = outlet)

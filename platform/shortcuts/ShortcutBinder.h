@@ -38,6 +38,11 @@ public:
     // reports them; a display system that reports the shifted character names the key instead.
     virtual QKeyCombination combinationOf(const QKeyEvent& event) const;
 
+signals:
+    // The desktop refused to bind the shortcuts, which it may say only once asked: from now on
+    // firesShortcuts() is false. Emitted once at most.
+    void refusedByDesktop();
+
 protected:
     // One of the keys the binder serves, with the shortcut it stands for now.
     struct BoundKey {

@@ -12,6 +12,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -93,6 +94,7 @@ private slots:
         control("Hold", {false});
         QTRY_COMPARE(control("State"), bound(4, "CTRL+ALT+6"));
         QCOMPARE(m_log.lines, QStringList());
+        QVERIFY(m_binder->firesShortcuts());
     }
 
     void whatBindsNothingIsSaidOncePerAnswer_data()
@@ -105,6 +107,7 @@ private slots:
         QTest::newRow("no global shortcuts") << "not available" << 1 << "--without-global-shortcuts";
     }
 
+    // Once refused, the shortcuts window offers the commands to bind in the desktop's settings instead.
     void whatBindsNothingIsSaidOncePerAnswer()
     {
         QFETCH(QString, portal);
@@ -113,12 +116,16 @@ private slots:
         if (portal != QLatin1String("none"))
             QVERIFY(startPortal({portal}));
         bindBoth();
+        QSignalSpy refusals(m_binder.get(), &ShortcutBinder::refusedByDesktop);
         QTRY_COMPARE(m_log.lines.size(), 1);
         m_store->setObject("Ctrl+Alt+5", captureKey);
         QTest::qWait(200);
         QCOMPARE(m_log.lines.size(), lines);
         for (const QString& line : std::as_const(m_log.lines))
             QVERIFY2(line.contains(said), qPrintable(line));
+        // Without a portal the binder knows it at once, and no desktop is asked.
+        QCOMPARE(refusals.size(), said == QLatin1String("declined") ? 1 : 0);
+        QVERIFY(!m_binder->firesShortcuts());
     }
 
     void registeringSaysOnlyWhatFails_data()

@@ -181,6 +181,7 @@ void ShortcutBinderPortal::createSession()
     // Some desktops bind the shortcuts given with the session (Plasma 5.27 binds only these), others
     // only those of BindShortcuts.
     const PortalShortcuts shortcuts = wantedShortcuts();
+    m_sessionHolds = false;
     const QVariantMap options{{QStringLiteral("session_handle_token"), sessionToken},
                               {QStringLiteral("shortcuts"), QVariant::fromValue(shortcuts)}};
     watch(new PortalRequest(m_bus, desktopPortal::globalShortcutsInterface, QStringLiteral("CreateSession"),
@@ -200,6 +201,7 @@ void ShortcutBinderPortal::sessionCreated(uint response, const QVariantMap& resu
                                  "they do nothing")
                       .arg(outcomeOf(response)));
         m_session.clear();
+        refuse();
         requestEnded();
         return;
     }
@@ -211,6 +213,7 @@ void ShortcutBinderPortal::sessionCreated(uint response, const QVariantMap& resu
         return std::any_of(held.begin(), held.end(),
                            [&](const auto& item) { return item.first == binding.key; });
     };
+    m_sessionHolds = std::any_of(m_bindings.begin(), m_bindings.end(), holds);
     if (!recorded && std::all_of(m_bindings.begin(), m_bindings.end(), holds)) {
         requestEnded();
         return;
@@ -227,14 +230,21 @@ void ShortcutBinderPortal::shortcutsBound(uint response, const QVariantMap& resu
     if (response != 0) {
         m_log.log(QStringLiteral("Shortcuts: the desktop bound no global shortcuts (%1); they do nothing")
                       .arg(outcomeOf(response)));
+        if (!m_sessionHolds)
+            refuse();
     } else if (results.contains(QStringLiteral("shortcuts"))) {
         const auto bound = qdbus_cast<PortalShortcuts>(results.value(QStringLiteral("shortcuts")));
+        bool any = false;
         for (const Binding& binding : m_bindings) {
-            if (std::none_of(bound.begin(), bound.end(),
-                             [&](const auto& item) { return item.first == binding.key; }))
+            if (std::any_of(bound.begin(), bound.end(),
+                            [&](const auto& item) { return item.first == binding.key; }))
+                any = true;
+            else
                 m_log.log(QStringLiteral("Shortcuts: the desktop did not bind %1; it does nothing")
                               .arg(binding.key));
         }
+        if (!any && !m_sessionHolds)
+            refuse();
     }
     requestEnded();
 }
@@ -243,6 +253,8 @@ void ShortcutBinderPortal::requestFailed(const QString& error)
 {
     m_log.log(QStringLiteral("Shortcuts: the desktop portal refused global shortcuts (%1); they do nothing")
                   .arg(error));
+    if (!m_sessionHolds)
+        refuse();
     requestEnded();
 }
 
@@ -252,6 +264,13 @@ void ShortcutBinderPortal::requestEnded()
         m_bindAgain = false;
         scheduleBind();
     }
+}
+
+void ShortcutBinderPortal::refuse()
+{
+    if (std::exchange(m_refused, true))
+        return;
+    emit refusedByDesktop();
 }
 
 void ShortcutBinderPortal::watch(PortalRequest* request,

@@ -29,6 +29,7 @@ public:
     static std::optional<QString> unavailableReason();
 
     void bindShortcutWithDefaultsKey(const QString& key, std::function<void()> action) override;
+    bool firesShortcuts() const override { return !m_refused; }
     std::optional<QString> refusalFor(QKeyCombination combination, const QString& key) override;
 
 private slots:
@@ -53,6 +54,7 @@ private:
     void shortcutsBound(uint response, const QVariantMap& results);
     void requestFailed(const QString& error);
     void requestEnded();
+    void refuse();
     void watch(PortalRequest* request, std::function<void(uint, const QVariantMap&)> answered);
     Binding* bindingFor(const QString& key);
 
@@ -68,4 +70,7 @@ private:
     bool m_bindScheduled = false;
     // A change arrived while the portal was still answering the last one.
     bool m_bindAgain = false;
+    // The open session already holds some of the shortcuts, from an earlier binding or as it opened.
+    bool m_sessionHolds = false;
+    bool m_refused = false;
 };
