@@ -2,7 +2,8 @@
 // shortcuts only through BindShortcuts, a user who declines or leaves the dialog open, a missing
 // interface, screenshot answers before the reply, forged, or naming a file someone else writes.
 // Steered through /test and its arguments: --without-global-shortcuts, --without-screenshot,
-// --bind-response=CODE, --registry[=ERROR] (a host registry that takes any id, or answers ERROR),
+// --bind-response=CODE, --list-shortcuts-only (a session's shortcuts told only by ListShortcuts, as by
+// Plasma 6), --registry[=ERROR] (a host registry that takes any id, or answers ERROR),
 // --screenshot-picture=FILE (copied into --screenshot-folder=DIR at each request),
 // --screenshot-response=CODE, --screenshot-uri=FILE (answered, nothing saved) and
 // --screenshot-answer=forged|after-reply|before-reply (the last two on a path other than predicted).
@@ -85,7 +86,7 @@ public slots:
     }
 };
 
-// Also at /test, for the tests' State and Hold.
+// Also at /test, for the tests' State, Hold and EndSessions.
 class GlobalShortcuts : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.GlobalShortcuts")
@@ -106,9 +107,23 @@ public slots:
         }
         m_sessions.open.insert(session, false);
         bus().registerObject(session, &m_sessions, QDBusConnection::ExportAllSlots);
+        QVariantMap results{{"session_handle", QVariant::fromValue(QDBusObjectPath(session))}};
+        if (!QCoreApplication::arguments().contains("--list-shortcuts-only"))
+            results.insert("shortcuts", QVariant::fromValue(m_taken));
+        answer(message, handlePath("request", message, options), 0, results);
+        return {};
+    }
+
+    QDBusObjectPath ListShortcuts(const QDBusObjectPath& session, const QVariantMap& options,
+                                  const QDBusMessage& message)
+    {
+        message.setDelayedReply(true);
+        if (!m_sessions.open.contains(session.path())) {
+            bus().send(message.createErrorReply(QDBusError::AccessDenied, "Invalid session"));
+            return {};
+        }
         answer(message, handlePath("request", message, options), 0,
-               {{"session_handle", QVariant::fromValue(QDBusObjectPath(session))},
-                {"shortcuts", QVariant::fromValue(m_taken)}});
+               {{"shortcuts", QVariant::fromValue(m_taken)}});
         return {};
     }
 
@@ -141,6 +156,13 @@ public slots:
         for (const auto& [id, properties] : m_bound)
             triggers.append(id + '=' + properties.value("preferred_trigger").toString());
         return QStringLiteral("binds %1: %2").arg(m_binds).arg(triggers.join(' '));
+    }
+    // As when the program's connection closes.
+    void EndSessions()
+    {
+        for (const QString& session : m_sessions.open.keys())
+            bus().unregisterObject(session);
+        m_sessions.open.clear();
     }
     // As while the desktop's dialog is open.
     void Hold(bool on)

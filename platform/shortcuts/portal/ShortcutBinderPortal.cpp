@@ -205,6 +205,22 @@ void ShortcutBinderPortal::sessionCreated(uint response, const QVariantMap& resu
         requestEnded();
         return;
     }
+    // Plasma 6 opens the session without saying which shortcuts it holds.
+    if (!results.contains(QStringLiteral("shortcuts"))) {
+        const QVariantList arguments{QVariant::fromValue(QDBusObjectPath(m_session))};
+        watch(new PortalRequest(m_bus, desktopPortal::globalShortcutsInterface,
+                                QStringLiteral("ListShortcuts"), arguments, {}, this),
+              [this, shortcuts, recorded](uint response, const QVariantMap& listed) {
+                  bindUnheld(response == 0 ? listed : QVariantMap(), shortcuts, recorded);
+              });
+        return;
+    }
+    bindUnheld(results, shortcuts, recorded);
+}
+
+void ShortcutBinderPortal::bindUnheld(const QVariantMap& results, const PortalShortcuts& shortcuts,
+                                      bool recorded)
+{
     // Binding what the session holds already would ask the user again, and Plasma 5.27 opens its
     // shortcut settings instead: worth it only for a combination the user has just recorded, which such
     // a desktop does not take from the new session.

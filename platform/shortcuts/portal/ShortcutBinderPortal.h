@@ -51,6 +51,7 @@ private:
     void createSession();
     void sessionCreated(uint response, const QVariantMap& results, const PortalShortcuts& shortcuts,
                         bool recorded);
+    void bindUnheld(const QVariantMap& results, const PortalShortcuts& shortcuts, bool recorded);
     void shortcutsBound(uint response, const QVariantMap& results);
     void requestFailed(const QString& error);
     void requestEnded();
