@@ -1,8 +1,9 @@
 #!/usr/bin/python3
-# chooser-button.py PROCESS_ID BUTTON [PATH] : presses BUTTON in a folder chooser of that process through
-# the accessibility bus, as a screen reader does: the headless seat has no pointer to click with. With
-# PATH, in the chooser whose location field holds it (the one typed into); else in any. Exits 1 when
-# no such chooser is found or the button is off (Save stays off until the chooser shows a folder).
+# chooser-button.py PROCESS_ID BUTTON [PATH] : presses BUTTON in a folder chooser (or another dialog) of
+# that process through the accessibility bus, as a screen reader does: the headless seat has no pointer
+# to click with. With PATH, in the chooser whose location field holds it (the one typed into); else in
+# any. Exits 1 when no such window is found or the button is off (Save stays off until the chooser shows
+# a folder).
 import sys
 
 import gi
@@ -25,10 +26,11 @@ pid, label, path = int(sys.argv[1]), sys.argv[2], sys.argv[3].rstrip("/") if len
 apps = [app for app in children(Atspi.get_desktop(0)) if app.get_process_id() == pid]
 for window in (window for app in apps for window in children(app)):
     found = list(nodes(window))
-    texts = [Atspi.Text.get_text(n, 0, -1).rstrip("/") for n in found if n.get_role_name() == "text"]
+    texts = [Atspi.Text.get_text(n, 0, -1).rstrip("/") for n in found if n.get_role() == Atspi.Role.TEXT]
     if path is not None and path not in texts:
         continue
     for node in found:
-        if node.get_role_name() == "push button" and node.get_name() == label:
+        # By value: AT-SPI 2.56 names the role "button", older ones "push button".
+        if node.get_role() == Atspi.Role.PUSH_BUTTON and node.get_name() == label:
             sys.exit(0 if node.get_state_set().contains(Atspi.StateType.SENSITIVE) and node.do_action(0) else 1)
 sys.exit(1)

@@ -8,7 +8,9 @@ export QT_QPA_PLATFORM=xcb
 
 # The tool also notes whether Kestrelle's window was on screen as it started.
 app=$work/app
-stage_wrapped "$app" "xdotool search --onlyvisible --name '^Kestrelle\$' | wc -l >>'$work/shown'; exec '$app/record' \"\$@\""
+# Kestrelle's own windows: Mutter 48 draws the frames in a client whose windows carry the same title.
+stage_wrapped "$app" "comm -12 <(xdotool search --onlyvisible --classname '^kestrelle\$' | sort) \\
+    <(xdotool search --onlyvisible --name '^Kestrelle\$' | sort) | wc -l >>'$work/shown'; exec '$app/record' \"\$@\""
 
 # run_kestrelle ARGS... : a start of the program that ends; sets ran_status and ran_output (stderr).
 run_kestrelle() {

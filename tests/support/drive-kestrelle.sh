@@ -66,8 +66,10 @@ choose_menu_entry() {
     echo "no menu entry is called \"$1\"" >&2 && return 1
 }
 
+# Kestrelle's own: Mutter 48 frames X11 windows in a client of its own, whose windows carry the same titles.
 visible_windows() {
-    xdotool search --onlyvisible --name "^$(printf '%s' "$1" | sed 's/[][\.*^$()+?{}|]/\\&/g')\$" 2>/dev/null || true
+    comm -12 <(kestrelle_windows | sort) <(xdotool search --onlyvisible \
+        --name "^$(printf '%s' "$1" | sed 's/[][\.*^$()+?{}|]/\\&/g')\$" 2>/dev/null | sort || true)
 }
 visible_window() { visible_windows "$1" | head -n 1 | grep .; }
 window_shown() { visible_window "$1" >/dev/null; }
