@@ -29,7 +29,9 @@ monitor() {
 }
 calls() { grep -c "member=$1" "$work/calls" || true; }
 
-name_owned() { busctl --user status "$1" >/dev/null 2>&1; }
+name_owned() {
+    gdbus call --session -d org.freedesktop.DBus -o / -m org.freedesktop.DBus.NameHasOwner "$1" 2>/dev/null | grep -q true
+}
 
 # application METHOD ARGS... : as the desktop's launcher calls Kestrelle.
 application() {

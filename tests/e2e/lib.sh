@@ -8,7 +8,7 @@ kestrelle=$1 real_tool=$2 close_window_tool=$3
 work=$(mktemp -d "${TMPDIR:-/tmp}/kestrelle-e2e.XXXXXX")
 export XDG_CONFIG_HOME=$work/config
 # File names are built from the time in the user's locale and zone: pin both, to a zone that is not UTC.
-export LC_ALL=C TZ=America/Denver
+export LC_ALL=C.UTF-8 TZ=America/Denver
 # No session bus: Qt then docks into the XEmbed tray host rather than looking for a D-Bus one.
 unset DBUS_SESSION_BUS_ADDRESS
 settings=$XDG_CONFIG_HOME/Kestrelle/Kestrelle.conf
