@@ -6,10 +6,15 @@ source "$(dirname "$0")/session.sh" "$2" "$3"
 # Headless GNOME has no keyboard and wl-paste reads nothing from a seat without one; GNOME shares its
 # clipboard with its Xwayland.
 case $desktop in
-wlroots) export QT_QPA_PLATFORM=wayland && paste=(wl-paste -t image/png) ;;
+wlroots | kde) export QT_QPA_PLATFORM=wayland && paste=(wl-paste -t image/png) ;;
 gnome-tray) export QT_QPA_PLATFORM=wayland && paste=(xclip -selection clipboard -t image/png -o) ;;
 xfce) export QT_QPA_PLATFORM=xcb && paste=(xclip -selection clipboard -t image/png -o) ;;
 esac
+# KDE's portal takes its screenshots from KWin, which offers none when it paints without GL: KWin 6 does
+# on a machine without a render node.
+if [ "$desktop" = kde ] && ! name_owned org.kde.KWin.ScreenShot2; then
+    no_capture="KWin offers no screenshots here (no org.kde.KWin.ScreenShot2 without GL), so KDE's portal takes none"
+fi
 # What Kestrelle's menu does with a call is the same in every tray: those rows run in sway's alone.
 [ "$desktop:${DESKTOP_TRAY:-}" = wlroots: ] && menu_rows=yes || menu_rows=
 
@@ -103,8 +108,13 @@ if read -r item_service item_path < <(items); then
 else
     choose_menu_entry "Capture Desktop to Clipboard"
 fi
-wait_for "a PNG image on the desktop's clipboard" pasted_png
-expect "the clipboard holds a PNG of the whole desktop" "PNG 1280x800" "$(identify -format '%m %wx%h' "$work/pasted.png")"
+if [ -n "${no_capture:-}" ]; then
+    wait_for_start "$starts" 1
+    echo "SKIP - the clipboard holds a PNG of the whole desktop: $no_capture"
+else
+    wait_for "a PNG image on the desktop's clipboard" pasted_png
+    expect "the clipboard holds a PNG of the whole desktop" "PNG 1280x800" "$(identify -format '%m %wx%h' "$work/pasted.png")"
+fi
 
 if [ -n "$menu_rows" ]; then
     check "500 clicks in one call capture once" no_more_starts 1
@@ -135,4 +145,5 @@ if [ -n "${tray_pid:-}" ]; then
     wait_for "Kestrelle's icon in the restarted tray" icon_shown
 fi
 expect "Kestrelle shows one icon in the tray${tray_pid:+, also once it has restarted}" 1 "$(icon_count)"
-finish
+finish || exit 1
+[ -z "${no_capture:-}" ] || skip "$no_capture"
