@@ -1,5 +1,6 @@
 #pragma once
 
+#include <exception>
 #include <stdexcept>
 #include <string>
 
@@ -11,3 +12,7 @@ public:
 
 // The text of errno, for messages that name a path or an operation.
 std::string errnoText(int error);
+
+// The one line for whatever a capture threw: a Failure's own, or what the system or the library
+// said, for an exception that is not the tool's own (no memory, no thread to be had).
+std::string messageOf(std::exception_ptr thrown);

@@ -4,6 +4,7 @@
 #include "encode/encoders.h"
 #include "failure.h"
 #include "grab/grabber.h"
+#include "messages.h"
 #include "notification.h"
 #include "options.h"
 #include "output/output_file.h"
@@ -21,11 +22,6 @@
 
 namespace {
 
-void warn(const std::string& text)
-{
-    std::fprintf(stderr, "screencapture: %s\n", text.c_str());
-}
-
 // The capture was saved, but the image viewer did not open it.
 class NotOpened : public Failure {
 public:
@@ -33,11 +29,28 @@ public:
 };
 
 // What the user reads first in the notification of a failure.
-const char* summaryOf(const Failure& failure, const Options& options)
+const char* summaryOf(std::exception_ptr thrown, const Options& options)
 {
-    if (dynamic_cast<const NotOpened*>(&failure))
+    try {
+        std::rethrow_exception(thrown);
+    } catch (const NotOpened&) {
         return "Screenshot not opened";
-    return options.clipboard ? "Screenshot not copied to the clipboard" : "Screenshot not saved";
+    } catch (...) {
+        return options.clipboard ? "Screenshot not copied to the clipboard" : "Screenshot not saved";
+    }
+}
+
+// A capture that failed, whatever failed: one line on stderr and, since nobody may be watching
+// stderr (the program that started the tool does not read it), one desktop notification.
+void report(std::exception_ptr thrown, const Options& options) noexcept
+{
+    try {
+        const std::string message = messageOf(thrown);
+        say(message);
+        notifyFailure(summaryOf(thrown, options), message);
+    } catch (...) {
+        // Out of memory even for the message: the status says it failed.
+    }
 }
 
 // Grabs on a thread of its own while the caller encodes the stripes already grabbed. A caller
@@ -121,7 +134,7 @@ void captureToFile(const Options& options)
 {
     std::optional<ImageFormat> format = formatForFileName(options.file);
     if (!format)
-        warn("'" + options.file + "' names no image format this tool writes; saving PNG data");
+        say("'" + options.file + "' names no image format this tool writes; saving PNG data");
     std::exception_ptr viewerFailure;
     {
         auto desktop = connectToDesktop();
@@ -157,7 +170,7 @@ int main(int argc, char** argv)
         std::fputs(kHelp, stdout);
         return 0;
     case Command::Misuse:
-        std::fprintf(stderr, "screencapture: %s; %s\n", commandLine.problem.c_str(), kUsage);
+        say(commandLine.problem + "; " + kUsage);
         return 2;
     case Command::Capture:
         break;
@@ -173,10 +186,10 @@ int main(int argc, char** argv)
             captureToClipboard(commandLine.options);
         else
             captureToFile(commandLine.options);
-    } catch (const Failure& failure) {
-        warn(failure.what());
-        // Nobody may be watching stderr: the program that started the tool does not read it.
-        notifyFailure(summaryOf(failure, commandLine.options), failure.what());
+    } catch (...) {
+        // Not only the tool's own failures: no thread to be had, or no memory, ends the capture
+        // as cleanly, its file removed on the way here.
+        report(std::current_exception(), commandLine.options);
         status = 1;
     }
     if (CaptureSound::leftBehind()) {

@@ -1,11 +1,11 @@
 #include "notification.h"
 
+#include "messages.h"
 #include "sd_bus.h"
 
 #include <chrono>
 #include <cstdint>
 #include <exception>
-#include <memory>
 #include <optional>
 #include <string_view>
 
@@ -23,51 +23,6 @@ constexpr auto kAnswerTime = std::chrono::milliseconds(2000);
 
 using Clock = std::chrono::steady_clock;
 
-// One method call on the bus and its answer, waited for until the deadline, the bus's own
-// authentication included.
-class Call {
-public:
-    Call(const SdBus& lib, sd_bus* bus, Clock::time_point deadline)
-        : m_lib(lib), m_bus(bus), m_deadline(deadline), m_reply(nullptr, {lib.messageUnref})
-    {}
-
-    // The reply; null for an error, no answer in time, or a call that could not be made.
-    sd_bus_message* send(sd_bus_message* call)
-    {
-        sd_bus_slot* rawSlot = nullptr;
-        if (m_lib.callAsync(m_bus, &rawSlot, call, onReply, this, microsecondsUntil(m_deadline)) < 0)
-            return nullptr;
-        const Owned<sd_bus_slot> slot(rawSlot, {m_lib.slotUnref});
-        while (!m_answered) {
-            const int r = m_lib.process(m_bus, nullptr);
-            if (r < 0)
-                return nullptr;
-            if (r > 0)
-                continue;
-            const std::uint64_t left = microsecondsUntil(m_deadline);
-            if (left == 0 || m_lib.wait(m_bus, left) < 0)
-                return nullptr;
-        }
-        return m_reply.get();
-    }
-
-private:
-    static int onReply(sd_bus_message* reply, void* userdata, sd_bus_error*)
-    {
-        auto& self = *static_cast<Call*>(userdata);
-        self.m_answered = true;
-        if (!self.m_lib.isMethodError(reply, nullptr))
-            self.m_reply.reset(self.m_lib.messageRef(reply));
-        return 0;
-    }
-
-    const SdBus& m_lib;
-    sd_bus* m_bus;
-    Clock::time_point m_deadline;
-    bool m_answered = false;
-    Owned<sd_bus_message> m_reply;
-};
-
 // Whether the service reads the body as markup; nothing when no service answers.
 std::optional<bool> takesMarkup(const SdBus& lib, sd_bus* bus, Clock::time_point deadline)
 {
@@ -76,10 +31,10 @@ std::optional<bool> takesMarkup(const SdBus& lib, sd_bus* bus, Clock::time_point
     const Owned<sd_bus_message> call(rawCall, {lib.messageUnref});
     if (r < 0)
         return std::nullopt;
-    Call getCapabilities(lib, bus, deadline);
-    sd_bus_message* reply = getCapabilities.send(rawCall);
-    if (!reply)
+    MethodCall getCapabilities(lib, bus);
+    if (getCapabilities.send(rawCall, deadline) < 0 || getCapabilities.error())
         return std::nullopt;
+    sd_bus_message* reply = getCapabilities.reply();
     if (lib.enter(reply, 'a', "s") <= 0)
         return false;
     const char* capability = nullptr;
@@ -124,7 +79,9 @@ void notify(const char* summary, const std::string& message)
     const std::optional<bool> markup = takesMarkup(lib, rawBus, deadline);
     if (!markup)
         return;
-    const std::string body = *markup ? escapedMarkup(message) : message;
+    // D-Bus carries only valid UTF-8, and a folder's name need not be.
+    const std::string text = validUtf8(message);
+    const std::string body = *markup ? escapedMarkup(text) : text;
 
     sd_bus_message* rawCall = nullptr;
     int r = lib.newMethodCall(rawBus, &rawCall, kService, kPath, kInterface, "Notify");
@@ -135,7 +92,7 @@ void notify(const char* summary, const std::string& message)
                        body.c_str(), 0, 1, "desktop-entry", "s", KESTRELLE_APP_ID, std::int32_t(-1));
     if (r < 0)
         return;
-    Call(lib, rawBus, deadline).send(rawCall);
+    MethodCall(lib, rawBus).send(rawCall, deadline);
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -68,12 +69,20 @@ CaptureSound::CaptureSound() : CaptureSound(nullptr) {}
 
 CaptureSound::CaptureSound(Frame* frame) : m_state(std::make_shared<State>())
 {
-    std::thread([state = m_state, frame] {
-        play(*state, frame);
-        std::lock_guard lock(state->mutex);
-        state->done = true;
-        state->finished.notify_all();
-    }).detach();
+    try {
+        std::thread([state = m_state, frame] {
+            try {
+                play(*state, frame);
+            } catch (...) {
+                // No memory for the sound: silence, as without a sound server.
+            }
+            std::lock_guard lock(state->mutex);
+            state->done = true;
+            state->finished.notify_all();
+        }).detach();
+    } catch (const std::system_error&) {
+        m_state->done = true; // no thread to be had for the sound: the capture goes on in silence
+    }
 }
 
 CaptureSound::~CaptureSound()

@@ -20,12 +20,16 @@ namespace {
                   " seconds");
 }
 
-// Waits until the server has sent something or `deadline` has passed; false then.
+// Waits until the server has sent something or `deadline` has passed; false then, even with more
+// to read: a server that keeps sending events holds no wait past its deadline.
 bool waitForInput(xcb_connection_t* c, std::chrono::steady_clock::time_point deadline)
 {
     for (;;) {
+        const int left = millisecondsUntil(deadline);
+        if (left == 0)
+            return false;
         pollfd readable{xcb_get_file_descriptor(c), POLLIN, 0};
-        const int ready = poll(&readable, 1, millisecondsUntil(deadline));
+        const int ready = poll(&readable, 1, left);
         if (ready >= 0 || errno != EINTR)
             return ready != 0;
     }
@@ -104,9 +108,8 @@ void syncWithServer(xcb_connection_t* c)
     std::free(waitForAnswer(c, xcb_get_input_focus(c).sequence, nullptr));
 }
 
-Reply<xcb_generic_event_t> waitForEvent(xcb_connection_t* c)
+Reply<xcb_generic_event_t> waitForEvent(xcb_connection_t* c, std::chrono::steady_clock::time_point deadline)
 {
-    const auto deadline = std::chrono::steady_clock::now() + kX11AnswerWait;
     xcb_flush(c);
     for (;;) {
         if (Reply<xcb_generic_event_t> event{xcb_poll_for_event(c)})

@@ -45,5 +45,7 @@ Reply<xcb_generic_error_t> checkRequest(xcb_connection_t* c, xcb_void_cookie_t c
 // those requests (an extension's presence, the largest request) end at once.
 void syncWithServer(xcb_connection_t* c);
 
-// The next event; nullptr once the connection failed. Throws a Failure when none comes in time.
-Reply<xcb_generic_event_t> waitForEvent(xcb_connection_t* c);
+// The next event; nullptr once the connection failed. Throws a Failure when none comes before
+// `deadline`, which a caller waiting for one kind of event keeps for all it reads: other events
+// must not hold it past kX11AnswerWait.
+Reply<xcb_generic_event_t> waitForEvent(xcb_connection_t* c, std::chrono::steady_clock::time_point deadline);

@@ -100,8 +100,8 @@ template <typename Server>
     dup2(devNull, STDERR_FILENO);
     try {
         server.serve();
-    } catch (const Failure&) {
-        _exit(1); // the display server froze while serving: nobody is left to tell
+    } catch (...) {
+        _exit(1); // the display server froze while serving, say: nobody is left to tell
     }
     _exit(0);
 }
@@ -147,8 +147,10 @@ template <typename Server>
             throw Failure(*waylandProblem + "; " + failure.what()); // why neither clipboard is served
         }
         serveImage(*x11, image, command, answer, devNull);
-    } catch (const Failure& failure) {
-        (void)!write(answer, failure.what(), std::char_traits<char>::length(failure.what()));
+    } catch (...) {
+        // Whatever failed, a thread that could not start included, the caller says it.
+        const std::string message = messageOf(std::current_exception());
+        (void)!write(answer, message.data(), message.size());
         _exit(1);
     }
 }

@@ -80,7 +80,8 @@ xcb_timestamp_t ClipboardServerX11::serverTime()
 {
     xcb_connection_t* c = m_connection.get();
     xcb_change_property(c, XCB_PROP_MODE_APPEND, m_window, m_saveReply, XCB_ATOM_STRING, 8, 0, nullptr);
-    while (Reply<xcb_generic_event_t> event = waitForEvent(c)) {
+    const auto deadline = std::chrono::steady_clock::now() + kX11AnswerWait;
+    while (Reply<xcb_generic_event_t> event = waitForEvent(c, deadline)) {
         if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY)
             return reinterpret_cast<xcb_property_notify_event_t*>(event.get())->time;
     }

@@ -1,8 +1,11 @@
 #include "encode/bgrx_to_rgb.h"
 #include "encode/encoders.h"
+#include "failure.h"
 #include "prefaulted_memory.h"
 
+#include <cstdint>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -20,6 +23,10 @@ void encodeBmp(Frame& frame, FileWriter& file)
     const std::size_t rowBytes = (std::size_t(frame.width()) * 3 + 3) & ~std::size_t(3);
     const std::size_t pixelBytes = rowBytes * std::size_t(frame.height());
     std::uint8_t header[54] = {'B', 'M'};
+    // The file's size is a field of 32 bits: a larger file would say a size cut short.
+    if (sizeof header + pixelBytes > UINT32_MAX)
+        throw Failure("cannot write '" + file.name() + "': " + std::to_string(frame.width()) + " x " +
+                      std::to_string(frame.height()) + " pixels is more than a BMP file holds (4 GiB)");
     putLittleEndian(header + 2, std::uint32_t(sizeof header + pixelBytes));
     putLittleEndian(header + 10, sizeof header);
     putLittleEndian(header + 14, 40); // BITMAPINFOHEADER

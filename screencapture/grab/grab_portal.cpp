@@ -4,13 +4,93 @@
 #include "grab/png_check.h"
 #include "grab/png_reader.h"
 #include "grab/portal_screenshot.h"
+#include "messages.h"
+#include "output/file_name.h"
+#include "removal.h"
 
 #include <cerrno>
-#include <cstdio>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
+// The portal's file, opened in its folder, which stays open too, so that the file is removed from
+// the folder it was read in. Opened as a regular file of its own only: never through a symbolic
+// link, and never waiting (a FIFO named by the portal would keep the open waiting for a writer).
+class PortalFile {
+public:
+    explicit PortalFile(const std::string& path);
+    PortalFile(const PortalFile&) = delete;
+    PortalFile& operator=(const PortalFile&) = delete;
+    ~PortalFile();
+
+    // The file, for a reader to take over.
+    int takeFd();
+    // Removes the file where its name still names it; says so otherwise.
+    void remove(int readFd) const;
+
+private:
+    [[noreturn]] void fail(const std::string& why) const;
+
+    std::string m_path;
+    std::string m_name;
+    int m_folder = -1;
+    int m_fd = -1;
+};
+
+PortalFile::PortalFile(const std::string& path)
+    : m_path(path), m_name(path.substr(path.find_last_of('/') + 1))
+{
+    m_folder = open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_folder < 0)
+        fail(errnoText(errno));
+    m_fd = openat(m_folder, m_name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (m_fd < 0) {
+        const int error = errno;
+        close(m_folder);
+        fail(error == ELOOP ? "a symbolic link, which is not followed" : errnoText(error));
+    }
+    struct stat file {};
+    if (fstat(m_fd, &file) != 0 || !S_ISREG(file.st_mode)) {
+        close(m_fd);
+        close(m_folder);
+        fail("not a regular file");
+    }
+    // A regular file reads the same either way; the reader's stdio expects to wait.
+    fcntl(m_fd, F_SETFL, fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
+}
+
+PortalFile::~PortalFile()
+{
+    if (m_fd >= 0)
+        close(m_fd);
+    close(m_folder);
+}
+
+int PortalFile::takeFd()
+{
+    const int fd = m_fd;
+    m_fd = -1;
+    return fd;
+}
+
+void PortalFile::fail(const std::string& why) const
+{
+    throw Failure("cannot read '" + m_path + "': " + why);
+}
+
+void PortalFile::remove(int readFd) const
+{
+    struct stat read {};
+    if (fstat(readFd, &read) != 0)
+        return;
+    std::string keptAs;
+    if (removeIfSame(m_folder, m_name, read, keptAs) != Removal::Other)
+        return;
+    say("'" + m_path + "' is no longer the desktop portal's screenshot that was read; left alone" +
+        (keptAs.empty() ? "" : ", as '" + folderOf(m_path) + "/" + keptAs + "'"));
+}
 
 // The desktop portal's screenshot, read into the frame stripe by stripe. The portal writes the
 // whole image to a file before answering, so the grab only decodes it, or hands the file's bytes
@@ -18,7 +98,9 @@ namespace {
 // otherwise, so the user never loses the picture.
 class GrabberPortal final : public Grabber {
 public:
-    explicit GrabberPortal(const std::string& path) : m_path(path), m_reader(path) {}
+    explicit GrabberPortal(const std::string& path)
+        : m_path(path), m_file(path), m_reader(m_file.takeFd(), path)
+    {}
     GrabberPortal(const GrabberPortal&) = delete;
     GrabberPortal& operator=(const GrabberPortal&) = delete;
     ~GrabberPortal() override;
@@ -31,6 +113,7 @@ public:
 
 private:
     std::string m_path;
+    PortalFile m_file;
     PngReader m_reader;
     bool m_stored = false;
     bool m_unreadable = false;
@@ -41,8 +124,7 @@ constexpr off_t kLargestWholePng = off_t(1) << 30;
 
 std::optional<std::vector<std::uint8_t>> GrabberPortal::wholePng()
 {
-    // Read from the start beside the reader, which stays where it is: a file that reads only once
-    // (a pipe) is decoded instead.
+    // Read from the start beside the reader, which stays where it is.
     const int fd = m_reader.fd();
     struct stat file {};
     if (fstat(fd, &file) != 0 || !S_ISREG(file.st_mode) || file.st_size <= 0 ||
@@ -67,25 +149,14 @@ void GrabberPortal::captureStored()
 {
     m_stored = true;
     // Only the file that was read goes: the name may have come to name another file since.
-    struct stat read {};
-    struct stat named {};
-    if (fstat(m_reader.fd(), &read) != 0 || lstat(m_path.c_str(), &named) != 0)
-        return;
-    if (read.st_dev == named.st_dev && read.st_ino == named.st_ino)
-        unlink(m_path.c_str());
-    else
-        std::fprintf(
-            stderr,
-            "screencapture: '%s' is no longer the desktop portal's screenshot that was read; left alone\n",
-            m_path.c_str());
+    m_file.remove(m_reader.fd());
 }
 
 GrabberPortal::~GrabberPortal()
 {
     // The failure's own message names the file when it could not be read.
     if (!m_stored && !m_unreadable)
-        std::fprintf(stderr, "screencapture: the desktop portal's screenshot is kept in '%s'\n",
-                     m_path.c_str());
+        say("the desktop portal's screenshot is kept in '" + m_path + "'");
 }
 
 void GrabberPortal::grab(Frame& frame)

@@ -13,6 +13,7 @@ constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '
 // The largest chunk length PNG allows.
 constexpr std::uint32_t kLongestChunk = 0x7fffffff;
 // The check inflates the image data whole; a larger image is left to the decoder, row by row.
+// (Within a desktop's size, only images of 16-bit channels come near it.)
 constexpr std::uint64_t kLargestImageData = std::uint64_t(1) << 30;
 
 std::uint32_t bigEndian(const std::uint8_t* p)
@@ -47,8 +48,6 @@ int bitsPerPixel(int colourType, int depth)
 bool rowsInflate(const std::vector<std::uint8_t>& data, std::uint64_t rowBytes, int rows)
 {
     const std::uint64_t expected = rowBytes * std::uint64_t(rows);
-    if (expected > kLargestImageData)
-        return false;
     std::unique_ptr<libdeflate_decompressor, decltype(&libdeflate_free_decompressor)> inflater(
         libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
     auto out = std::make_unique_for_overwrite<std::uint8_t[]>(std::size_t(expected));
@@ -70,10 +69,14 @@ bool rowsInflate(const std::vector<std::uint8_t>& data, std::uint64_t rowBytes, 
 
 bool isWholePng(std::span<const std::uint8_t> file, int width, int height)
 {
+    if (width <= 0 || height <= 0 || width > kLargestDesktopSide || height > kLargestDesktopSide ||
+        static_cast<long long>(width) * height > kLargestDesktopPixels)
+        return false;
     if (file.size() < sizeof kSignature || !std::equal(kSignature, kSignature + 8, file.begin()))
         return false;
     std::vector<std::uint8_t> data;
     std::uint64_t rowBytes = 0;
+    std::uint64_t expected = 0; // the bytes the rows inflate to
     int colourType = -1;
     bool palette = false;
     bool dataSeen = false;
@@ -89,6 +92,9 @@ bool isWholePng(std::span<const std::uint8_t> file, int width, int height)
         const std::uint8_t* body = chunk + 8;
         if (libdeflate_crc32(0, type, length + 4) != bigEndian(body + length))
             return false;
+        if (!std::all_of(type, type + 4,
+                         [](std::uint8_t c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }))
+            return false;
         const auto is = [type](const char* name) { return std::memcmp(type, name, 4) == 0; };
         at += 12 + std::size_t(length);
 
@@ -100,11 +106,16 @@ bool isWholePng(std::span<const std::uint8_t> file, int width, int height)
             colourType = body[9];
             const int bits = bitsPerPixel(colourType, depth);
             // Compression, filter method and interlace: only the ones a decoder reads row by row.
-            if (bits == 0 || body[10] != 0 || body[11] != 0 || body[12] != 0 || width <= 0 || height <= 0)
+            if (bits == 0 || body[10] != 0 || body[11] != 0 || body[12] != 0)
                 return false;
             rowBytes = 1 + (std::uint64_t(width) * std::uint64_t(bits) + 7) / 8;
+            expected = rowBytes * std::uint64_t(height);
+            if (expected > kLargestImageData)
+                return false;
         } else if (is("IDAT")) {
-            if (dataEnded || (colourType == 3 && !palette))
+            // More than the rows could take, stored uncompressed, is no image data of these rows.
+            if (dataEnded || (colourType == 3 && !palette) ||
+                data.size() + length > expected + expected / 1024 + 64)
                 return false;
             data.insert(data.end(), body, body + length);
             dataSeen = true;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <unistd.h>
 
 namespace {
 
@@ -41,22 +42,25 @@ void ignoreWarning(png_structp, png_const_charp) {}
 
 } // namespace
 
-PngReader::PngReader(std::string path) : m_path(std::move(path))
+PngReader::PngReader(int fd, std::string name) : m_path(std::move(name))
 {
     try {
-        open();
+        open(fd);
     } catch (...) {
         release(); // no destructor runs for a constructor that throws
         throw;
     }
 }
 
-void PngReader::open()
+void PngReader::open(int fd)
 {
+    m_file = fdopen(fd, "rb");
+    if (!m_file) {
+        const int error = errno;
+        close(fd);
+        fail(errnoText(error));
+    }
     const Png& lib = png();
-    m_file = std::fopen(m_path.c_str(), "rbe");
-    if (!m_file)
-        fail(errnoText(errno));
     unsigned char signature[8];
     static constexpr unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
     if (std::fread(signature, 1, sizeof signature, m_file) != sizeof signature ||
@@ -67,10 +71,21 @@ void PngReader::open()
         m_info = lib.createInfoStruct(m_png);
     if (!m_info)
         fail("out of memory");
-    if (!readHeader())
+    png_uint_32 width = 0, height = 0;
+    int interlace = PNG_INTERLACE_NONE;
+    if (!readHeader(width, height, interlace))
         fail(m_error);
-    if (m_interlaced)
+    const std::string size = std::to_string(width) + " x " + std::to_string(height) + " pixels";
+    if (width > png_uint_32(kLargestDesktopSide) || height > png_uint_32(kLargestDesktopSide))
+        fail(size + ", wider or taller than a desktop's " + std::to_string(kLargestDesktopSide));
+    if (static_cast<long long>(width) * height > kLargestDesktopPixels)
+        fail(size + ", more than a desktop's " + std::to_string(kLargestDesktopPixels));
+    if (interlace != PNG_INTERLACE_NONE)
         fail("an interlaced PNG image, which this tool does not read");
+    m_width = int(width);
+    m_height = int(height);
+    if (!prepareRows())
+        fail(m_error);
 }
 
 PngReader::~PngReader()
@@ -102,8 +117,8 @@ void PngReader::fail(const std::string& why) const
     throw Failure("cannot read '" + m_path + "': " + why);
 }
 
-// Nothing in this function or the next needs destroying when libpng jumps out of its calls.
-bool PngReader::readHeader()
+// Nothing in this function or the next two needs destroying when libpng jumps out of its calls.
+bool PngReader::readHeader(png_uint_32& width, png_uint_32& height, int& interlace)
 {
     const Png& lib = png();
     if (setjmp(m_jump))
@@ -112,10 +127,16 @@ bool PngReader::readHeader()
     lib.initIo(m_png, m_file);
     lib.setSigBytes(m_png, 8);
     lib.readInfo(m_png, m_info);
-    png_uint_32 width, height;
-    int depth, colourType, interlace;
+    int depth, colourType;
     lib.getIhdr(m_png, m_info, &width, &height, &depth, &colourType, &interlace, nullptr, nullptr);
-    m_interlaced = interlace != PNG_INTERLACE_NONE;
+    return true;
+}
+
+bool PngReader::prepareRows()
+{
+    const Png& lib = png();
+    if (setjmp(m_jump))
+        return false;
     // Whatever the file holds becomes 8-bit BGRX.
     lib.setExpand(m_png);
     lib.setStrip16(m_png);
@@ -124,10 +145,7 @@ bool PngReader::readHeader()
     lib.setBgr(m_png);
     lib.setFiller(m_png, 0xff, PNG_FILLER_AFTER);
     lib.readUpdateInfo(m_png, m_info);
-    // libpng limits both to a million pixels, well within an int.
-    m_width = int(width);
-    m_height = int(height);
-    if (lib.getRowbytes(m_png, m_info) != std::size_t(width) * 4) {
+    if (lib.getRowbytes(m_png, m_info) != std::size_t(m_width) * 4) {
         m_error = "rows of an unexpected size";
         return false;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "grab/png_check.h"
+
 #include <csetjmp>
 #include <cstddef>
 #include <cstdint>
@@ -12,9 +14,10 @@
 // file is read: only captures through the desktop portal read one.
 class PngReader {
 public:
-    // Opens the file and reads its header; throws a Failure naming the file when it cannot be read,
-    // is no PNG image, or is an interlaced one (whose rows come in passes, not in order).
-    explicit PngReader(std::string path);
+    // Reads the header of the open file `fd`, which it takes over, named `name` in messages; throws
+    // a Failure naming the file when it cannot be read, is no PNG image, is an interlaced one (whose
+    // rows come in passes, not in order), or is larger than any desktop (see kLargestDesktop).
+    PngReader(int fd, std::string name);
     PngReader(const PngReader&) = delete;
     PngReader& operator=(const PngReader&) = delete;
     ~PngReader();
@@ -27,11 +30,12 @@ public:
     void readRows(std::uint8_t* first, std::size_t stride, int count);
 
 private:
-    void open();
+    void open(int fd);
     void release();
     static void onError(png_structp png, png_const_charp message);
     [[noreturn]] void fail(const std::string& why) const;
-    bool readHeader();
+    bool readHeader(png_uint_32& width, png_uint_32& height, int& interlace);
+    bool prepareRows();
     bool readRowsOrJump(std::uint8_t* first, std::size_t stride, int count);
 
     std::string m_path;
@@ -40,7 +44,6 @@ private:
     png_infop m_info = nullptr;
     int m_width = 0;
     int m_height = 0;
-    bool m_interlaced = false;
     std::string m_error; // libpng's words for the last error
     std::jmp_buf m_jump;
 };

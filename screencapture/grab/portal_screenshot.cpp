@@ -106,9 +106,9 @@ std::string requestFolder(std::string sender)
     return std::string(kPortalPath) + "/request/" + sender;
 }
 
-std::string callFailure(const sd_bus_error& error, int result)
+std::string callFailure(const sd_bus_error* error, int result)
 {
-    const std::string name = error.name ? error.name : "";
+    const std::string name = error && error->name ? error->name : "";
     const auto is = [&](const char* suffix) {
         return name == std::string("org.freedesktop.DBus.Error.") + suffix;
     };
@@ -119,7 +119,7 @@ std::string callFailure(const sd_bus_error& error, int result)
     if (is("NoReply") || result == -ETIMEDOUT)
         return "the desktop portal did not answer the screenshot request";
     return "the desktop portal refused the screenshot: " +
-           (error.message ? std::string(error.message) : errnoText(-result));
+           (error && error->message ? std::string(error->message) : errnoText(-result));
 }
 
 } // namespace
@@ -160,12 +160,11 @@ std::string takePortalScreenshot()
         r = lib.append(rawCall, "sa{sv}", "", 2, "handle_token", "s", token.c_str(), "interactive", "b", 0);
     if (r < 0)
         throw Failure("cannot ask the desktop portal for a screenshot: " + errnoText(-r));
-    BusError error{lib};
-    sd_bus_message* rawReply = nullptr;
-    r = lib.call(rawBus, rawCall, microsecondsUntil(deadline), &error.error, &rawReply);
-    Owned<sd_bus_message> reply(rawReply, {lib.messageUnref});
-    if (r < 0)
-        throw Failure(callFailure(error.error, r));
+    MethodCall screenshot(lib, rawBus);
+    r = screenshot.send(rawCall, deadline);
+    if (r < 0 || screenshot.error())
+        throw Failure(callFailure(screenshot.error(), r < 0 ? r : -lib.messageErrno(screenshot.reply())));
+    sd_bus_message* rawReply = screenshot.reply();
     const char* handle = nullptr;
     const char* portal = lib.sender(rawReply);
     if (lib.read(rawReply, "o", &handle) < 0 || !portal)
@@ -176,23 +175,16 @@ std::string takePortalScreenshot()
             answers.ours = std::move(response);
     }
 
-    while (!answers.ours) {
-        r = lib.process(rawBus, nullptr);
-        if (r > 0)
-            continue;
-        const std::uint64_t left = microsecondsUntil(deadline);
-        if (r >= 0 && left > 0)
-            r = lib.wait(rawBus, left);
-        if (r < 0)
-            throw Failure("lost the session bus while waiting for the desktop portal: " + errnoText(-r));
-        if (left == 0) {
-            // Also closes whatever dialog is still waiting for the user.
-            lib.callMethodAsync(rawBus, nullptr, kPortal, handle, "org.freedesktop.portal.Request", "Close",
-                                nullptr, nullptr, "");
-            throw Failure("the desktop portal took no screenshot within " +
-                          std::to_string(kAnswerTime.count()) + " seconds");
-        }
+    r = processUntil(lib, rawBus, deadline, [&answers] { return answers.ours.has_value(); });
+    if (r == -ETIMEDOUT) {
+        // Also closes whatever dialog is still waiting for the user.
+        lib.callMethodAsync(rawBus, nullptr, kPortal, handle, "org.freedesktop.portal.Request", "Close",
+                            nullptr, nullptr, "");
+        throw Failure("the desktop portal took no screenshot within " + std::to_string(kAnswerTime.count()) +
+                      " seconds");
     }
+    if (r < 0)
+        throw Failure("lost the session bus while waiting for the desktop portal: " + errnoText(-r));
     // The portal's codes: 1, the user cancelled; 2, the request ended some other way (refused by the
     // desktop, or the portal failed).
     const Response& answer = *answers.ours;

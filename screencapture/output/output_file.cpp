@@ -2,6 +2,7 @@
 
 #include "failure.h"
 #include "output/file_name.h"
+#include "removal.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -17,6 +18,14 @@ mode_t currentUmask()
     mode_t mask = umask(0);
     umask(mask);
     return mask;
+}
+
+// The last number a taken name gets: a folder that holds all of them is not one to fill further.
+constexpr int kLastNumber = 10000;
+
+std::string baseName(const std::string& path)
+{
+    return path.substr(path.find_last_of('/') + 1);
 }
 
 [[noreturn]] void failIn(const std::string& folder, int error)
@@ -56,8 +65,14 @@ std::string OutputFile::commit()
     if (fdatasync(m_writer.fd()) != 0)
         m_writer.fail(errno);
     std::string name = m_path;
-    for (int n = 2; !publishAs(name); ++n)
+    for (int n = 2; !publishAs(name); ++n) {
+        if (n > kLastNumber) {
+            const std::string last = numberedName(m_path, kLastNumber);
+            throw Failure("cannot save '" + m_path + "': it and '" + numberedName(baseName(m_path), 2) +
+                          "' to '" + baseName(last) + "' are all taken");
+        }
         name = numberedName(m_path, n);
+    }
     m_hiddenName.clear();
     // The new name must survive a crash as well as the contents.
     if (int folder = open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); folder >= 0) {
@@ -93,17 +108,27 @@ bool OutputFile::publishAs(const std::string& name)
 
 // For file systems with neither no-replace renames nor hard links (sshfs, SMB): the name is
 // claimed with an empty file of our own, which the rename then replaces. Someone may glimpse the
-// empty file for a moment, but no existing file is replaced and the capture is not lost.
+// empty file for a moment, but no existing file is replaced and the capture is not lost. A rename
+// that fails takes back the claim, and only the claim: the name may have come to name another file.
 int OutputFile::claimThenRename(const std::string& name)
 {
-    int claim = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    const int claim = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (claim < 0)
         return -1;
+    // Closed before the rename: SMB replaces no file that is open.
+    struct stat claimed {};
+    const bool known = fstat(claim, &claimed) == 0;
     close(claim);
     if (rename(m_hiddenName.c_str(), name.c_str()) == 0)
         return 0;
-    int error = errno;
-    unlink(name.c_str());
+    const int error = errno;
+    const int folder = open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0 && known) {
+        std::string keptAs;
+        removeIfSame(folder, baseName(name), claimed, keptAs);
+    }
+    if (folder >= 0)
+        close(folder);
     errno = error;
     return -1;
 }

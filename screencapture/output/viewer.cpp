@@ -16,14 +16,18 @@ void openInViewer(const std::string& path)
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
-    // Its own session, so the viewer outlives this process and whatever started it. The signals
-    // this tool ignores for its own writes are the viewer's to handle: at their defaults.
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    sigaddset(&defaults, SIGXFSZ);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF);
+    // Its own session, so the viewer outlives this process and whatever started it. Every signal
+    // is the viewer's to handle, at its default and unblocked: those this tool ignores for its own
+    // writes, and those whatever started the tool ignored or blocked (a shell's background job,
+    // nohup).
+    sigset_t all;
+    sigfillset(&all);
+    posix_spawnattr_setsigdefault(&attributes, &all);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes,
+                             POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
 
     const char* program = "xdg-open";
     char* const argv[] = {const_cast<char*>(program), const_cast<char*>(path.c_str()), nullptr};

@@ -6,14 +6,18 @@
 // Plasma 6), --registry[=ERROR] (a host registry that takes any id, or answers ERROR),
 // --screenshot-picture=FILE (copied into --screenshot-folder=DIR at each request),
 // --screenshot-response=CODE, --screenshot-uri=FILE (answered, nothing saved) and
-// --screenshot-answer=forged|after-reply|before-reply (the last two on a path other than predicted).
+// --screenshot-answer=forged|after-reply|before-reply (the last two on a path other than predicted)
+// or =flood (a reply, then no answer ever, only signals to the caller, sent for as long as it is on
+// the bus, 100 s at most).
 
 #include <QCoreApplication>
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QMap>
@@ -223,6 +227,11 @@ public slots:
             results.insert("uri", QUrl::fromLocalFile(saved).toString(QUrl::FullyEncoded));
         QString path = handlePath("request", message, options);
         const QString how = argument("screenshot-answer");
+        if (how == QLatin1String("flood")) {
+            bus().send(message.createReply(QVariant::fromValue(QDBusObjectPath(path))));
+            flood(message.service());
+            return {};
+        }
         if (how.endsWith(QLatin1String("-reply")))
             path += QStringLiteral("/%1").arg(count);
         if (how == QLatin1String("forged")) {
@@ -239,6 +248,24 @@ public slots:
         QTimer::singleShot(100, this,
                            [message, path, code, results] { respond(bus(), message, path, code, results); });
         return {};
+    }
+
+private:
+    // Signals to `caller`, a thousand at a time, for as long as it is on the bus.
+    void flood(const QString& caller)
+    {
+        auto* timer = new QTimer(this);
+        const auto end = QDateTime::currentDateTime().addSecs(100);
+        connect(timer, &QTimer::timeout, this, [timer, caller, end] {
+            if (!bus().interface()->isServiceRegistered(caller) || QDateTime::currentDateTime() > end) {
+                timer->deleteLater();
+                return;
+            }
+            for (int i = 0; i < 1000; ++i)
+                bus().send(
+                    QDBusMessage::createTargetedSignal(caller, "/test", "org.kestrelle.Test", "Flood"));
+        });
+        timer->start(0);
     }
 };
 

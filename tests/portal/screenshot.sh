@@ -34,6 +34,19 @@ start_portal() { # FAKE-PORTAL ARGS...
 # capture NAME: runs the tool into $work/NAME; sets status and err.
 capture() { err=$(timeout 20 "$tool" -x "$work/$1" 2>&1) && status=0 || status=$?; }
 
+# A portal that never answers, only floods the tool with signals, on a bus of its own, beside the
+# rest: the tool, reading slowly (slow-reads.c), gives up when the minute it allows the portal is
+# over, not when the flood stops.
+cc -shared -fPIC -O1 -o "$work/slow-reads.so" "$(dirname "$0")/../screencapture/slow-reads.c" -ldl
+dbus-run-session --config-file="$(dirname "$0")/session.conf" -- bash -c '"$1" --screenshot-answer=flood &
+    gdbus wait --session --timeout 5 org.freedesktop.portal.Desktop || exit 125
+    start=$SECONDS
+    ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0 LD_PRELOAD=$2 SLOW_READS_US=100 \
+        timeout 100 "$3" -x "$4" 2>"$4.err"
+    echo "$? $((SECONDS - start))" >"$4.status"
+    kill %1' _ "$fake_portal" "$work/slow-reads.so" "$tool" "$work/flooded.png" >/dev/null 2>&1 &
+flooded=$!
+
 start_portal
 # Each kind of PNG passes the check that the portal's file is whole, and keeps its pixels.
 convert "$work/picture.png" -colors 64 "PNG8:$work/palette.png"
@@ -76,20 +89,39 @@ done
 check "unreadable pictures are kept" test "$(find "$shots" -type f | wc -l)" -eq 4
 find "$shots" -type f -delete
 
-# The portal's file goes only while its name still names the file read: here another file takes
-# the name while the tool reads (from a pipe, which it has opened once the writer's open returns).
+# The portal's file is opened only as a regular file of its own: never through a link, never a
+# FIFO, which would keep the tool waiting for a writer. Either is refused at once and left alone.
 cp "$work/picture.png" "$work/source.png"
-start_portal --screenshot-uri="$shots/swapped.png"
-mkfifo "$shots/swapped.png"
-cp "$work/grey.png" "$work/other.png"
-timeout 20 bash -c 'exec 3>"$1"; head -c 1000 "$2" >&3; mv "$3" "$1"; tail -c +1001 "$2" >&3' _ \
-    "$shots/swapped.png" "$work/picture.png" "$work/other.png" &
-writer=$!
-capture swapped.png
-wait "$writer" || true
-check "the file read is saved" same_pixels "$work/swapped.png" "$work/picture.png"
-check "a file that took the portal's file's name meanwhile is left alone" cmp -s "$shots/swapped.png" "$work/grey.png"
-expect "... with one line" 1 "$(grep -c "no longer the desktop portal's screenshot that was read; left alone" <<<"$err")"
+mkfifo "$shots/fifo.png"
+ln -s "$work/picture.png" "$shots/link.png"
+for kind in fifo link; do
+    start_portal --screenshot-uri="$shots/$kind.png"
+    capture "$kind-shot.png"
+    [ $kind = fifo ] && why="not a regular file" || why="a symbolic link, which is not followed"
+    expect "the portal's file a $kind: refused at once, saying why" \
+        "1 screencapture: the desktop portal's screenshot is unreadable: cannot read '$shots/$kind.png': $why" "$status $err"
+    check "... nothing saved, the $kind left where it is" test ! -e "$work/$kind-shot.png" -a -e "$shots/$kind.png"
+done
+check "... and what the link names kept" cmp -s "$work/picture.png" "$(readlink "$shots/link.png")"
+rm "$shots/fifo.png" "$shots/link.png"
+
+# The portal's file goes only while its name still names the file read. Another file takes the name
+# (swap-first.c moves it there): once the file has been read, before the tool looks at the name; and
+# as the tool removes it, after it has looked.
+cc -shared -fPIC -O1 -o "$work/swap-first.so" "$(dirname "$0")/../screencapture/swap-first.c" -ldl
+for moment in fdatasync unlink; do
+    start_portal --screenshot-uri="$shots/swapped.png"
+    cp "$work/picture.png" "$shots/swapped.png"
+    cp "$work/grey.png" "$work/other.png"
+    ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0 LD_PRELOAD=$work/swap-first.so \
+        SWAP_AT=$moment SWAP_FROM="$work/other.png" SWAP_TO="$shots/swapped.png" capture "swapped-$moment.png"
+    check "swapped at $moment: the file read is saved" same_pixels "$work/swapped-$moment.png" "$work/picture.png"
+    check "... the file that took the portal's file's name is left alone" cmp -s "$shots/swapped.png" "$work/grey.png"
+    check "... and nothing else is left in the portal's folder" test "$(ls -A "$shots")" = swapped.png
+    [ $moment = fdatasync ] && said=1 || said=0
+    expect "... with $said line saying so" $said "$(grep -c "no longer the desktop portal's screenshot that was read; left alone" <<<"$err")"
+    rm -f "$shots/swapped.png"
+done
 
 # Answers to this request from another sender or to another request, which come first, are ignored;
 # a portal names the request object otherwise when the predicted name is taken, and answers before
@@ -107,4 +139,10 @@ start_portal --without-screenshot
 capture failed.png
 expect "no Screenshot interface: fails, saying so" \
     "1 screencapture: the desktop portal offers no screenshots (org.freedesktop.portal.Screenshot)" "$status $err"
+
+wait "$flooded" || true
+read -r status seconds <"$work/flooded.png.status" || status=
+expect "a portal that floods the tool and never answers: given up after its minute (${seconds:-?} s), saying so" \
+    "1 yes screencapture: the desktop portal took no screenshot within 60 seconds" \
+    "$status $([ "${seconds:-0}" -ge 59 ] && [ "$seconds" -le 70 ] && echo yes) $(cat "$work/flooded.png.err" 2>/dev/null)"
 finish

@@ -1,22 +1,77 @@
 // The capture tool's parts, with inputs no test display gives: a capture given up while its grab
-// waits, X image replies too short for their rows, file URIs from the desktop portal, and Wayland
-// output copies that a headless sway never makes. Prints "ok - WHAT" or "FAIL - WHAT" for each.
+// waits, X image replies too short for their rows, file URIs from the desktop portal, Wayland
+// output copies that a headless sway never makes, PNG files from the portal that are no desktop's,
+// BMP files larger than the format holds, and messages that are not one line or not UTF-8. Prints
+// "ok - WHAT" or "FAIL - WHAT" for each.
+#include "encode/encoders.h"
 #include "failure.h"
 #include "frame.h"
 #include "grab/desktop_composer.h"
 #include "grab/file_uri.h"
 #include "grab/grab_x11.h"
+#include "grab/png_check.h"
+#include "grab/png_reader.h"
+#include "messages.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <future>
+#include <libdeflate.h>
+#include <new>
 #include <optional>
 #include <string>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
 #include <vector>
 #include <wayland-client-protocol.h>
+
+// The largest single allocation through operator new since the last reset: the checks of a file
+// must not allocate what its header promises before they have judged it. (GCC takes the malloc and
+// free inside the operators for a mismatch once they are inlined.)
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+namespace {
+std::atomic<std::size_t> g_largestAllocation = 0;
+}
+
+void* operator new(std::size_t size)
+{
+    std::size_t largest = g_largestAllocation;
+    while (size > largest && !g_largestAllocation.compare_exchange_weak(largest, size)) {
+    }
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size)
+{
+    return operator new(size);
+}
+void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
 
 namespace {
 
@@ -166,6 +221,243 @@ void composesOutputs()
     }
 }
 
+// A PNG file made of chunks, each given its length and checksum.
+struct Chunk {
+    std::string type;
+    std::vector<std::uint8_t> body;
+};
+
+void putBigEndian(std::vector<std::uint8_t>& out, std::uint32_t v)
+{
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(std::uint8_t(v >> shift));
+}
+
+std::vector<std::uint8_t> pngFile(const std::vector<Chunk>& chunks)
+{
+    std::vector<std::uint8_t> file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    for (const Chunk& chunk : chunks) {
+        putBigEndian(file, std::uint32_t(chunk.body.size()));
+        const std::size_t typeAt = file.size();
+        file.insert(file.end(), chunk.type.begin(), chunk.type.end());
+        file.insert(file.end(), chunk.body.begin(), chunk.body.end());
+        putBigEndian(file, libdeflate_crc32(0, file.data() + typeAt, file.size() - typeAt));
+    }
+    return file;
+}
+
+Chunk header(std::uint32_t width, std::uint32_t height, std::uint8_t depth, std::uint8_t colourType)
+{
+    Chunk ihdr{"IHDR", {}};
+    putBigEndian(ihdr.body, width);
+    putBigEndian(ihdr.body, height);
+    ihdr.body.insert(ihdr.body.end(), {depth, colourType, 0, 0, 0});
+    return ihdr;
+}
+
+// Image data of `height` rows of `rowBytes` zero bytes, the filter type included: a black image.
+Chunk blackRows(std::size_t rowBytes, std::size_t height)
+{
+    const std::vector<std::uint8_t> rows(rowBytes * height);
+    libdeflate_compressor* deflater = libdeflate_alloc_compressor(1);
+    Chunk idat{"IDAT", std::vector<std::uint8_t>(libdeflate_zlib_compress_bound(deflater, rows.size()))};
+    idat.body.resize(
+        libdeflate_zlib_compress(deflater, rows.data(), rows.size(), idat.body.data(), idat.body.size()));
+    libdeflate_free_compressor(deflater);
+    return idat;
+}
+
+// A black grey image of 1 bit a pixel: a valid PNG of any size in little memory.
+std::vector<std::uint8_t> blackPng(std::uint32_t width, std::uint32_t height, std::vector<Chunk> before = {})
+{
+    before.insert(before.begin(), header(width, height, 1, 0));
+    before.push_back(blackRows(1 + (width + 7) / 8, height));
+    before.push_back({"IEND", {}});
+    return pngFile(before);
+}
+
+// The desktop portal's picture as the tool checks it: handed over whole, when the check vouches for
+// it, and refused, when it is no desktop's, before anything of the size it claims is allocated.
+void portalPngChecked()
+{
+    struct Row {
+        const char* what;
+        std::vector<std::uint8_t> file;
+        std::uint32_t width, height;
+        bool whole;
+    };
+    const Row rows[] = {
+        {"a black 64 x 32 image", blackPng(64, 32), 64, 32, true},
+        {"... with an ancillary chunk", blackPng(64, 32, {{"tEXt", {'a', 0, 'b'}}}), 64, 32, true},
+        {"... with a chunk named with a digit", blackPng(64, 32, {{"tEX1", {'a', 0, 'b'}}}), 64, 32, false},
+        {"... with a chunk named with a space", blackPng(64, 32, {{"tE t", {}}}), 64, 32, false},
+        {"... with a chunk named with a byte above ASCII", blackPng(64, 32, {{"t\xc5xt", {}}}), 64, 32,
+         false},
+        {"a valid 16000 x 16000 image", blackPng(16000, 16000), 16000, 16000, false},
+        {"a valid 32768 x 8 image", blackPng(32768, 8), 32768, 8, false},
+    };
+    for (const Row& row : rows) {
+        g_largestAllocation = 0;
+        const bool whole = isWholePng(row.file, int(row.width), int(row.height));
+        const std::size_t largest = g_largestAllocation;
+        check(whole == row.whole && largest < std::max<std::size_t>(row.file.size(), 1 << 20),
+              std::string(row.what) + (whole ? ": whole" : ": not taken whole") + ", " +
+                  std::to_string(largest) + " bytes allocated at most");
+    }
+}
+
+// An open file holding `bytes`.
+int fileOf(const std::vector<std::uint8_t>& bytes)
+{
+    const int fd = memfd_create("png", MFD_CLOEXEC);
+    if (fd < 0 || write(fd, bytes.data(), bytes.size()) != ssize_t(bytes.size()) ||
+        lseek(fd, 0, SEEK_SET) != 0)
+        std::abort();
+    return fd;
+}
+
+// The reader takes a desktop's size of picture, and refuses any larger before the capture allocates
+// anything for it.
+void portalPngSized()
+{
+    struct Row {
+        std::uint32_t width, height;
+        const char* refusal; // nullptr: read
+    };
+    const Row rows[] = {
+        {7680, 4320, nullptr},
+        {16384, 8192, nullptr},
+        {32767, 4096, nullptr},
+        {16384, 8193, "16384 x 8193 pixels, more than a desktop's 134217728"},
+        {16000, 16000, "16000 x 16000 pixels, more than a desktop's 134217728"},
+        {32768, 8, "32768 x 8 pixels, wider or taller than a desktop's 32767"},
+        {8, 32768, "8 x 32768 pixels, wider or taller than a desktop's 32767"},
+    };
+    for (const Row& row : rows) {
+        const std::string size = std::to_string(row.width) + " x " + std::to_string(row.height);
+        std::string said;
+        int width = 0;
+        const int fd = fileOf(blackPng(row.width, row.height));
+        g_largestAllocation = 0;
+        try {
+            PngReader reader(fd, "portal.png");
+            width = reader.width();
+        } catch (const Failure& failure) {
+            said = failure.what();
+        }
+        const std::string expected =
+            row.refusal ? std::string("cannot read 'portal.png': ") + row.refusal : "";
+        check(said == expected && (row.refusal || width == int(row.width)) && g_largestAllocation < (1 << 20),
+              "a " + size + " PNG: " + (said.empty() ? "read" : "'" + said + "'"));
+    }
+}
+
+// A BMP file says its size, and its pixels', in fields of 32 bits: a capture beyond them is refused
+// before a byte of it is written or a pixel awaited.
+void bmpSizes()
+{
+    struct Row {
+        int width, height;
+        std::uint32_t fileSize; // 0: refused
+    };
+    const Row rows[] = {
+        {3, 2, 54 + 2 * 12},
+        {16, 89478484 + 1, 0}, // 54 + 48 x that is one byte past 4 GiB - 1
+        {40000, 40000, 0},
+    };
+    for (const Row& row : rows) {
+        Frame frame(row.width, row.height);
+        const int fd = memfd_create("bmp", MFD_CLOEXEC);
+        FileWriter file(fd, "shot.bmp");
+        std::string said;
+        std::future<void> grab;
+        if (row.fileSize) {
+            grab = std::async(std::launch::async, [&frame] {
+                for (int s = 0; s < frame.stripes(); ++s) {
+                    std::memset(frame.beginStripe(s), 0x7f, frame.stride() * std::size_t(frame.rowsOf(s)));
+                    frame.publish(s);
+                }
+            });
+        } else {
+            frame.fail(std::make_exception_ptr(Failure("no pixel was awaited")));
+        }
+        try {
+            encodeBmp(frame, file);
+        } catch (const Failure& failure) {
+            said = failure.what();
+        }
+        if (grab.valid())
+            grab.get();
+        std::uint8_t head[6] = {};
+        struct stat written {};
+        fstat(fd, &written);
+        const bool wroteHeader = pread(fd, head, sizeof head, 0) == ssize_t(sizeof head);
+        close(fd);
+        const std::string size = std::to_string(row.width) + " x " + std::to_string(row.height);
+        if (row.fileSize) {
+            std::uint32_t fileSize = 0;
+            std::memcpy(&fileSize, head + 2, 4);
+            check(said.empty() && wroteHeader && fileSize == row.fileSize &&
+                      written.st_size == off_t(row.fileSize),
+                  "a " + size + " BMP of " + std::to_string(written.st_size) + " bytes");
+        } else {
+            check(said == "cannot write 'shot.bmp': " + size +
+                              " pixels is more than a BMP file holds (4 GiB)" &&
+                      written.st_size == 0,
+                  "a " + size + " BMP refused: '" + said + "', " + std::to_string(written.st_size) +
+                      " bytes written");
+        }
+    }
+}
+
+// A message is one line on stderr, however its names are made, and the notification takes any
+// message as valid UTF-8.
+void messagesTold()
+{
+    const std::pair<std::string, std::string> lines[] = {
+        {"cannot save into '/tmp/a b'", "cannot save into '/tmp/a b'"},
+        {"'/tmp/new\nline\r\t\x1b[2J\x7f'", "'/tmp/new\\x0aline\\x0d\\x09\\x1b[2J\\x7f'"},
+        {"\xc3\x89"
+         "cran \xff",
+         "\xc3\x89"
+         "cran \xff"}, // bytes beyond ASCII pass as they are
+    };
+    for (const auto& [text, line] : lines)
+        check(oneLine(text) == line, "one line: '" + oneLine(text) + "'");
+
+    const std::string replacement = "\xef\xbf\xbd";
+    const std::pair<std::string, std::string> texts[] = {
+        {"\xc3\x89"
+         "cran \xe2\x82\xac \xf0\x9f\x93\xb7",
+         "\xc3\x89"
+         "cran \xe2\x82\xac \xf0\x9f\x93\xb7"},
+        {"new\nline", "new\nline"},
+        {"a\xff"
+         "b",
+         "a" + replacement + "b"},
+        {"\xe2\x82", replacement},                                 // cut short: one replacement
+        {"\xc0\xaf", replacement + replacement},                   // overlong
+        {"\xed\xa0\x80", replacement + replacement + replacement}, // a UTF-16 surrogate
+        {"\xf4\x90\x80\x80", replacement + replacement + replacement + replacement}, // beyond U+10FFFF
+        {"\xef\xbf\xbe \xef\xb7\x90", replacement + " " + replacement}, // noncharacters, which D-Bus refuses
+        {"\xe2\x82\xe2\x82\xac", replacement + "\xe2\x82\xac"},
+    };
+    for (const auto& [text, valid] : texts)
+        check(validUtf8(text) == valid, "valid UTF-8: '" + oneLine(validUtf8(text)) + "'");
+
+    // Whatever a capture throws becomes one message.
+    const std::pair<std::exception_ptr, std::string> thrown[] = {
+        {std::make_exception_ptr(Failure("cannot save into '/a'")), "cannot save into '/a'"},
+        {std::make_exception_ptr(std::bad_alloc()), "out of memory"},
+        {std::make_exception_ptr(std::system_error(EAGAIN, std::generic_category())),
+         "the system refused what the capture needs: Resource temporarily unavailable"},
+        {std::make_exception_ptr(std::length_error("vector")), "the capture broke off: vector"},
+        {std::make_exception_ptr(42), "the capture broke off"},
+    };
+    for (const auto& [exception, message] : thrown)
+        check(messageOf(exception) == message, "thrown: '" + messageOf(exception) + "'");
+}
+
 } // namespace
 
 int main()
@@ -174,6 +466,10 @@ int main()
     imageRepliesHoldTheirRows();
     fileUris();
     composesOutputs();
+    portalPngChecked();
+    portalPngSized();
+    bmpSizes();
+    messagesTold();
     std::printf("%d failed\n", failures);
     return failures == 0 ? 0 : 1;
 }
