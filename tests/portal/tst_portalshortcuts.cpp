@@ -11,6 +11,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QGuiApplication>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -152,7 +153,10 @@ private slots:
             QVERIFY2(line.contains(said), qPrintable(line));
         // Without a portal the binder knows it at once, and no desktop is asked.
         QCOMPARE(refusals.size(), said == QLatin1String("declined") ? 1 : 0);
-        QVERIFY(!m_binder->firesShortcuts());
+        // Nothing fires then, but for key grabs, which stand in for a missing portal under Qt on X11.
+        const bool grabs =
+            said != QLatin1String("declined") && QGuiApplication::platformName() == QLatin1String("xcb");
+        QCOMPARE(m_binder->firesShortcuts(), grabs);
     }
 
     void registeringSaysOnlyWhatFails_data()
