@@ -70,6 +70,11 @@ opens_menu() {
     xdotool key Escape
     wait_for "the menu to close on Escape" eval '! a_menu_open'
 }
+# Some image of the item's icon with an opaque pixel (ARGB, alpha first).
+icon_drawn() {
+    bus --json=short get-property "$item_service" "$item_path" org.kde.StatusNotifierItem IconPixmap |
+        jq -e '[.data[][2] as $p | range(0; $p | length; 4) | $p[.]] | any(. > 0)' >/dev/null
+}
 pasted_png() { timeout 10 "${paste[@]}" >"$work/pasted.png" 2>/dev/null && identify "$work/pasted.png" >/dev/null 2>&1; }
 
 # The first start of the tool captures for real; the others only count, lest a flood swamp the machine.
@@ -87,6 +92,8 @@ if read -r item_service item_path < <(items); then
     menu_path=$(cut -d'"' -f2 <<<"${properties[0]}")
     # With ItemIsMenu a tray opens the menu on a left click as on a right one.
     expect "the item is a menu called Kestrelle" 's "Kestrelle" b true' "${properties[*]:1}"
+    # A tray draws the images the item gives; a release without Qt's SVG plugin once gave none.
+    check "the item's icon has pixels a tray shows" icon_drawn
     clipboard=$(entries | sed -n 's/^\([0-9]*\) Capture Desktop to Clipboard$/\1/p')
     if [ -n "$menu_rows" ]; then
         expect "the tray reads the program's menu, separators and all" \
