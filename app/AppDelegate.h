@@ -89,6 +89,9 @@ public slots:
     // The program was started again or the desktop activated it: where no tray shows the icon, a small
     // window offers the menu's commands.
     void applicationShouldHandleReopen();
+    // A start without a command: the same window where no tray shows the icon, but only until a tray
+    // does, unless the person has used the window meanwhile.
+    void applicationDidStartWithoutRequest();
 
     // Preference controls: each logs its change and stores it at once. The sender is not looked at.
     void fileType(QObject* sender);
@@ -107,6 +110,9 @@ public slots:
 private:
     void buildStatusMenu();
     std::unique_ptr<QWidget> makeCommandsWindow();
+    void openCommandsWindow();
+    // The window of commands stays where it is, whatever a tray does from now on.
+    void keepCommandsWindow();
     // Where global shortcuts never fire, or the desktop refused them, the shortcuts window shows the
     // commands to bind in the desktop's own keyboard settings instead of recorders.
     void offerDesktopShortcutCommands();
@@ -141,6 +147,8 @@ private:
     const std::optional<QString> m_interfaceStyleSetting;
     const OperatingSystemVersion m_systemVersion;
     std::unique_ptr<QWidget> m_commandsWindow;
+    // While it lives, the window of commands closes once a tray shows the icon.
+    std::unique_ptr<QObject> m_commandsWindowUntilInTray;
     const QString kPreferenceDesktopCaptureShortcut;
     const QString kPreferenceDesktopCaptureClipboardShortcut;
 };

@@ -1,5 +1,7 @@
 #include "AppDelegate.h"
 #include "Commands.h"
+#include "system/Log.h"
+#include "tray/StatusItem.h"
 #include "ui/Windows.h"
 
 #include <QPushButton>
@@ -15,11 +17,43 @@ constexpr int kGroupSpacing = 10;
 void AppDelegate::applicationShouldHandleReopen()
 {
     // With a tray, its icon is the way in, and a new start changes nothing.
-    if (QSystemTrayIcon::isSystemTrayAvailable())
+    if (statusItemInTray(*m_statusItem))
         return;
+    // Asked for by name: the person wants it, tray or not.
+    keepCommandsWindow();
+    openCommandsWindow();
+}
+
+void AppDelegate::applicationDidStartWithoutRequest()
+{
+    if (statusItemInTray(*m_statusItem))
+        return;
+    openCommandsWindow();
+    // At login the tray often starts a moment after the program: the window was only a stand-in for the
+    // icon, and left open it would greet the person at every login.
+    m_commandsWindowUntilInTray = std::make_unique<QObject>();
+    QObject& untilInTray = *m_commandsWindowUntilInTray;
+    whenUsed(*m_commandsWindow, untilInTray, [this] { keepCommandsWindow(); });
+    whenStatusItemInTray(*m_statusItem, untilInTray, [this] {
+        keepCommandsWindow();
+        closeWindow(*m_commandsWindow);
+        m_platform.log.log(
+            QStringLiteral("Closed the Kestrelle window: the Kestrelle icon is now in the tray"));
+    });
+}
+
+void AppDelegate::openCommandsWindow()
+{
     if (!m_commandsWindow)
         m_commandsWindow = makeCommandsWindow();
     bringWindowToFront(m_commandsWindow.get());
+}
+
+void AppDelegate::keepCommandsWindow()
+{
+    // Ended from its own callbacks: deleted once they have returned.
+    if (m_commandsWindowUntilInTray)
+        m_commandsWindowUntilInTray.release()->deleteLater();
 }
 
 std::unique_ptr<QWidget> AppDelegate::makeCommandsWindow()

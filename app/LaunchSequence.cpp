@@ -70,7 +70,7 @@ void AppDelegate::applicationDidFinishLaunching()
 
     buildStatusMenu();
     showStatusItem(*m_statusItem, *m_menu);
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
+    if (!statusItemInTray(*m_statusItem))
         m_platform.log.log(
             QStringLiteral("No system tray is running; the Kestrelle icon will appear when one "
                            "starts"));

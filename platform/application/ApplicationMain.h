@@ -78,12 +78,12 @@ template <typename Delegate> int applicationMain(int argc, char** argv)
     }
 
     delegate.applicationDidFinishLaunching();
-    // The start's own request, as a later start would hand it over.
+    // The start's own request, as a later start would hand it over; a start without one is told apart.
     QTimer::singleShot(0, &delegate, [&delegate, action = commandLine.action] {
         if (action)
             delegate.performAction(*action);
         else
-            delegate.applicationShouldHandleReopen();
+            delegate.applicationDidStartWithoutRequest();
     });
     return QApplication::exec();
 }

@@ -4,13 +4,14 @@
 
 #include <QCursor>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
-#include <QDBusVariant>
 #include <QDir>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QSystemTrayIcon>
+#include <QTimer>
+
+#include <chrono>
+#include <utility>
 
 namespace {
 
@@ -19,21 +20,8 @@ bool onWayland()
     return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
-// A watcher alone draws nothing: a desktop's background service may keep one for a tray that only
-// docks X11 icons. Only a registered host shows the items it lists.
-bool trayHostRunning(const QDBusConnection& bus)
-{
-    const QDBusConnectionInterface* daemon = bus.interface();
-    if (!daemon || !daemon->isServiceRegistered(StatusNotifierItem::watcherService))
-        return false;
-    QDBusMessage get = QDBusMessage::createMethodCall(
-        StatusNotifierItem::watcherService, QStringLiteral("/StatusNotifierWatcher"),
-        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-    get << StatusNotifierItem::watcherService << QStringLiteral("IsStatusNotifierHostRegistered");
-    const QDBusMessage reply = bus.call(get, QDBus::Block, 1000);
-    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
-           qvariant_cast<QDBusVariant>(reply.arguments().constFirst()).variant().toBool();
-}
+// Often enough that an icon docked and a window closing for it look like one step.
+constexpr std::chrono::milliseconds kTrayLookedFor{250};
 
 } // namespace
 
@@ -54,8 +42,9 @@ void showStatusItem(QSystemTrayIcon& item, QMenu& menu)
     // cannot open one where the tray is: the program's own item serves every tray that reads items from
     // the bus. Qt's item stays hidden, for shown it would be a second icon.
     const QDBusConnection bus = QDBusConnection::sessionBus();
-    if (bus.isConnected() && (onWayland() || trayHostRunning(bus)))
-        new StatusNotifierItem(item, menu);
+    const bool hostRunning = bus.isConnected() && StatusNotifierItem::hostRunning(bus);
+    if (bus.isConnected() && (onWayland() || hostRunning))
+        new StatusNotifierItem(item, menu, hostRunning);
     else
         item.show();
     QObject::connect(&item, &QSystemTrayIcon::activated, &menu,
@@ -68,4 +57,28 @@ void showStatusItem(QSystemTrayIcon& item, QMenu& menu)
                          // click, and Qt's X11 item has shown it already on a right click.
                          menu.popup(QCursor::pos());
                      });
+}
+
+bool statusItemInTray(const QSystemTrayIcon& item)
+{
+    if (const auto* own = item.findChild<StatusNotifierItem*>())
+        return own->inTray();
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void whenStatusItemInTray(const QSystemTrayIcon& item, QObject& context, std::function<void()> shown)
+{
+    if (const auto* own = item.findChild<StatusNotifierItem*>()) {
+        QObject::connect(own, &StatusNotifierItem::shownInTray, &context, std::move(shown),
+                         Qt::SingleShotConnection);
+        return;
+    }
+    auto* lookFor = new QTimer(&context);
+    QObject::connect(lookFor, &QTimer::timeout, &context, [lookFor, shown = std::move(shown)] {
+        if (!QSystemTrayIcon::isSystemTrayAvailable())
+            return;
+        lookFor->stop();
+        shown();
+    });
+    lookFor->start(kTrayLookedFor);
 }

@@ -2,7 +2,10 @@
 
 #include <QIcon>
 
+#include <functional>
+
 class QMenu;
+class QObject;
 class QSystemTrayIcon;
 
 // The named image among the program's resources (":/images/NAME-SIZE.png", every size), or a null icon.
@@ -14,3 +17,12 @@ QIcon imageNamed(const QString& name);
 // menu the tray shows; it registers with any such tray that starts later too. Elsewhere it is Qt's,
 // which docks in an X11 tray when one starts.
 void showStatusItem(QSystemTrayIcon& item, QMenu& menu);
+
+// Whether a tray shows the item: a tray's host reads the program's own item, or an X11 tray runs for Qt's
+// to dock in.
+bool statusItemInTray(const QSystemTrayIcon& item);
+
+// Calls shown once a tray that did not show the item shows it; nothing once context is gone. Qt's X11
+// icon docks by itself and says nothing, so its tray is looked for every kTrayLookedFor meanwhile, a
+// question Qt answers from the X server's tray selection.
+void whenStatusItemInTray(const QSystemTrayIcon& item, QObject& context, std::function<void()> shown);

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 
+class QObject;
 class QWidget;
 
 // How long the desktop takes to draw again what a window that has just closed or hidden covered: long
@@ -20,3 +22,14 @@ void makeKeyAndOrderFront(QWidget& window);
 // runs (WindowsOutOfCaptures) and comes back after.
 void keepOutOfCaptures(QWidget& window);
 bool keptOutOfCaptures(const QWidget& window);
+
+// Calls used once the person uses the window: a click or a key in it, a move once it is on the screen,
+// or closing it. The program's own showing and hiding, as around a capture, is no use. Nothing once
+// context is gone.
+void whenUsed(QWidget& window, QObject& context, std::function<void()> used);
+
+// Closes the window, also one off the screen for a capture: that one stays closed when the capture ends.
+void closeWindow(QWidget& window);
+// WindowsOutOfCaptures marks the windows it took off the screen, and shows back only those still marked.
+void setOffScreenForCapture(QWidget& window, bool off);
+bool offScreenForCapture(const QWidget& window);

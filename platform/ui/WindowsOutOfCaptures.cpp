@@ -47,6 +47,7 @@ void WindowsOutOfCaptures::hideOnceMapped(QObject& context, std::function<void()
     for (QWidget* window : windows) {
         if (window->isVisible() && keptOutOfCaptures(*window)) {
             window->hide();
+            setOffScreenForCapture(*window, true);
             m_hidden << window;
             m_underneathRedrawn.setRemainingTime(kUnderneathRedrawn);
         }
@@ -66,7 +67,9 @@ void WindowsOutOfCaptures::captureEnded()
     if (m_running > 0 && --m_running > 0)
         return;
     for (const QPointer<QWidget>& window : std::exchange(m_hidden, {})) {
-        if (window) {
+        // Unless it was closed meanwhile.
+        if (window && offScreenForCapture(*window)) {
+            setOffScreenForCapture(*window, false);
             m_returning << window;
             window->show();
         }

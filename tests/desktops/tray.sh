@@ -75,6 +75,24 @@ icon_drawn() {
     bus --json=short get-property "$item_service" "$item_path" org.kde.StatusNotifierItem IconPixmap |
         jq -e '[.data[][2] as $p | range(0; $p | length; 4) | $p[.]] | any(. > 0)' >/dev/null
 }
+# The window of commands on the screen: X11 windows as xdotool finds them, Wayland ones as sway lists them.
+commands_windows() {
+    if [ "$QT_QPA_PLATFORM" = xcb ]; then
+        window_count Kestrelle
+    else
+        swaymsg -t get_tree -r | jq '[.. | objects | select(.app_id? == "io.github.kestrelle.Kestrelle" and .name? == "Kestrelle")] | length'
+    fi
+}
+commands_shown() { [ "$(commands_windows)" -eq "$1" ]; }
+closed_for_tray="Closed the Kestrelle window: the Kestrelle icon is now in the tray"
+# Sets second_said to the status and the line a start of Kestrelle says while it runs; waits a moment
+# for any window it would open.
+second_start() {
+    local said status=0
+    said=$(timeout 20 "$work/app/kestrelle" 2>&1 >/dev/null) || status=$?
+    sleep 1.5
+    second_said="$status ${said#*] }"
+}
 pasted_png() { timeout 10 "${paste[@]}" >"$work/pasted.png" 2>/dev/null && identify "$work/pasted.png" >/dev/null 2>&1; }
 
 # The first start of the tool captures for real; the others only count, lest a flood swamp the machine.
@@ -83,9 +101,21 @@ start_kestrelle "$work/app"
 if [ -n "${DESKTOP_TRAY:-}" ]; then
     wait_for "Kestrelle to say that there is no tray" \
         log_has "No system tray is running; the Kestrelle icon will appear when one starts"
+    # As at a login where the panel starts a moment after the programs.
+    wait_for "the window Kestrelle opens for want of a tray" commands_shown 1
+    sleep 2
     start_tray
 fi
 wait_for "Kestrelle's icon in the desktop's tray" icon_shown
+if [ -n "${DESKTOP_TRAY:-}" ]; then
+    wait_for "the window to close once the icon is in the tray" commands_shown 0
+    expect "once the icon is in the tray, the window Kestrelle opened at its start closes, saying so once" \
+        1 "$(log_count "$closed_for_tray")"
+    check "Kestrelle runs on" test -d "/proc/$kestrelle_pid"
+    second_start
+    expect "then a second start exits with status 0, saying that Kestrelle runs, and opens no window" \
+        "0 Kestrelle is already running (process $kestrelle_pid); this one exits 0" "$second_said $(commands_windows)"
+fi
 
 if read -r item_service item_path < <(items); then
     mapfile -t properties < <(bus get-property "$item_service" "$item_path" org.kde.StatusNotifierItem Menu Title ItemIsMenu)
@@ -152,5 +182,26 @@ if [ -n "${tray_pid:-}" ]; then
     wait_for "Kestrelle's icon in the restarted tray" icon_shown
 fi
 expect "Kestrelle shows one icon in the tray${tray_pid:+, also once it has restarted}" 1 "$(icon_count)"
+
+# A window the person took up before the tray came stays: opened again by a second start, or clicked
+# (X11 alone: nothing here clicks in a Wayland window). Each time Kestrelle starts first again.
+if [ -n "${tray_pid:-}" ]; then
+    uses=("opened again")
+    [ "$QT_QPA_PLATFORM" != xcb ] || uses+=(clicked)
+    for use in "${uses[@]}"; do
+        kill "$tray_pid"
+        wait_for "the tray to stop" eval '! tray_running'
+        timeout 20 "$work/app/kestrelle" --quit 2>/dev/null
+        wait_for_exit
+        start_kestrelle "$work/app"
+        wait_for "the window Kestrelle opens for want of a tray" commands_shown 1
+        if [ "$use" = "opened again" ]; then second_start; else click_in Kestrelle 2 2; fi
+        sleep 1
+        start_tray
+        wait_for "Kestrelle's icon in the tray" icon_shown
+        sleep 1.5
+        expect "a window $use before the tray came stays" "1 1" "$(commands_windows) $(log_count "$closed_for_tray")"
+    done
+fi
 finish || exit 1
 [ -z "${no_capture:-}" ] || skip "$no_capture"

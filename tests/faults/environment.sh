@@ -85,4 +85,35 @@ check "it spent no more than a second of CPU on the way out" test "$cpu_ticks" -
 expect "it says why in one line" 1 "$(wc -l <"$log")"
 check "in the log's format, time, process and text" \
     grep -qE "^[0-9-]{10} [0-9:.]{12} kestrelle\[[0-9]+\] The X11 connection broke" "$log"
+
+# The tray host starting 2 s after Kestrelle, as at a login where the panel comes late: the window
+# Kestrelle opened for want of a tray closes once the icon docks, unless the person used it first.
+start_xvfb 640x480x24 "$work/xvfb-late.log"
+closed_for_tray="Closed the Kestrelle window: the Kestrelle icon is now in the tray"
+for use in none clicked moved; do
+    : >"$log"
+    start_kestrelle "$app"
+    wait_for_window Kestrelle
+    case $use in
+    clicked) click_in Kestrelle 2 2 ;;
+    moved) xdotool windowmove --sync "$(visible_window Kestrelle)" 20 100 ;;
+    esac
+    sleep 2
+    start_tray_host "$work"
+    wait_for_icon
+    if [ $use = none ]; then
+        wait_for "the window to close once the icon docks" window_gone Kestrelle
+        expect "once the icon docks the window closes, saying so once, and Kestrelle runs on" "1 running" \
+            "$(log_count "$closed_for_tray") $(process_gone "$kestrelle_pid" || echo running)"
+        said=$(timeout 20 "$app/kestrelle" 2>&1 >/dev/null) && sleep 1.5
+        expect "then a second start says that Kestrelle runs and opens no window" \
+            "Kestrelle is already running (process $kestrelle_pid); this one exits 0" "${said#*] } $(window_count Kestrelle)"
+    else
+        sleep 1.5
+        expect "a window $use before the tray came stays" "1 0" "$(window_count Kestrelle) $(log_count "$closed_for_tray")"
+    fi
+    quit_kestrelle
+    stop_pids "$tray_host_pid"
+done
+stop_pids "$xvfb_pid"
 finish

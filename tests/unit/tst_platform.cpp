@@ -117,6 +117,9 @@ private slots:
         ProcessTaskLauncher launcher(m_log, {m_dir.path()});
         QWidget keptOut, other;
         keepOutOfCaptures(keptOut);
+        QObject watching;
+        bool used = false;
+        whenUsed(keptOut, watching, [&used] { used = true; });
         keptOut.show();
         other.show();
 
@@ -148,6 +151,18 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(started), 5000);
         QTest::qWait(800);
         QVERIFY(!keptOut.isVisible());
+
+        // None of that was the person's doing; a window closed while it is off the screen stays closed.
+        QVERIFY(!used);
+        keptOut.show();
+        QVERIFY(QFile::remove(started));
+        launcher.launch(QStringLiteral("/nonexistent/screencapture"), {QStringLiteral("-c")});
+        QVERIFY(!keptOut.isVisible());
+        closeWindow(keptOut);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(started), 5000);
+        QTest::qWait(800);
+        QVERIFY(!keptOut.isVisible());
+        QVERIFY(used);
         QVERIFY(m_log.lines.isEmpty());
     }
 
