@@ -16,7 +16,7 @@ confirm() {
         swaymsg "[con_id=$1] focus" >/dev/null
         # The first key after wtype's keyboard appears may be lost: Shift alone is harmless.
         wtype -d 20 -k Shift_L -M alt -k Home -m alt -s 400 -M ctrl -k l -m ctrl -s 300 "$2"
-        KESTRELLE_WAIT=3 wait_for "Save for $2" "$here/chooser-button.py" "$backend_pid" Save "$2" 2>/dev/null && return 0
+        KESTRELLE_WAIT=3 wait_for "Save for $2" "$here/atspi.py" press "$backend_pid" Save "$2" 2>/dev/null && return 0
     done
     return 1
 }
@@ -62,7 +62,7 @@ expect "each chooser's capture went into its own folder only" 3 "$(captures)"
 
 capture
 wait_for "a chooser to cancel" count_is 1
-wait_for "the chooser to take Cancel" "$here/chooser-button.py" "$backend_pid" Cancel
+wait_for "the chooser to take Cancel" "$here/atspi.py" press "$backend_pid" Cancel
 wait_for "the cancelled chooser to close" count_is 0
 sleep 1
 expect "a cancel captures nothing; Kestrelle kept to the desktop's chooser" "3 0" "$(captures) $(log_count 'folder chooser')"

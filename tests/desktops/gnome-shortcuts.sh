@@ -18,9 +18,9 @@ bus_call() { gdbus call --session -d org.freedesktop.DBus -o / -m "org.freedeskt
 dialog_takes() {
     local pid
     pid=$(bus_call GetConnectionUnixProcessID org.gnome.Settings.GlobalShortcutsProvider 2>/dev/null) &&
-        "$here/chooser-button.py" "${pid#uint32 }" "$1" 2>/dev/null
+        "$here/atspi.py" press "${pid#uint32 }" "$1" 2>/dev/null
 }
-windows() { "$here/window-texts.py" "$kestrelle_pid"; }
+windows() { "$here/atspi.py" texts "$kestrelle_pid"; }
 commands_shown() { windows | grep -qx '  kestrelle --capture-desktop'; }
 shortcuts_window_shown() { windows | grep -qx 'Keyboard Shortcuts'; }
 # The first call of Kestrelle's connection to one of the portal's services, with its first argument. Qt
