@@ -9,6 +9,7 @@
 #include "ui/DirectoryChooser.h"
 
 #include <QDateTime>
+#include <QDir>
 
 namespace {
 
@@ -56,6 +57,12 @@ void AppDelegate::captureDesktop()
                 return;
             if (directory.isEmpty()) {
                 log.log(QStringLiteral("The directory chooser named no directory; no screenshot was taken"));
+                return;
+            }
+            if (!QDir::isAbsolutePath(directory)) {
+                log.log(QStringLiteral("The directory chooser named \"%1\", not a folder's whole path; no "
+                                       "screenshot was taken")
+                            .arg(directory));
                 return;
             }
             // The separator is always inserted: the root gives "//Kestrelle on ...".

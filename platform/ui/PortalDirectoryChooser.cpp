@@ -7,18 +7,24 @@
 #include <QDir>
 #include <QUrl>
 
+#include <optional>
+
 namespace {
 
 // Where the portal's chooser puts the chosen folder: the first of its "uris", a file URL for a folder
-// on this machine.
-QString chosenDirectory(const QVariantMap& results)
+// on this machine. Anything else names no folder: "file:-c" or "file:shots" would reach the capture tool
+// as an option or as a path relative to our working folder, and another host's folder is not ours to
+// write to.
+std::optional<QString> chosenDirectory(const QString& uri)
 {
-    const QStringList uris = results.value(QStringLiteral("uris")).toStringList();
-    if (uris.isEmpty())
-        return {};
-    const QString path = QUrl(uris.constFirst()).toLocalFile();
+    const QUrl url(uri);
+    if (!url.isValid() || !url.isLocalFile() || !url.host().isEmpty())
+        return std::nullopt;
+    const QString path = url.toLocalFile();
+    if (!QDir::isAbsolutePath(path) || path.contains(QChar(0)))
+        return std::nullopt;
     // cleanPath leaves no trailing separator but on the root, which stays "/".
-    return path.isEmpty() ? QString() : QDir::cleanPath(path);
+    return QDir::cleanPath(path);
 }
 
 } // namespace
@@ -70,5 +76,18 @@ void PortalDirectoryChooser::answered(uint response, const QVariantMap& results,
         completion(kResponseCancel, QString());
         return;
     }
-    completeConfirmed(completion, chosenDirectory(results));
+    const QStringList uris = results.value(QStringLiteral("uris")).toStringList();
+    if (uris.isEmpty()) {
+        completeConfirmed(completion, QString());
+        return;
+    }
+    const std::optional<QString> directory = chosenDirectory(uris.constFirst());
+    if (!directory) {
+        m_log.log(QStringLiteral("The folder chooser answered \"%1\", which is no folder on this machine; no "
+                                 "screenshot was taken")
+                      .arg(uris.constFirst()));
+        completion(kResponseCancel, QString());
+        return;
+    }
+    completeConfirmed(completion, *directory);
 }

@@ -68,6 +68,12 @@ private slots:
                                      << QString();
         QTest::newRow("confirmed without a folder")
             << example << "" << png << false << true << QStringList() << "no directory";
+        // A chooser's answer is a folder's whole path; the tool would read "-c" as an option and save
+        // "shots" under the folder Kestrelle was started in.
+        QTest::newRow("an option for a folder")
+            << example << "-c" << png << false << true << QStringList() << "\"-c\"";
+        QTest::newRow("a relative folder")
+            << example << "shots" << png << false << true << QStringList() << "\"shots\"";
         QTest::newRow("no type stored")
             << example << "/tmp" << QVariant() << false << true << QStringList{"/tmp/" + name} << "png";
         QTest::newRow("type with a path")
