@@ -49,6 +49,8 @@ for row in "tif TIFF" "bmp BMP3" "WebP WEBP" "JPEG JPEG" "gif PNG"; do
     expect "$extension is $format of the screen's size" "$format $size $([ "$extension" = gif ] && echo 1 || echo 0)" \
         "$(image_info "$work/shot.$extension") $(grep -c 'screencapture:' <<<"$err")"
     [ "$format" = JPEG ] || check "$extension is lossless" same_pixels "$work/shot.$extension" "$work/local-reference.png"
+    [ "$format" != BMP3 ] || expect "the BMP's header says its size" "$(stat -c %s "$work/shot.bmp")" \
+        "$(od -An -tu4 -j2 -N4 "$work/shot.bmp" | tr -d ' ')"
 done
 name="$work/Kestrelle on 01-02-2031 at 02.05.09 PM"
 for _ in 1 2 3; do "$tool" -x "$name.png"; done
