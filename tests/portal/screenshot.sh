@@ -31,20 +31,20 @@ start_portal() { # FAKE-PORTAL ARGS...
     gdbus wait --session --timeout 5 org.freedesktop.portal.Desktop || { echo "the fake portal did not start" >&2; return 1; }
 }
 
-# capture NAME: runs the tool into $work/NAME; sets status and err.
-capture() { err=$(timeout 20 "$tool" -x "$work/$1" 2>&1) && status=0 || status=$?; }
+# capture NAME [ENV-COMMAND...]: runs the tool (under ENV-COMMAND) into $work/NAME; sets status and err.
+capture() { err=$(timeout 20 "${@:2}" "$tool" -x "$work/$1" 2>&1) && status=0 || status=$?; }
 
 # A portal that never answers, only floods the tool with signals, on a bus of its own, beside the
-# rest: the tool, reading slowly (slow-reads.c), gives up when the minute it allows the portal is
-# over, not when the flood stops.
-cc -shared -fPIC -O1 -o "$work/slow-reads.so" "$(dirname "$0")/../screencapture/slow-reads.c" -ldl
+# rest: the tool, reading slowly (preload.c), gives up when the minute it allows the portal is over,
+# not when the flood stops.
+preload
 dbus-run-session --config-file="$(dirname "$0")/session.conf" -- bash -c '"$1" --screenshot-answer=flood &
     gdbus wait --session --timeout 5 org.freedesktop.portal.Desktop || exit 125
     start=$SECONDS
-    ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0 LD_PRELOAD=$2 SLOW_READS_US=100 \
-        timeout 100 "$3" -x "$4" 2>"$4.err"
-    echo "$? $((SECONDS - start))" >"$4.status"
-    kill %1' _ "$fake_portal" "$work/slow-reads.so" "$tool" "$work/flooded.png" >/dev/null 2>&1 &
+    timeout 100 "${@:3}" 2>"$2.err"
+    echo "$? $((SECONDS - start))" >"$2.status"
+    kill %1' _ "$fake_portal" "$work/flooded.png" "${preloaded[@]}" SLOW_READS_US=100 "$tool" -x "$work/flooded.png" \
+    >/dev/null 2>&1 &
 flooded=$!
 
 start_portal
@@ -106,15 +106,13 @@ check "... and what the link names kept" cmp -s "$work/picture.png" "$(readlink 
 rm "$shots/fifo.png" "$shots/link.png"
 
 # The portal's file goes only while its name still names the file read. Another file takes the name
-# (swap-first.c moves it there): once the file has been read, before the tool looks at the name; and
+# (preload.c moves it there): once the file has been read, before the tool looks at the name; and
 # as the tool removes it, after it has looked.
-cc -shared -fPIC -O1 -o "$work/swap-first.so" "$(dirname "$0")/../screencapture/swap-first.c" -ldl
 for moment in fdatasync unlink; do
     start_portal --screenshot-uri="$shots/swapped.png"
     cp "$work/picture.png" "$shots/swapped.png"
     cp "$work/grey.png" "$work/other.png"
-    ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0 LD_PRELOAD=$work/swap-first.so \
-        SWAP_AT=$moment SWAP_FROM="$work/other.png" SWAP_TO="$shots/swapped.png" capture "swapped-$moment.png"
+    capture "swapped-$moment.png" "${preloaded[@]}" SWAP_AT=$moment SWAP_FROM="$work/other.png" SWAP_TO="$shots/swapped.png"
     check "swapped at $moment: the file read is saved" same_pixels "$work/swapped-$moment.png" "$work/picture.png"
     check "... the file that took the portal's file's name is left alone" cmp -s "$shots/swapped.png" "$work/grey.png"
     check "... and nothing else is left in the portal's folder" test "$(ls -A "$shots")" = swapped.png

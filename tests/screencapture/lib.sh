@@ -23,6 +23,14 @@ start_server() {
     display[$name]=$number
 }
 
+# preload: sets preloaded to the start of an env command that preloads preload.c (built on first use)
+# into the command it runs. (A sanitizer build wants its runtime first; the calls reach it all the same.)
+preload() {
+    [ -e "$work/preload.so" ] ||
+        cc -shared -fPIC -O1 -o "$work/preload.so" "$(dirname "${BASH_SOURCE[0]}")/preload.c" -ldl
+    preloaded=(env ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0" LD_PRELOAD="$work/preload.so")
+}
+
 # tool_processes [NAME=VALUE]: the tool's live processes, not zombies, whose environment has
 # NAME=VALUE (this test's X display unless told; other tests run beside this one).
 tool_processes() {
