@@ -1,8 +1,8 @@
-"""Stands in for the desktop's notification service on a private session bus, in one of two ways:
+"""Stands in for the desktop's notification service on a private session bus:
   notifications.py record FILE   answers as a service does, and writes each Notify's summary and body
                                  to FILE (one JSON list a line)
-  notifications.py stuck         takes the name and never answers; meanwhile floods every other client
-                                 of the bus with signals addressed to its unique name
+  notifications.py stuck         never answers, and floods every other client of the bus meanwhile
+                                 with signals addressed to its unique name
 Prints an empty line once it owns org.freedesktop.Notifications; ends with the bus, or after a minute."""
 import json
 import sys
@@ -10,18 +10,15 @@ import time
 
 import dbus
 import dbus.lowlevel
+import dbus.mainloop.glib
+import dbus.service
+from gi.repository import GLib
 
 NAME = "org.freedesktop.Notifications"
-LIFETIME = 60
+END = time.monotonic() + 60
 
-
-def record(path):
-    import dbus.mainloop.glib
-    import dbus.service
-    from gi.repository import GLib
-
+if sys.argv[1:2] == ["record"] and len(sys.argv) == 3:
     dbus.mainloop.glib.DBusGMainLoop(set_as_default=True)
-    bus = dbus.SessionBus()
 
     class Service(dbus.service.Object):
         @dbus.service.method(NAME, in_signature="", out_signature="as")
@@ -30,34 +27,29 @@ def record(path):
 
         @dbus.service.method(NAME, in_signature="susssasa{sv}i", out_signature="u")
         def Notify(self, app, replaces, icon, summary, body, actions, hints, timeout):
-            with open(path, "a", encoding="utf-8") as out:
+            with open(sys.argv[2], "a", encoding="utf-8") as out:
                 out.write(json.dumps([str(summary), str(body)]) + "\n")
             return 1
 
+    bus = dbus.SessionBus()
     Service(bus, "/org/freedesktop/Notifications")
     bus.request_name(NAME)
     print(flush=True)
     loop = GLib.MainLoop()
     bus.call_on_disconnection(lambda _: loop.quit())
-    GLib.timeout_add_seconds(LIFETIME, loop.quit)
+    GLib.timeout_add_seconds(60, loop.quit)
     loop.run()
-
-
-def stuck():
-    # No main loop: the calls to the service wait in the queue, never answered.
-    bus = dbus.SessionBus()
+elif sys.argv[1:] == ["stuck"]:
+    bus = dbus.SessionBus()  # no main loop: the calls to the service wait in the queue
     bus.request_name(NAME)
-    me = bus.get_unique_name()
     daemon = dbus.Interface(bus.get_object("org.freedesktop.DBus", "/org/freedesktop/DBus"), "org.freedesktop.DBus")
     print(flush=True)
-    end = time.monotonic() + LIFETIME
     try:
-        while time.monotonic() < end:
-            others = [n for n in daemon.ListNames() if n.startswith(":") and n != me]
-            if not others:
-                time.sleep(0.01)
+        while time.monotonic() < END:
+            others = [n for n in daemon.ListNames() if n.startswith(":") and n != bus.get_unique_name()]
+            time.sleep(0 if others else 0.01)
             for name in others:
-                # Sent without a pause: whoever waits for its own answer meanwhile must not wait longer.
+                # Without a pause: whoever waits for its own answer meanwhile must not wait longer.
                 for _ in range(20000):
                     signal = dbus.lowlevel.SignalMessage("/", "org.kestrelle.Test", "Flood")
                     signal.set_destination(name)
@@ -65,12 +57,5 @@ def stuck():
                 bus.flush()
     except dbus.exceptions.DBusException:
         pass  # the bus, or the client flooded, has gone
-
-
-if __name__ == "__main__":
-    if sys.argv[1:2] == ["record"] and len(sys.argv) == 3:
-        record(sys.argv[2])
-    elif sys.argv[1:] == ["stuck"]:
-        stuck()
-    else:
-        sys.exit(__doc__)
+else:
+    sys.exit(__doc__)
