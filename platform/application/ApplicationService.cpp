@@ -6,17 +6,12 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusReply>
+#include <QFile>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <algorithm>
 #include <utility>
-
-namespace {
-
-// A running program answers at once; one that does not within this long is stuck.
-constexpr int kCallTimeoutMs = 10000;
-
-} // namespace
 
 ApplicationService::ApplicationService(QDBusConnection bus, NamedActions actions, QObject* parent)
     : QObject(parent), m_bus(std::move(bus)), m_actions(std::move(actions))
@@ -103,8 +98,35 @@ qint64 ApplicationService::runningProcess(QDBusConnection bus)
     return reply.isValid() ? qint64(reply.value()) : 0;
 }
 
+QString ApplicationService::owner(QDBusConnection bus)
+{
+    const QDBusReply<QString> unique = bus.interface()->serviceOwner(ApplicationBus::kService);
+    QString text = unique.isValid() ? unique.value() : QStringLiteral("an owner the bus does not name");
+    const qint64 process = runningProcess(bus);
+    if (process == 0)
+        return text;
+    text += QStringLiteral(", process %1").arg(process);
+    QFile commandLine(QStringLiteral("/proc/%1/cmdline").arg(process));
+    if (commandLine.open(QIODevice::ReadOnly)) {
+        const QString command =
+            QString::fromLocal8Bit(commandLine.readAll()).replace(QChar(0), u' ').trimmed();
+        if (!command.isEmpty())
+            text += QStringLiteral(": ") + command;
+    }
+    return text;
+}
+
+bool ApplicationService::ownerIsThisProgram(QDBusConnection bus)
+{
+    const qint64 process = runningProcess(bus);
+    if (process == 0)
+        return false;
+    const QString program = QFileInfo(QStringLiteral("/proc/%1/exe").arg(process)).symLinkTarget();
+    return !program.isEmpty() && program == QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+}
+
 std::optional<QString> ApplicationService::requestRunning(QDBusConnection bus,
-                                                          const std::optional<QString>& action)
+                                                          const std::optional<QString>& action, int timeoutMs)
 {
     QDBusMessage call = QDBusMessage::createMethodCall(
         ApplicationBus::kService, ApplicationBus::kPath, ApplicationBus::kInterface,
@@ -113,7 +135,7 @@ std::optional<QString> ApplicationService::requestRunning(QDBusConnection bus,
         call << *action << QVariantList() << QVariantMap();
     else
         call << QVariantMap();
-    const QDBusMessage reply = bus.call(call, QDBus::Block, kCallTimeoutMs);
+    const QDBusMessage reply = bus.call(call, QDBus::Block, timeoutMs);
     if (reply.type() == QDBusMessage::ErrorMessage)
         return reply.errorMessage();
     return std::nullopt;

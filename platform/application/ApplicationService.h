@@ -42,7 +42,15 @@ public:
     static qint64 runningProcess(QDBusConnection bus);
     // Asks the program that owns the name to activate, or to run the named action; the error when
     // it did not answer yes.
-    static std::optional<QString> requestRunning(QDBusConnection bus, const std::optional<QString>& action);
+    static std::optional<QString> requestRunning(QDBusConnection bus, const std::optional<QString>& action,
+                                                 int timeoutMs = kCallTimeoutMs);
+    // "UNIQUE-NAME, process PID: COMMAND" of the name's owner, as far as the bus and the system tell.
+    static QString owner(QDBusConnection bus);
+    // Whether the name's owner runs this same program file.
+    static bool ownerIsThisProgram(QDBusConnection bus);
+
+    // A running program answers at once; one that does not within this long is stuck.
+    static constexpr int kCallTimeoutMs = 10000;
 
 private:
     // Runs request on the main loop, or once the handlers are set.

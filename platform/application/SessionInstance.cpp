@@ -9,6 +9,8 @@
 
 namespace {
 
+constexpr int kOtherOwnerTimeoutMs = 2000;
+
 QString alreadyRunning(qint64 process)
 {
     return QStringLiteral("Kestrelle is already running (process %1); this one exits").arg(process);
@@ -53,8 +55,20 @@ SessionInstance::Outcome SessionInstance::claim(const std::optional<QString>& ac
 SessionInstance::Outcome SessionInstance::handOver(const std::optional<QString>& action)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!action)
+    if (!action) {
+        // Another program that holds the name would otherwise keep Kestrelle from running at all, as at
+        // every login. A Kestrelle still starting may take a while to answer; anything else gets a moment.
+        const int timeoutMs = ApplicationService::ownerIsThisProgram(bus) ? ApplicationService::kCallTimeoutMs
+                                                                          : kOtherOwnerTimeoutMs;
+        if (const std::optional<QString> error = ApplicationService::requestRunning(bus, action, timeoutMs)) {
+            m_log.log(QStringLiteral("Another program holds the name %1 on the session bus (%2) and does not "
+                                     "answer as Kestrelle (%3); Kestrelle runs without the name")
+                          .arg(ApplicationBus::kService, ApplicationService::owner(bus), *error));
+            return claimWithLock(action, true);
+        }
         m_log.log(alreadyRunning(ApplicationService::runningProcess(bus)));
+        return Outcome::Done;
+    }
     if (const std::optional<QString> error = ApplicationService::requestRunning(bus, action)) {
         m_log.log(QStringLiteral("The running Kestrelle did not take the request: ") + *error);
         return Outcome::Failed;
