@@ -38,7 +38,20 @@ bool holdsSkippedLines(const QString& path)
 SettingsStore::SettingsStore(QString filePath, Log& log, GlobalDomain globalDomain, QObject* parent)
     : QObject(parent), m_filePath(std::move(filePath)), m_log(log), m_globalDomain(std::move(globalDomain))
 {
+    // A full disk or a read-only file is often set right while the program runs, with no change after.
+    constexpr int retryMs = 2000;
+    m_retry.setInterval(retryMs);
+    connect(&m_retry, &QTimer::timeout, this, [this] {
+        if (writeUnsaved())
+            m_retry.stop();
+    });
     checkReadable();
+}
+
+SettingsStore::~SettingsStore()
+{
+    // Quitting must not lose a change that can be written by now.
+    writeUnsaved();
 }
 
 QString SettingsStore::standardFilePath()
@@ -168,31 +181,42 @@ void SettingsStore::setObject(const QVariant& value, const QString& key)
     setObjects({{key, value}});
 }
 
-void SettingsStore::setObjects(const QVariantMap& values)
+bool SettingsStore::writeUnsaved()
 {
-    if (values.isEmpty())
-        return;
-    // Changes that could not be written are written again with the next one, so none is lost once the
-    // file can be written again.
-    for (auto it = values.cbegin(); it != values.cend(); ++it) {
-        m_unsaved.insert(it.key(), it.value());
-        m_reportedWrongType.remove(it.key());
-    }
+    if (m_unsaved.isEmpty())
+        return true;
     QSettings settings = open(m_filePath);
     for (auto it = m_unsaved.cbegin(); it != m_unsaved.cend(); ++it)
         settings.setValue(it.key(), it.value());
     settings.sync();
     // A format error is the read's, from a damaged file; only an access error says the write failed.
-    if (settings.status() != QSettings::AccessError) {
-        m_unsaved.clear();
-        m_writeFailureReported = false;
-    } else if (!m_writeFailureReported) {
-        // Once until a write succeeds again: a full disk or a read-only file fails every change alike.
-        m_writeFailureReported = true;
-        m_log.log(
-            QStringLiteral("Settings: could not write %1 to %2; changes hold until Kestrelle quits or the "
-                           "file can be written again")
-                .arg(values.firstKey(), m_filePath));
+    if (settings.status() == QSettings::AccessError)
+        return false;
+    m_unsaved.clear();
+    m_writeFailureReported = false;
+    return true;
+}
+
+void SettingsStore::setObjects(const QVariantMap& values)
+{
+    if (values.isEmpty())
+        return;
+    // Changes that could not be written are written again with this one.
+    for (auto it = values.cbegin(); it != values.cend(); ++it) {
+        m_unsaved.insert(it.key(), it.value());
+        m_reportedWrongType.remove(it.key());
+    }
+    if (writeUnsaved()) {
+        m_retry.stop();
+    } else {
+        m_retry.start();
+        if (!m_writeFailureReported) {
+            // Once until a write succeeds again: a full disk or a read-only file fails every change alike.
+            m_writeFailureReported = true;
+            m_log.log(QStringLiteral("Settings: could not write %1 to %2; changes hold until Kestrelle quits "
+                                     "or the file can be written again")
+                          .arg(values.firstKey(), m_filePath));
+        }
     }
     for (auto it = values.cbegin(); it != values.cend(); ++it)
         emit valueChanged(it.key());

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QTimer>
 #include <QVariant>
 #include <QVariantMap>
 
@@ -18,7 +19,8 @@ class Log;
 // A key that holds nothing reads as false, 0, no string or no object. A value that cannot be read as
 // the type asked for reads the same way, with one log line (once until the key is written again). A file that
 // cannot be parsed or written never stops the program: the store says so in the log and goes on with what it
-// could read. A write that fails is said once, until a write succeeds again.
+// could read. A write that fails is said once, until a write succeeds again; the changes it held are
+// written with the next change, by a retry every few seconds, and when the store goes at quit.
 class SettingsStore : public QObject {
     Q_OBJECT
 
@@ -27,6 +29,7 @@ public:
     using GlobalDomain = std::function<std::optional<QString>(const QString& key)>;
 
     SettingsStore(QString filePath, Log& log, GlobalDomain globalDomain = {}, QObject* parent = nullptr);
+    ~SettingsStore() override;
 
     // $XDG_CONFIG_HOME/Kestrelle/Kestrelle.conf on Linux.
     static QString standardFilePath();
@@ -57,12 +60,15 @@ private:
     std::optional<QVariant> storedValue(const QString& key) const;
     void logWrongType(const QString& key, const char* expected, const char* reading) const;
     void checkReadable();
+    // Writes every held change; whether the file took them.
+    bool writeUnsaved();
 
     QString m_filePath;
     Log& m_log;
     GlobalDomain m_globalDomain;
     // Written while the file could not be; read from here until a write succeeds.
     QVariantMap m_unsaved;
+    QTimer m_retry;
     bool m_writeFailureReported = false;
     mutable QSet<QString> m_reportedWrongType;
 };

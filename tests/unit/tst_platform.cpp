@@ -368,6 +368,31 @@ private slots:
         store.setBool(false, QStringLiteral("openInPreview"));
         QCOMPARE(m_log.lines.size(), 2);
     }
+
+    // A disk freed or a file made writable while no setting changes: the held change is not lost.
+    void aHeldChangeReachesTheFileWithoutAnotherChange_data()
+    {
+        QTest::addColumn<bool>("quit");
+        QTest::newRow("by the retry") << false;
+        QTest::newRow("at quit, before any retry") << true;
+    }
+
+    void aHeldChangeReachesTheFileWithoutAnotherChange()
+    {
+        QFETCH(bool, quit);
+        const QString blocked = m_dir.filePath(QLatin1String(QTest::currentDataTag()));
+        const QString file = blocked + QStringLiteral("/Kestrelle.conf");
+        writeFile(blocked, "not a folder");
+        {
+            SettingsStore store(file, m_log);
+            store.setBool(true, QStringLiteral("openInPreview"));
+            QVERIFY(QFile::remove(blocked));
+            if (!quit)
+                QTRY_VERIFY(readFile(file).contains("openInPreview=true"));
+        }
+        QVERIFY(readFile(file).contains("openInPreview=true"));
+        QCOMPARE(m_log.lines.size(), 1);
+    }
 };
 
 int main(int argc, char** argv)
