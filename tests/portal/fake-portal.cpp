@@ -90,7 +90,7 @@ public slots:
     }
 };
 
-// Also at /test, for the tests' State, Hold and EndSessions.
+// Also at /test, for the tests' State, Press, Hold and EndSessions.
 class GlobalShortcuts : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.GlobalShortcuts")
@@ -167,6 +167,19 @@ public slots:
         for (const QString& session : m_sessions.open.keys())
             bus().unregisterObject(session);
         m_sessions.open.clear();
+    }
+    // As when the user presses the shortcut ID: each session that bound is told.
+    void Press(const QString& id)
+    {
+        for (auto session = m_sessions.open.cbegin(); session != m_sessions.open.cend(); ++session) {
+            if (!*session)
+                continue;
+            QDBusMessage signal =
+                QDBusMessage::createSignal(portalPath, "org.freedesktop.portal.GlobalShortcuts", "Activated");
+            signal << QVariant::fromValue(QDBusObjectPath(session.key())) << id << qulonglong(0)
+                   << QVariantMap();
+            bus().send(signal);
+        }
     }
     // As while the desktop's dialog is open.
     void Hold(bool on)

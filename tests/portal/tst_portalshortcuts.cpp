@@ -54,6 +54,7 @@ private slots:
     void init()
     {
         m_log.lines.clear();
+        m_fired.clear();
         m_store = std::make_unique<SettingsStore>(m_dir.filePath("Kestrelle.conf"), m_log);
         // A letter by its unshifted keysym, another key by its keysym's name.
         m_store->setObject("Ctrl+Alt+A", captureKey);
@@ -103,6 +104,9 @@ private slots:
         QVERIFY(startPortal({}));
         bindBoth();
         QTRY_COMPARE(control("State"), bound(1, "CTRL+ALT+a"));
+        // A press the desktop reports starts that shortcut's capture, once.
+        control("Press", {clipboardKey});
+        QTRY_COMPARE(m_fired, QStringList{clipboardKey});
         // Binding again for nothing would ask the user again.
         m_store->setObject("png", "FileType");
         QTest::qWait(100);
@@ -121,6 +125,9 @@ private slots:
         QVERIFY(control("State").startsWith("binds 3:"));
         control("Hold", {false});
         QTRY_COMPARE(control("State"), bound(4, "CTRL+ALT+6"));
+        // The new session's presses are heard as the first one's were.
+        control("Press", {captureKey});
+        QTRY_COMPARE(m_fired, (QStringList{clipboardKey, captureKey}));
         QCOMPARE(m_log.lines, QStringList());
         QVERIFY(m_binder->firesShortcuts());
     }
@@ -194,13 +201,14 @@ private:
     {
         m_binder = makeShortcutBinder(*m_store, m_log);
         for (const QString& key : {captureKey, clipboardKey})
-            m_binder->bindShortcutWithDefaultsKey(key, [] {});
+            m_binder->bindShortcutWithDefaultsKey(key, [this, key] { m_fired.append(key); });
     }
 
     QTemporaryDir m_dir;
     RecordingLog m_log;
     std::unique_ptr<SettingsStore> m_store;
     std::unique_ptr<ShortcutBinder> m_binder;
+    QStringList m_fired; // the keys whose action ran, in order
     QProcess m_portal;
 };
 
