@@ -1,22 +1,39 @@
 #include "Commands.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 
 namespace {
 
+// The titles are the tray menu's entries, and also the buttons of the window of commands, the desktop
+// entry's actions and the descriptions in --help.
 const Command kStatusMenu[] = {
-    {"Capture Desktop", "capture-desktop", &AppDelegate::captureDesktop},
-    {"Capture Desktop to Clipboard", "capture-to-clipboard", &AppDelegate::captureToClipboard},
+    //: Tray menu entry: saves a screenshot of every monitor to a folder the user then picks.
+    {QT_TRANSLATE_NOOP("StatusMenu", "Capture Desktop"), "capture-desktop", &AppDelegate::captureDesktop},
+    //: Tray menu entry: puts a screenshot of every monitor on the clipboard.
+    {QT_TRANSLATE_NOOP("StatusMenu", "Capture Desktop to Clipboard"), "capture-to-clipboard",
+     &AppDelegate::captureToClipboard},
     {nullptr, nullptr, nullptr},
-    {"Set keyboard shortcuts...", "shortcuts", &AppDelegate::openShortcutsWindow},
+    //: Tray menu entry that opens the Keyboard Shortcuts window; keep the three full stops.
+    {QT_TRANSLATE_NOOP("StatusMenu", "Set keyboard shortcuts..."), "shortcuts",
+     &AppDelegate::openShortcutsWindow},
     {nullptr, nullptr, nullptr},
-    {"Preferences...", "preferences", &AppDelegate::openPrefsWindow},
+    //: Tray menu entry that opens the Preferences window: as the desktop says it, with three full stops.
+    {QT_TRANSLATE_NOOP("StatusMenu", "Preferences..."), "preferences", &AppDelegate::openPrefsWindow},
     {nullptr, nullptr, nullptr},
-    {"About Kestrelle", "about", &AppDelegate::openAboutWindow},
-    {"Quit Kestrelle", "quit", &AppDelegate::quit},
+    //: Tray menu entry that opens the About window; Kestrelle is the program's name.
+    {QT_TRANSLATE_NOOP("StatusMenu", "About Kestrelle"), "about", &AppDelegate::openAboutWindow},
+    //: Tray menu entry that ends the program.
+    {QT_TRANSLATE_NOOP("StatusMenu", "Quit Kestrelle"), "quit", &AppDelegate::quit},
 };
 
 } // namespace
+
+QString titleOf(const Command& command)
+{
+    return QCoreApplication::translate("StatusMenu", command.title);
+}
 
 std::span<const Command> statusMenuCommands()
 {
@@ -35,8 +52,8 @@ NamedActions AppDelegate::namedActions()
     NamedActions actions;
     for (const Command& command : kStatusMenu) {
         if (command.name)
-            actions.append({QLatin1String(command.name), QLatin1String(command.title),
-                            command.action != &AppDelegate::quit});
+            actions.append(
+                {QLatin1String(command.name), titleOf(command), command.action != &AppDelegate::quit});
     }
     return actions;
 }

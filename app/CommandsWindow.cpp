@@ -70,7 +70,7 @@ std::unique_ptr<QWidget> AppDelegate::makeCommandsWindow()
             layout->addSpacing(kGroupSpacing);
             continue;
         }
-        auto* button = new QPushButton(QString::fromLatin1(command.title), window.get());
+        auto* button = new QPushButton(titleOf(command), window.get());
         layout->addWidget(button);
         connect(button, &QPushButton::clicked, this, command.action);
     }

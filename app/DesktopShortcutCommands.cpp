@@ -32,8 +32,9 @@ void AppDelegate::offerDesktopShortcutCommands()
     }
     if (form) {
         form->insertRow(0,
-                        new QLabel(QStringLiteral("Global shortcuts are not available on this desktop: bind "
-                                                  "these commands to keys in its keyboard settings."),
+                        //: Above the two commands shown instead of the shortcut fields.
+                        new QLabel(tr("Global shortcuts are not available on this desktop: bind "
+                                      "these commands to keys in its keyboard settings."),
                                    form->parentWidget()));
     }
 }

@@ -103,7 +103,7 @@ void AppDelegate::buildStatusMenu()
             m_menu->addSeparator();
             continue;
         }
-        QAction* item = m_menu->addAction(QString::fromLatin1(command.title));
+        QAction* item = m_menu->addAction(titleOf(command));
         connect(item, &QAction::triggered, this, command.action);
     }
 }
@@ -111,17 +111,19 @@ void AppDelegate::buildStatusMenu()
 QString AppDelegate::nameTextForSystem() const
 {
     const QString system = m_platform.application.operatingSystemName();
-    if (system != QLatin1String("macOS"))
-        return QStringLiteral("Kestrelle for ") + system;
     // The desktop was called OS X up to 10.11; only the minor number tells.
-    return m_systemVersion.minorVersion > 11 ? QStringLiteral("Kestrelle for macOS")
-                                             : QStringLiteral("Kestrelle for OS X");
+    const QString name = system != QLatin1String("macOS")    ? system
+                         : m_systemVersion.minorVersion > 11 ? QStringLiteral("macOS")
+                                                             : QStringLiteral("OS X");
+    //: The About window's heading; %1 is the operating system: Linux, FreeBSD.
+    return tr("Kestrelle for %1").arg(name);
 }
 
 QString AppDelegate::versionTextForApp() const
 {
     const QString version = m_appVersion.toString();
-    return QStringLiteral("Version ") + (version.isEmpty() ? QStringLiteral("unknown") : version);
+    //: The About window's version line; %1 is the version number, such as 0.1.0.
+    return tr("Version %1").arg(version.isEmpty() ? tr("unknown", "version") : version);
 }
 
 void AppDelegate::quit()

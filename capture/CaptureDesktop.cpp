@@ -51,7 +51,8 @@ void AppDelegate::captureDesktop()
     TaskLauncher& launcher = m_platform.launcher;
     Log& log = m_platform.log;
     m_platform.directoryChooser.begin(
-        QStringLiteral("Save"),
+        //: The accept button of the folder chooser that picks where a screenshot is saved.
+        tr("Save", "folder chooser"),
         [&launcher, &log, options, dateText, timeText, fileType](qint64 response, const QString& directory) {
             if (response != DirectoryChooser::kResponseOK)
                 return;

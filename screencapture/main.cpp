@@ -10,6 +10,7 @@
 #include "output/output_file.h"
 #include "output/viewer.h"
 #include "sound.h"
+#include "translation.h"
 
 #include <csignal>
 #include <cstdint>
@@ -34,9 +35,14 @@ const char* summaryOf(std::exception_ptr thrown, const Options& options)
     try {
         std::rethrow_exception(thrown);
     } catch (const NotOpened&) {
-        return "Screenshot not opened";
+        // TRANSLATORS: A notification's title: the screenshot was saved, but the image viewer did not
+        // open it.
+        return translated("Screenshot not opened");
     } catch (...) {
-        return options.clipboard ? "Screenshot not copied to the clipboard" : "Screenshot not saved";
+        // TRANSLATORS: A notification's title: a capture to the clipboard failed.
+        return options.clipboard ? translated("Screenshot not copied to the clipboard")
+                                 // TRANSLATORS: A notification's title: a capture to a file failed.
+                                 : translated("Screenshot not saved");
     }
 }
 
@@ -167,7 +173,7 @@ int main(int argc, char** argv)
     ParsedCommandLine commandLine = parseCommandLine({argv + 1, argv + argc});
     switch (commandLine.command) {
     case Command::Help:
-        std::fputs(kHelp, stdout);
+        std::fputs(translated(kHelp), stdout);
         return 0;
     case Command::Misuse:
         say(commandLine.problem + "; " + kUsage);

@@ -1,8 +1,12 @@
 #include "options.h"
 
+#include "translation.h"
+
 const char* const kUsage = "usage: screencapture [-c] [-P] [-x] [file]";
 
-const char* const kHelp = R"(usage: screencapture [-c] [-P] [-x] [file]
+// TRANSLATORS: The capture tool's --help. Keep the options (-c, -P, -x), the word "screencapture", the
+// extensions and the layout; translate "file" in both places alike; keep lines under 80 characters.
+const char* const kHelp = N_(R"(usage: screencapture [-c] [-P] [-x] [file]
 Captures the whole desktop, every monitor, into one image.
 
   -c      put the image on the clipboard (as PNG) instead of writing a file
@@ -12,7 +16,7 @@ Captures the whole desktop, every monitor, into one image.
           png, jpg/jpeg, tif/tiff, bmp, webp (any other extension gets PNG data)
 
 An existing file is never replaced: the new image gets " 2", " 3", ... before the extension.
-)";
+)");
 
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments)
 {

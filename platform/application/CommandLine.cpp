@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QFileInfo>
 
 namespace {
@@ -13,10 +14,16 @@ const QString kVersion = QStringLiteral("version");
 const QList<QCommandLineOption> qtOptions()
 {
     return {
-        {QStringLiteral("platform"), QStringLiteral("Qt's display system: xcb (X11) or wayland."),
+        //: --help: the option -platform NAME; xcb, X11 and wayland are names.
+        {QStringLiteral("platform"),
+         QCoreApplication::translate("CommandLine", "Qt's display system: xcb (X11) or wayland."),
          QStringLiteral("NAME")},
-        {QStringLiteral("display"), QStringLiteral("The X display to run on."), QStringLiteral("DISPLAY")},
-        {QStringLiteral("session"), QStringLiteral("The session being restored, given by the desktop."),
+        //: --help: the option -display DISPLAY.
+        {QStringLiteral("display"), QCoreApplication::translate("CommandLine", "The X display to run on."),
+         QStringLiteral("DISPLAY")},
+        //: --help: the option -session ID, which the desktop gives when it restores a session.
+        {QStringLiteral("session"),
+         QCoreApplication::translate("CommandLine", "The session being restored, given by the desktop."),
          QStringLiteral("ID")},
     };
 }
@@ -24,20 +31,28 @@ const QList<QCommandLineOption> qtOptions()
 QString helpText(const QString& program, const NamedActions& actions)
 {
     QStringList lines{
-        QStringLiteral("Usage: %1 [option]").arg(program),
-        QStringLiteral("Takes screenshots of the whole desktop from the system tray. With an option, the"),
-        QStringLiteral("Kestrelle that runs in this session does what its menu entry of that title does;"),
-        QStringLiteral("when none runs, Kestrelle starts and then does it."),
+        //: --help: %1 is the program's name, kestrelle; [option] stands for one of the options listed.
+        QCoreApplication::translate("CommandLine", "Usage: %1 [option]").arg(program),
+        //: --help: keep the lines shorter than 80 characters.
+        QCoreApplication::translate(
+            "CommandLine",
+            "Takes screenshots of the whole desktop from the system tray. With an option, the\n"
+            "Kestrelle that runs in this session does what its menu entry of that title does;\n"
+            "when none runs, Kestrelle starts and then does it."),
         QString(),
-        QStringLiteral("Options:"),
+        //: --help: the heading of the list of options.
+        QCoreApplication::translate("CommandLine", "Options:"),
     };
     const auto line = [](const QString& option, const QString& text) {
         return QStringLiteral("  %1  %2").arg(option, -26).arg(text);
     };
     for (const NamedAction& action : actions)
         lines << line(QStringLiteral("--") + action.name, action.title);
-    lines << line(QStringLiteral("--help"), QStringLiteral("Shows this text."))
-          << line(QStringLiteral("--version"), QStringLiteral("Shows the version."));
+    //: --help: what --help does.
+    lines << line(QStringLiteral("--help"), QCoreApplication::translate("CommandLine", "Shows this text."))
+          //: --help: what --version does.
+          << line(QStringLiteral("--version"),
+                  QCoreApplication::translate("CommandLine", "Shows the version."));
     for (const QCommandLineOption& option : qtOptions())
         lines << line(QStringLiteral("-%1 %2").arg(option.names().constFirst(), option.valueName()),
                       option.description());

@@ -31,5 +31,6 @@ std::optional<QString> ShortcutBinder::refusalIfAssigned(QKeyCombination combina
         return std::nullopt;
     log.log(QStringLiteral("Shortcuts: %1 is already used for %2; %3 keeps its shortcut")
                 .arg(textFromShortcut(combination), *other, key));
+    //: Hint under a shortcut field; %1 is a key combination such as Ctrl+Shift+3.
     return tr("%1 is already assigned to another action.").arg(displayText(combination));
 }

@@ -22,6 +22,7 @@ ShortcutRecorder::ShortcutRecorder(QWidget* parent)
     m_clearButton->setIcon(QIcon::fromTheme(QStringLiteral("edit-clear")));
     if (m_clearButton->icon().isNull())
         m_clearButton->setText(QStringLiteral("×"));
+    //: Tooltip of the small button beside a shortcut field that clears it.
     m_clearButton->setToolTip(tr("Remove the shortcut"));
     m_clearButton->setAccessibleName(tr("Remove the shortcut"));
     m_clearButton->setAutoRaise(true);
@@ -153,6 +154,7 @@ void ShortcutRecorder::keyPressEvent(QKeyEvent* event)
     const QKeyCombination combination =
         m_binder ? m_binder->combinationOf(*event) : shortcutCombination(modifiers, key);
     if (!isUsableShortcut(combination)) {
+        //: Hint under a shortcut field; Ctrl, Alt and Super as the keys are labelled in this language.
         showHint(tr("Hold Ctrl, Alt or Super with the key, or use a function key."));
         return;
     }
@@ -222,6 +224,7 @@ void ShortcutRecorder::showHint(const QString& text)
 void ShortcutRecorder::showModifiers(Qt::KeyboardModifiers modifiers)
 {
     if (modifiers == Qt::NoModifier) {
+        //: A shortcut field while it waits for keys to be pressed.
         m_field->setText(tr("Type shortcut"));
         return;
     }
@@ -238,6 +241,7 @@ void ShortcutRecorder::refresh()
     if (m_recording)
         showModifiers(Qt::NoModifier);
     else
+        //: An empty shortcut field, a button: clicking it starts recording.
         m_field->setText(current ? displayText(*current) : tr("Record Shortcut"));
     m_clearButton->setVisible(current.has_value() && !m_recording);
 }

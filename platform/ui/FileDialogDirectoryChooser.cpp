@@ -20,8 +20,9 @@ public:
         }
         auto* box =
             new QMessageBox(QMessageBox::Warning, windowTitle(),
-                            QStringLiteral("%1\nDirectory not found.\nPlease verify the correct directory "
-                                           "name was given.")
+                            //: Qt's own text; %1 is the folder name that was typed.
+                            QFileDialog::tr("%1\nDirectory not found.\nPlease verify the correct directory "
+                                            "name was given.")
                                 .arg(QFileInfo(chosen.constFirst()).fileName()),
                             QMessageBox::Ok, this);
         box->setAttribute(Qt::WA_DeleteOnClose);

@@ -4,6 +4,7 @@
 #include "portal/PortalRequest.h"
 #include "system/Log.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QUrl>
 
@@ -48,7 +49,10 @@ void PortalDirectoryChooser::begin(const QString& prompt, Completion completion)
     };
     // No parent window: the program has none that the chooser belongs to.
     auto* request = new PortalRequest(m_bus, desktopPortal::fileChooserInterface, QStringLiteral("OpenFile"),
-                                      {QString(), QStringLiteral("Save Screenshot")}, options, &m_requests);
+                                      {QString(),
+                                       //: The title of the desktop's folder chooser window.
+                                       QCoreApplication::translate("DirectoryChooser", "Save Screenshot")},
+                                      options, &m_requests);
     QObject::connect(request, &PortalRequest::answered, request,
                      [this, request, completion](uint response, const QVariantMap& results) {
                          request->deleteLater();

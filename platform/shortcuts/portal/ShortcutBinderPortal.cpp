@@ -27,8 +27,10 @@ const QString sessionToken = QStringLiteral("kestrelle");
 QString descriptionOf(const QString& key)
 {
     if (key == QLatin1String("CaptureShortcut"))
+        //: A shortcut's description, which the desktop shows in its own shortcut settings.
         return ShortcutBinderPortal::tr("Capture Desktop");
     if (key == QLatin1String("CaptureClipboardShortcut"))
+        //: A shortcut's description, which the desktop shows in its own shortcut settings.
         return ShortcutBinderPortal::tr("Capture Desktop to Clipboard");
     return key;
 }

@@ -72,6 +72,7 @@ std::optional<QString> ShortcutBinderXcb::refusalFor(QKeyCombination combination
     }
     m_log.log(QStringLiteral("Shortcuts: %1 is held by another program; %2 keeps its shortcut")
                   .arg(textFromShortcut(combination), key));
+    //: Hint under a shortcut field; %1 is a key combination such as Ctrl+Shift+3.
     return tr("%1 is in use by another program.").arg(displayText(combination));
 }
 
