@@ -4,6 +4,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <poll.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -16,15 +17,27 @@ public:
         : QObject(&context), m_descriptor(descriptor), m_notifier(descriptor, QSocketNotifier::Read),
           m_ended(std::move(ended))
     {
-        connect(&m_notifier, &QSocketNotifier::activated, this, [this] {
-            m_notifier.setEnabled(false);
-            m_ended();
-            deleteLater();
-        });
+        connect(&m_notifier, &QSocketNotifier::activated, this, &ProcessEndWatch::report);
     }
     ~ProcessEndWatch() override { ::close(m_descriptor); }
 
+    void reportIfEnded()
+    {
+        pollfd descriptor{.fd = m_descriptor, .events = POLLIN, .revents = 0};
+        if (::poll(&descriptor, 1, 0) > 0)
+            report();
+    }
+
 private:
+    void report()
+    {
+        if (!m_notifier.isEnabled())
+            return;
+        m_notifier.setEnabled(false);
+        m_ended();
+        deleteLater();
+    }
+
     const int m_descriptor;
     QSocketNotifier m_notifier;
     std::function<void()> m_ended;
@@ -43,4 +56,14 @@ void whenProcessEnds(qint64 pid, QObject& context, std::function<void()> ended)
     }
     // Owned by context until it has reported the end.
     new ProcessEndWatch(descriptor, context, std::move(ended));
+}
+
+void reportEndedProcesses(QObject& context)
+{
+    // A copy: a report may show windows, and each watch leaves the list when it has reported.
+    const QObjectList children = context.children();
+    for (QObject* child : children) {
+        if (auto* watch = dynamic_cast<ProcessEndWatch*>(child))
+            watch->reportIfEnded();
+    }
 }

@@ -10,3 +10,7 @@ class QObject;
 // (a detached process). Where the system cannot watch a process, it runs at once. A watch that context
 // outlives ends with it, silently.
 void whenProcessEnds(qint64 pid, QObject& context, std::function<void()> ended);
+
+// Runs at once the ended of each watch under context whose process has ended by now, rather than on a
+// later turn of the main loop: a loop busy with a burst of events may not have seen the ends yet.
+void reportEndedProcesses(QObject& context);
