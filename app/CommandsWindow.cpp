@@ -1,6 +1,7 @@
 #include "AppDelegate.h"
 #include "Commands.h"
 #include "system/Log.h"
+#include "system/TaskLauncher.h"
 #include "tray/StatusItem.h"
 #include "ui/Windows.h"
 
@@ -46,7 +47,8 @@ void AppDelegate::openCommandsWindow()
 {
     if (!m_commandsWindow)
         m_commandsWindow = makeCommandsWindow();
-    bringWindowToFront(m_commandsWindow.get());
+    // Asked for while a capture is under way (a second start, say), it comes once the capture has ended.
+    m_platform.launcher.afterTasks(*m_commandsWindow, [this] { bringWindowToFront(m_commandsWindow.get()); });
 }
 
 void AppDelegate::keepCommandsWindow()

@@ -79,6 +79,11 @@ void ProcessTaskLauncher::launch(const QString& launchPath, const QStringList& a
     m_windowsOut.captureStarts(m_context, [this, program, arguments] { start(program, arguments); });
 }
 
+void ProcessTaskLauncher::afterTasks(QObject& context, std::function<void()> then)
+{
+    m_windowsOut.afterCaptures(context, std::move(then));
+}
+
 void ProcessTaskLauncher::ended()
 {
     --m_underWay;

@@ -26,6 +26,7 @@ public:
     static QStringList installedStandInFolders();
 
     void launch(const QString& launchPath, const QStringList& arguments) override;
+    void afterTasks(QObject& context, std::function<void()> then) override;
 
     // The executable that launch() starts for launchPath, or an empty string.
     QString resolve(const QString& launchPath) const;

@@ -74,4 +74,26 @@ void WindowsOutOfCaptures::captureEnded()
             window->show();
         }
     }
+    for (const auto& [context, then] : std::exchange(m_afterCaptures, {})) {
+        if (context)
+            then();
+    }
+    // What those showed is on its way to the screen too.
+    const auto windows = QApplication::topLevelWidgets();
+    for (QWidget* window : windows) {
+        if (window->isVisible() && keptOutOfCaptures(*window) && !onScreen(window) &&
+            !m_returning.contains(window))
+            m_returning << window;
+    }
+}
+
+void WindowsOutOfCaptures::afterCaptures(QObject& context, std::function<void()> then)
+{
+    if (m_running == 0) {
+        then();
+        return;
+    }
+    m_afterCaptures.removeIf(
+        [&context](const auto& waiting) { return !waiting.first || waiting.first == &context; });
+    m_afterCaptures.append({&context, std::move(then)});
 }

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <utility>
 
 // Keeps the program's windows that ask for it (keepOutOfCaptures in Windows.h) out of its own
 // screenshots: they leave the screen while a capture runs and come back once the last capture under way
@@ -18,6 +19,9 @@ public:
     void captureStarts(QObject& context, std::function<void()> start);
     // A capture started with captureStarts has ended, or did not start after all.
     void captureEnded();
+    // Runs then once no capture is under way, at once when none is; nothing once context is gone. One
+    // call waits per context: a later one takes its place.
+    void afterCaptures(QObject& context, std::function<void()> then);
 
 private:
     void hideOnceMapped(QObject& context, std::function<void()> start, int pollsLeft);
@@ -28,4 +32,5 @@ private:
     // Expires kUnderneathRedrawn after the last window left the screen.
     QDeadlineTimer m_underneathRedrawn;
     int m_running = 0;
+    QList<std::pair<QPointer<QObject>, std::function<void()>>> m_afterCaptures;
 };

@@ -1,6 +1,8 @@
 #include "AppDelegate.h"
+#include "CaptureCommand.h"
 #include "TestPlatform.h"
 #include "application/CommandLine.h"
+#include "system/ProcessTaskLauncher.h"
 #include "ui/Appearance.h"
 #include "ui/InterfaceLoader.h"
 
@@ -11,6 +13,10 @@
 #include <QTest>
 #include <QTimeZone>
 
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <unicode/timezone.h>
 
 namespace {
@@ -31,6 +37,20 @@ void setUserLocale(const char* lcAll, const char* timeZone, const char* lcTime =
 QDateTime newYork(int year, int month, int day, int hour, int minute, int second)
 {
     return QDateTime(QDate(year, month, day), QTime(hour, minute, second), QTimeZone("America/New_York"));
+}
+
+// From now on pidfd_open fails in this thread, as on a kernel without process descriptors.
+bool refuseProcessDescriptors()
+{
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_pidfd_open, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | ENOSYS),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    const sock_fprog program{.len = static_cast<unsigned short>(std::size(filter)), .filter = filter};
+    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+           ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
 }
 
 } // namespace
@@ -329,6 +349,48 @@ private slots:
         delegate.fileType(&empty);
         QVERIFY(test.log.lines.isEmpty());
         QVERIFY(!QFile::exists(test.settingsPath));
+    }
+
+    // The window of commands is never in a capture: it leaves the screen while the tool runs, and a start
+    // meanwhile brings it back only once the tool has ended, also where the system cannot watch the tool's
+    // process. Last: once refused, process descriptors stay refused.
+    void theWindowOfCommandsWaitsForTheCaptureToEnd_data()
+    {
+        QTest::addColumn<bool>("descriptors");
+        QTest::newRow("process descriptors") << true;
+        QTest::newRow("a kernel without process descriptors") << false;
+    }
+    void theWindowOfCommandsWaitsForTheCaptureToEnd()
+    {
+        QFETCH(bool, descriptors);
+        if (QFile::exists(kScreencaptureLaunchPath))
+            QSKIP("the system's own capture tool is installed here and would capture the screen");
+        if (!descriptors)
+            QVERIFY(refuseProcessDescriptors());
+        TestPlatform test;
+        // Busy for a second, as a capture is while it grabs and stores.
+        const QString ended = test.dir.filePath(QStringLiteral("ended"));
+        QFile tool(test.dir.filePath(QStringLiteral("screencapture")));
+        QVERIFY(tool.open(QIODevice::WriteOnly));
+        tool.write("#!/bin/sh\nsleep 1\ntouch '" + QFile::encodeName(ended) + "'\n");
+        tool.close();
+        QVERIFY(tool.setPermissions(tool.permissions() | QFileDevice::ExeOwner));
+        ProcessTaskLauncher launcher(test.log, {test.dir.path()});
+        AppDelegate delegate({test.defaults, launcher, test, test, test.log, test, test});
+        delegate.applicationDidFinishLaunching();
+        delegate.applicationShouldHandleReopen();
+        const QWidget& window = *delegate.m_commandsWindow;
+        QVERIFY(window.isVisible());
+
+        delegate.captureToClipboard();
+        QTest::qWait(200);
+        delegate.applicationShouldHandleReopen();
+        for (const QDeadlineTimer deadline(5000); !QFile::exists(ended) && !deadline.hasExpired();) {
+            QVERIFY(!window.isVisible());
+            QTest::qWait(20);
+        }
+        QVERIFY(QFile::exists(ended));
+        QTRY_VERIFY_WITH_TIMEOUT(window.isVisible(), 2000);
     }
 };
 
