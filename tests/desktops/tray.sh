@@ -95,8 +95,9 @@ second_start() {
 }
 pasted_png() { timeout 10 "${paste[@]}" >"$work/pasted.png" 2>/dev/null && identify "$work/pasted.png" >/dev/null 2>&1; }
 
-# The first start of the tool captures for real; the others only count, lest a flood swamp the machine.
-stage_wrapped "$work/app" "\"$work/app/record\" \"\$@\"; mkdir '$work/claimed' 2>/dev/null && exec '$work/app/real' \"\$@\"; exit 0"
+# The first start of the tool captures for real; the others only count, lest a flood swamp the machine,
+# and wait while the test holds a lock, as a capture under way does.
+stage_wrapped "$work/app" "\"$work/app/record\" \"\$@\"; mkdir '$work/claimed' 2>/dev/null && exec '$work/app/real' \"\$@\"; flock -s '$work/hold' true"
 start_kestrelle "$work/app"
 if [ -n "${DESKTOP_TRAY:-}" ]; then
     wait_for "Kestrelle to say that there is no tray" \
@@ -125,6 +126,7 @@ if read -r item_service item_path < <(items); then
     # A tray draws the images the item gives; a release without Qt's SVG plugin once gave none.
     check "the item's icon has pixels a tray shows" icon_drawn
     clipboard=$(entries | sed -n 's/^\([0-9]*\) Capture Desktop to Clipboard$/\1/p')
+    about=$(entries | sed -n 's/^\([0-9]*\) About Kestrelle$/\1/p')
     if [ -n "$menu_rows" ]; then
         expect "the tray reads the program's menu, separators and all" \
             "Capture Desktop|Capture Desktop to Clipboard|-|Set keyboard shortcuts...|-|Preferences...|-|About Kestrelle|Quit Kestrelle" \
@@ -138,7 +140,7 @@ if read -r item_service item_path < <(items); then
         sleep 2
         expect "the tray's own Activate and ContextMenu calls open no window" "$windows_before" "$(windows)"
         # shellcheck disable=SC2046 # the events, a word each
-        menu_call EventGroup 'a(isvu)' 500 $(printf "$clipboard clicked i 0 0 %.0s" $(seq 500)) >/dev/null
+        menu_call EventGroup 'a(isvu)' 500 $(printf "$clipboard clicked i 0 0 $about clicked i 0 0 %.0s" $(seq 250)) >/dev/null
     else
         menu_call Event isvu "$clipboard" clicked i 0 0 >/dev/null
     fi
@@ -158,6 +160,17 @@ if [ -n "$menu_rows" ]; then
     for _ in 1 2; do menu_call Event isvu "$clipboard" clicked i 0 0 >/dev/null & sleep 0.01; done
     wait_for_start "$starts" 2
     check "two clicks 10 ms apart capture once" no_more_starts 2
+    # Calls of their own that alternate between two entries, as fast as a script sends them, while the
+    # tools they start run on: no more than Kestrelle's bound start.
+    exec {hold}>"$work/hold"
+    flock "$hold"
+    for _ in $(seq 40); do
+        menu_call Event isvu "$clipboard" clicked i 0 0 && menu_call Event isvu "$about" clicked i 0 0
+    done >/dev/null
+    wait_for_start "$starts" 34
+    check "80 clicks alternating with another entry start no more than 32 tools at once" no_more_starts 34
+    expect "and one line says so" 1 "$(log_count "captures are under way, as many as Kestrelle runs at once")"
+    flock -u "$hold"
     # An entry the menu lacks, alone or in a group; the last two, read as the types the interface names,
     # crashed Kestrelle and aborted it in libdbus.
     for call in "Event isvu 99 clicked i 0 0" "EventGroup a(isvu) 2 $clipboard clicked i 0 0 99 clicked i 0 0" \
@@ -166,7 +179,7 @@ if [ -n "$menu_rows" ]; then
         check "$call gets an error" menu_refuses $call
     done
     check "after them Kestrelle still runs, its menu the same" \
-        test "$(entries | grep -c .)" -eq 9 -a "$(recorded_starts "$starts")" -eq 2
+        test "$(entries | grep -c .)" -eq 9 -a "$(recorded_starts "$starts")" -eq 34
 fi
 
 # Once the tray has read the menu, as a person clicks only once the icon is drawn.
