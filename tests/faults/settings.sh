@@ -56,17 +56,19 @@ damaged "binary junk" "$stored"$'\n\x89PNG\r\n\x1a\n\x01\x02 junk without a valu
 damaged "cut short in a key" "${stored:0:70}" false openInPreview
 damaged "cut short in a group" "[Gen" true
 
-# Read at the launch without a word; a capture says which value it could not read.
+# Read at the launch without a word, but for a shortcut, which no capture would read to tell; a capture
+# says which value it could not read.
 new_case "wrong types"
 seed_settings playSoundAfterScreenshot=maybe 'openInPreview=@ByteArray(yes)' screenshotFileType=jpg \
-    screenshotFileTypeIndex=first CaptureClipboardShortcut=Ctrl+Alt+K
+    screenshotFileTypeIndex=first CaptureClipboardShortcut=Ctrl+Alt+K 'CaptureShortcut=Ctrl+Alt+D, Ctrl+Alt+E'
 cp "$settings" "$work/wrong-types"
 start_and_dock
-expect "wrong types: the launch says nothing" 0 "$(wc -l <"$log")"
+unreadable() { grep -o 'the value of [A-Za-z]* is not' "$log" | cut -d' ' -f4 | xargs; }
+expect "wrong types: the launch says one line, of the shortcut" "1 CaptureShortcut" "$(wc -l <"$log") $(unreadable)"
 capture_with xdotool key ctrl+alt+k
 expect "wrong types: the unreadable sound setting reads as off" '"-c" "-x"' "$arguments"
 expect "wrong types: the capture says which value it could not read" \
-    playSoundAfterScreenshot "$(grep -o 'the value of [A-Za-z]* is not' "$log" | cut -d' ' -f4 | xargs)"
+    "CaptureShortcut playSoundAfterScreenshot" "$(unreadable)"
 check "wrong types: the file is left as it was" cmp -s "$work/wrong-types" "$settings"
 
 new_case "a folder in place of the file"
@@ -112,6 +114,12 @@ toggle_sound
 capture_with xdotool key ctrl+alt+k
 expect "read-only file: one failed-write line, the change holding for this run, the file as it was" \
     "1 \"-c\" \"-x\" kept" "$(log_count 'could not write') $arguments $(cmp -s <(printf '%s\n' "$stored") "$settings" && echo kept)"
+# Writable again and quit at once, mostly before the store's retry: the held change is in the file.
+unmount_all
+kill -TERM "$kestrelle_pid"
+wait_for_exit
+expect "read-only file: writable again, SIGTERM quits with status 0, the change written" \
+    "0 false" "$exit_status $(setting playSoundAfterScreenshot)"
 
 new_case "read-only config folder, first start"
 rmdir "$(dirname "$settings")"
