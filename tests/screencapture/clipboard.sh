@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# -c: the image stays on the clipboard after the tool has returned, served by one process, until
-# another program takes the clipboard and the pastes under way are done.
+# -c: the image stays on the clipboard after the tool returned, served by one process, until another
+# program takes the clipboard and the pastes under way are done.
 source "$(dirname "$0")/lib.sh"
 
 servers_running() { [ "$(tool_processes | wc -l)" -eq "$1" ]; }
@@ -8,18 +8,17 @@ paste_png() { timeout 10 xclip -selection clipboard -t image/png -o >"$1"; }
 
 show_test_picture
 grab_reference "$work/reference.png"
-# Command substitution waits for every holder of its pipe: the server must not keep one. A session
-# that says it is X11 (with-display's) is grabbed and served there, whatever Wayland display it was handed.
+# Command substitution waits for every holder of its pipe: the server must not keep one. An X11 session
+# (with-display's) is grabbed and served there, whatever Wayland display it was handed.
 out=$(WAYLAND_DISPLAY=kestrelle-nowhere timeout 10 "$tool" -c -x 2>&1) && status=0 || status=$?
 check "-c returns at once, status 0, silent" test "$status" -eq 0 -a -z "$out"
 check "TARGETS offers image/png" grep -qx image/png < <(timeout 10 xclip -selection clipboard -t TARGETS -o)
 paste_png "$work/pasted.png"
-# The noisy test picture makes a PNG larger than one request, so this also covers INCR.
 check "pasted image is the screen" same_pixels "$work/pasted.png" "$work/reference.png"
 check "image is large enough to need INCR" test "$(stat -c %s "$work/pasted.png")" -gt 1048576
 
-# Started from a folder with a descriptor of the caller's open: the server that stays behind
-# must hold neither (the folder may be on a drive the user wants to take out).
+# Started from a folder with a caller's descriptor open: the server that stays holds neither (the folder
+# may be on a drive the user wants to take out).
 mkdir "$work/folder"
 (cd "$work/folder" && exec "$tool" -c -x 9>"$work/held")
 check "a second -c leaves one server" wait_for "one server" servers_running 1

@@ -1,10 +1,6 @@
 #!/usr/bin/env bash
-# Captures in a world that fails them: a command line the tool refuses, no display or compositor, a
-# folder that cannot take the file, a disk that fills up, file systems without hard links, no image
-# viewer for -P; no sound server or a stuck one; the X server going away in the middle of a capture,
-# or answering nobody; a notification service that never answers while the bus floods the tool; no
-# thread to be had; every numbered name taken. Ends with status 77 (skipped) when a case could not
-# run here, once every other case has.
+# Captures in a world that fails them. Ends with status 77 (skipped) when a case could not run here,
+# once every other case has.
 source "$(dirname "$0")/lib.sh"
 here=$(dirname "$0")
 skipped=()
@@ -29,11 +25,9 @@ check "unset DISPLAY: status 1" fails 1 "" "$out" env DISPLAY= "$tool" -x "$out/
 check "unreachable display: status 1" fails 1 ":4095" "$out" env DISPLAY=:4095 "$tool" -x "$out/a.png"
 check "unreachable compositor: status 1" fails 1 "compositor 'kestrelle-nowhere'" "$out" env -u DISPLAY \
     XDG_SESSION_TYPE=wayland XDG_RUNTIME_DIR="$work" WAYLAND_DISPLAY=kestrelle-nowhere "$tool" -x "$out/a.png"
-check "missing folder" fails 1 "$work/missing" "$work/missing" "$tool" -x "$work/missing/shot.png"
 
-# The disk fills up while the image is still grabbed and encoded: a file size limit, whose signal the
-# tool must not die of, and a small tmpfs (where the test may mount one), where the failed file must
-# give its space back. Every encoder must stop the grab and report the failure, not wait forever.
+# The disk fills up mid-capture: a file size limit, whose signal must not kill the tool, and a small
+# tmpfs, where the failed file must give its space back. Every encoder stops the grab and says so.
 show_test_picture
 small=$work/small
 mkdir "$work/full" "$small"
@@ -46,41 +40,37 @@ for extension in png jpg tif bmp webp; do
     [ -z "$small" ] || check "full tmpfs while writing $extension: its space given back" tmpfs_full "$extension"
 done
 
-# A file system with no unnamed files, no no-replace renames and no hard links (sshfs, SMB mounts):
-# every capture still lands whole, and a taken name is never replaced.
+# No unnamed files, no no-replace renames, no hard links (sshfs, SMB): every capture lands whole, and a
+# taken name is never replaced; nor removed when another file is renamed onto the claim before a failed rename.
 cc -shared -fPIC -O1 -o "$work/no-links.so" "$here/../support/no-links.c" -ldl
-mkdir "$work/remote"
+no_links=("${preloaded[@]}" LD_PRELOAD="$work/no-links.so $work/preload.so")
+mkdir "$work/remote" "$work/claimed"
 echo keep >"$work/remote/shot.png"
-for _ in 1 2; do "${preloaded[@]}" LD_PRELOAD="$work/no-links.so" "$tool" -x "$work/remote/shot.png"; done
+for _ in 1 2; do "${no_links[@]}" "$tool" -x "$work/remote/shot.png"; done
 check "no hard links: the taken name kept, the captures numbered and whole" test "$(cat "$work/remote/shot.png")" = keep \
     -a "$(ls "$work/remote" | wc -l)" -eq 3 -a -z "$(convert "$work/remote/shot 3.png" null: 2>&1)"
-# There the name is claimed with an empty file before the capture is renamed onto it. Here another
-# file is renamed onto the claim and the rename then fails: the other file is not the tool's to remove.
-mkdir "$work/claimed"
 echo theirs >"$work/theirs"
-err=$("${preloaded[@]}" LD_PRELOAD="$work/no-links.so $work/preload.so" SWAP_AT=rename SWAP_FROM="$work/theirs" \
-    SWAP_TO="$work/claimed/shot.png" SWAP_FAIL=1 "$tool" -x "$work/claimed/shot.png" 2>&1) && status=0 || status=$?
-check "no hard links, the claimed name taken by another file before a failed rename: that file kept, nothing else left ($status: $err)" \
-    test "$status" -eq 1 -a "$err" = "screencapture: cannot save '$work/claimed/shot.png': Input/output error" -a \
-    "$(cat "$work/claimed/shot.png")" = theirs -a "$(ls -A "$work/claimed")" = shot.png
+err=$("${no_links[@]}" SWAP_AT=rename SWAP_FROM="$work/theirs" SWAP_TO="$work/claimed/shot.png" SWAP_FAIL=1 \
+    "$tool" -x "$work/claimed/shot.png" 2>&1) && status=0 || status=$?
+expect "no hard links, the claim taken by another file before a failed rename: that file kept, nothing else left" \
+    "1 screencapture: cannot save '$work/claimed/shot.png': Input/output error theirs shot.png" \
+    "$status $err $(cat "$work/claimed/shot.png") $(ls -A "$work/claimed")"
 
-# Every numbered name up to the last one tried taken: the capture says so, and saves nothing.
 mkdir "$work/crowded"
 (cd "$work/crowded" && touch shot.png shot\ {2..10000}.png)
 err=$("$tool" -x "$work/crowded/shot.png" 2>&1) && status=0 || status=$?
-check "'shot.png' to 'shot 10000.png' all taken: status 1 ($status), one line saying so ($err), no file added" \
-    test "$status" -eq 1 -a "$err" = "screencapture: cannot save '$work/crowded/shot.png': it and 'shot 2.png' to 'shot 10000.png' are all taken" -a \
-    "$(ls -A "$work/crowded" | wc -l)" -eq 10000
+expect "'shot.png' to 'shot 10000.png' all taken: status 1, one line saying so, no file added" \
+    "1 screencapture: cannot save '$work/crowded/shot.png': it and 'shot 2.png' to 'shot 10000.png' are all taken 10000" \
+    "$status $err $(ls -A "$work/crowded" | wc -l)"
 rm -rf "$work/crowded"
 
-# A stand-in viewer that records what it was asked to open; env lists on stderr the signals it was
-# started with blocked or ignored, before the shell it runs changes any.
+# A stand-in viewer, started by a tool that was started with signals ignored and blocked (as nohup or a
+# shell's background job does, and more): env lists those it inherits. A viewer that inherited them would
+# not stop at a closed pipe, a file too large, a hang-up or an interrupt.
 mkdir "$work/bin" "$work/shots"
 echo "#!/usr/bin/env -S --list-signal-handling sh -c 'echo \"\$1\" >\"\$VIEWER_OPENED\"'" >"$work/bin/xdg-open"
 chmod +x "$work/bin/xdg-open"
 touch "$work/shots/shot.png"
-# The tool started as nohup or a shell's background job starts a program, and more: signals ignored,
-# two blocked.
 VIEWER_OPENED=$work/opened /usr/bin/python3 -c 'import os, signal, sys
 for s in (signal.SIGHUP, signal.SIGINT, signal.SIGQUIT, signal.SIGUSR1, signal.SIGTERM): signal.signal(s, signal.SIG_IGN)
 signal.pthread_sigmask(signal.SIG_BLOCK, {signal.SIGUSR2, signal.SIGALRM})
@@ -88,14 +78,11 @@ os.execvp(sys.argv[1], sys.argv[1:])' env PATH="$work/bin:$PATH" "$tool" -P -x "
 wait_for "the viewer" test -s "$work/opened"
 check "-P opens the file actually saved, leaving the one there alone" \
     test "$(cat "$work/opened")" = "$work/shots/shot 2.png" -a ! -s "$work/shots/shot.png"
-# The tool ignores SIGPIPE and SIGXFSZ for its own writes, and whatever started it may have ignored or
-# blocked others; a viewer that inherited that would not stop at a closed pipe, a file too large, a
-# hang-up or an interrupt.
 expect "-P: the viewer starts with no signal blocked or ignored" "" "$(cat "$work/viewer.err")"
-# No sound server, and one that accepts connections and never answers: the sound is left out, without
-# a word where there is none, and the tool ends within seconds all the same, its capture written.
+
+# No sound server, and one whose connections wait in its backlog, never served: silence, the capture
+# written, the tool ended within seconds.
 mkdir -m 0700 "$work/runtime"
-# Connections wait in its backlog, accepted by the system and never served.
 python3 -c 'import socket, sys, time
 s = socket.socket(socket.AF_UNIX); s.bind(sys.argv[1]); s.listen(64); time.sleep(600)' "$work/runtime/stuck" &
 servers+=($!)
@@ -109,35 +96,27 @@ for sound in none stuck; do
         -z "$said" -a $((SECONDS - started)) -lt 15 -a "$(image_info "$work/$sound.png")" = "PNG 640x480"
 done
 
-# Failures told on a private session bus, open to every user (the captures without threads below run
-# as another), to a stand-in notification service: one that records what it is told, or one that
-# never answers and floods every other client of the bus meanwhile (notifications.py).
+# with_notifications MODE CMD...: CMD on a private bus open to every user, with notifications.py MODE
+# (stuck, or record FILE) as the notification service. Sets status, err (CMD's stderr) and ms.
 sed 's|<policy context="default">|&<allow user="*"/>|' "$here/../portal/session.conf" >"$work/bus.conf"
-# with_notifications MODE CMD...: CMD on such a bus, its service notifications.py MODE (stuck, or
-# record FILE). Sets status, err (CMD's stderr) and ms (how long CMD took).
 with_notifications() {
-    local mode=$1
-    shift
     dbus-run-session --config-file="$work/bus.conf" -- bash -c \
         'read -r < <(exec /usr/bin/python3 "$0" $1) || exit 125
         start=${EPOCHREALTIME/./}; "${@:3}" 2>"$2"; status=$?
         echo $(((${EPOCHREALTIME/./} - start) / 1000)) >"$2.ms"; exit $status' \
-        "$here/notifications.py" "$mode" "$work/notified.err" "$@" 2>/dev/null && status=0 || status=$?
+        "$here/notifications.py" "$1" "$work/notified.err" "${@:2}" 2>/dev/null && status=0 || status=$?
     err=$(cat "$work/notified.err") ms=$(cat "$work/notified.err.ms")
 }
-# Notifications as notifications.py records them: summary and body, a JSON list a line.
-notification() { printf '["%s", "%s"]' "$1" "$2"; }
+notification() { printf '["%s", "%s"]' "$1" "$2"; } # as notifications.py records one
 
-# The service never answers, and the tool reads the flood more slowly than it comes (preload.c): it
-# gives up on the service after two seconds all the same.
+# The service never answers and floods the tool faster than it reads (preload.c): given up after 2 s.
 with_notifications stuck "${preloaded[@]}" SLOW_READS_US=100 "$tool" -x "$work/missing/shot.png"
 check "a stuck notification service and a flood of signals: status 1 ($status), one line, ended within about 2 s ($ms ms)" \
     test "$status" -eq 1 -a "$err" = "screencapture: cannot save into '$work/missing': No such file or directory" -a \
     "$ms" -ge 1900 -a "$ms" -lt 3500
 
-# A folder named with a newline and a byte that is no UTF-8: the line on stderr stays one line, its
-# control characters escaped as Kestrelle's log escapes them; the notification says it all, the byte
-# replaced.
+# A folder named with a newline and a byte that is no UTF-8: one line on stderr, escaped as Kestrelle's
+# log escapes; the notification says it all, the byte replaced.
 odd=$work/$'new\nline\xff'
 with_notifications "record $work/odd-notes" "$tool" -x "$odd/shot.png"
 expect "a newline in a folder's name: one line on stderr, escaped" \
@@ -146,9 +125,8 @@ expect "... and a notification of the whole message, the byte that is no UTF-8 r
     "$(notification "Screenshot not saved" "cannot save into '$work/new\\nline\\ufffd': No such file or directory")" \
     "$(cat "$work/odd-notes" 2>/dev/null)"
 
-# No thread or process to be had: the tool runs as a user without processes (root has no such limit;
-# the bus takes only a user it knows) under limits of one to three. Whatever fails, it is a failure
-# as any other: one line, the same in a notification, status 1, no file; never an abort.
+# No thread or process to be had: the tool as a user without processes (root has no limit; the bus takes
+# only a user it knows) under limits of one to three: one line, the same notified, status 1, no file.
 limited=
 for user in nobody games news uucp; do
     if uid=$(id -u "$user" 2>/dev/null) && [ -z "$(pgrep -U "$uid")" ]; then limited=$uid && break; fi
@@ -179,19 +157,16 @@ else
     skipped+=("no thread to be had: needs root, and a user without processes to run the tool as")
 fi
 
-# The X server killed while a 4K capture runs, at a different moment each round. Each capture
-# either ends before the kill (status 0, the whole image) or says what happened (status 1, one
-# line) and leaves nothing; none may hang. Later rounds kill earlier, so that some land in the
-# middle of the grab.
-picture_4k=$work/picture-4k.png
-convert -seed 3 -size 3840x2160 plasma:fractal "$picture_4k"
+# The X server killed during a 4K capture, earlier each round, so that some kills land mid-grab: the
+# capture ends whole first, or fails with one line (no display, or the connection lost) and leaves nothing.
+convert -seed 3 -size 3840x2160 plasma:fractal "$work/picture-4k.png"
 middle=0
 for delay in 0.30 0.20 0.12 0.08 0.05 0.03 0.02 0.01; do
     name=gone${delay/./}
     start_server "$name" 3840x2160x24 -nolisten tcp
     server=${servers[-1]}
     export DISPLAY=":${display[$name]}"
-    display -window root "$picture_4k" || true
+    display -window root "$work/picture-4k.png" || true
     mkdir "$work/$name"
     timeout 30 "$tool" -x "$work/$name/shot.png" 2>"$work/$name.err" &
     capture=$!
@@ -205,7 +180,6 @@ for delay in 0.30 0.20 0.12 0.08 0.05 0.03 0.02 0.01; do
             test "$(image_info "$work/$name/shot.png")" = "PNG 3840x2160" -a -z "$err"
     else
         middle=$((middle + 1))
-        # Killed before the tool connected, the display cannot be opened; after, the connection is lost.
         check "server killed after ${delay}s: status 1 (saw $status), one line that says so ($err), nothing left" \
             test "$status" -eq 1 -a "$(wc -l <<<"$err")" -eq 1 -a -z "$(ls -A "$work/$name")" -a \
             -n "$(grep -E '^screencapture: (.*X server|cannot open display)' <<<"$err")"
@@ -213,12 +187,9 @@ for delay in 0.30 0.20 0.12 0.08 0.05 0.03 0.02 0.01; do
 done
 check "at least one kill landed during a capture ($middle of 8)" test "$middle" -ge 1
 
-# Display servers that answer nobody: one grabbed by another client, which it alone is served
-# until it lets go; one that greets the tool and then says nothing more (behind a proxy that
-# passes on the greeting only); and one that, behind such a proxy, sends events without end and
-# answers nothing, faster than the tool (reading slowly, preload.c) reads them.
-# Every capture, to a file or onto the clipboard, gives up within seconds with one line and status
-# 1, and leaves no file and no process behind.
+# X servers that answer nobody: one grabbed by another client; one that greets and then says nothing
+# (a proxy passes the greeting only); one that, behind such a proxy, floods events faster than the tool
+# reads them (preload.c). Every capture, file or -c, gives up after 10 s, leaving no file or process.
 cc -O1 -o "$work/grab-server" "$here/../support/grab-server.c" -lxcb
 start_server grabbed 640x480x24 -nolisten tcp
 start_server mute 640x480x24 -nolisten tcp
@@ -226,9 +197,8 @@ coproc grabber { DISPLAY=":${display[grabbed]}" exec "$work/grab-server"; }
 grabber_pid=$grabber_PID # bash unsets grabber_PID once it has reaped the process
 read -r -t 10 state <&"${grabber[0]}" || state=
 check "another client holds the server grab" test "$state" = grabbed
-# proxy SERVER-SOCKET [flood] &: prints the port it listens on. A flood is of KeymapNotify events, the
-# one kind that carries no sequence number: they answer no request. It lasts 30 s at most. (Run in
-# the background, where exec leaves $! the proxy's own, for the exit to stop it.)
+# proxy SERVER-SOCKET [flood] &: prints its port. A flood is of KeymapNotify events, the one kind with no
+# sequence number, for 30 s at most. (exec: $! is the proxy's own, for the exit to stop it.)
 proxy() {
     exec python3 -c 'import socket, struct, sys, threading, time
 def take(s, n):
@@ -275,9 +245,7 @@ for name in grabbed mute flood; do
     captures+=($!)
 done
 statuses=()
-for capture in "${captures[@]}"; do
-    wait "$capture" && statuses+=(0) || statuses+=($?)
-done
+for capture in "${captures[@]}"; do wait "$capture" && statuses+=(0) || statuses+=($?); done
 check "unanswered captures end within 15 s ($((SECONDS - started)) s), each with status 1 (${statuses[*]}), saying so" \
     test $((SECONDS - started)) -lt 15 -a "${statuses[*]}" = "1 1 1 1 1 1" -a "$(sort -u "$work"/{grabbed,mute,flood}-*.err)" = \
     "screencapture: the X server did not answer within 10 seconds"

@@ -6,7 +6,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/screencapture-test.XXXXXX")
 source "$(dirname "${BASH_SOURCE[0]}")/../support/checks.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/../support/lib.sh"
 
-# Private X servers and stand-in servers, and file systems mounted by a test: gone on exit.
+# Private X servers, stand-in servers and mounts: gone on exit.
 servers=()
 declare -A display
 trap 'stop_pids "${servers[@]}"; unmount_all; rm -rf "$work"' EXIT
@@ -23,16 +23,16 @@ start_server() {
     display[$name]=$number
 }
 
-# preload: sets preloaded to the start of an env command that preloads preload.c (built on first use)
-# into the command it runs. (A sanitizer build wants its runtime first; the calls reach it all the same.)
+# preload: sets preloaded to an env command that preloads preload.c (built once) into what it runs. (A
+# sanitizer build wants its runtime first; the calls reach it all the same.)
 preload() {
     [ -e "$work/preload.so" ] ||
         cc -shared -fPIC -O1 -o "$work/preload.so" "$(dirname "${BASH_SOURCE[0]}")/preload.c" -ldl
     preloaded=(env ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0" LD_PRELOAD="$work/preload.so")
 }
 
-# tool_processes [NAME=VALUE]: the tool's live processes, not zombies, whose environment has
-# NAME=VALUE (this test's X display unless told; other tests run beside this one).
+# tool_processes [NAME=VALUE]: the tool's live processes whose environment has NAME=VALUE (this test's X
+# display unless told; other tests run beside this one).
 tool_processes() {
     local pid mark=${1:-DISPLAY=$DISPLAY}
     for pid in $(pgrep -x screencapture || true); do
@@ -41,9 +41,8 @@ tool_processes() {
     return 0
 }
 
-# A deterministic desktop as the root background: noise, flat colour bands and a grey ramp
-# above; below, a flat window with ruled lines, as screens of text and controls look (the
-# PNG encoder compresses the two kinds of stripe differently).
+# The root background: noise, flat colour bands and a grey ramp above; below, ruled lines on a flat colour
+# as text and controls look (the PNG encoder compresses the two kinds of stripe differently).
 show_test_picture() {
     local size width height lines=()
     size=$(screen_size)
@@ -61,7 +60,6 @@ show_test_picture() {
     display -window root "$work/picture.png" || true
 }
 
-# What is on screen, as grabbed by an independent tool.
 grab_reference() { xwd -root -silent | convert xwd:- "$1"; }
 
 # differing_pixels FILE FILE [FUZZ]: how many, with colour channels allowed to differ by FUZZ.

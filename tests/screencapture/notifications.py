@@ -1,9 +1,7 @@
-"""Stands in for the desktop's notification service on a private session bus:
-  notifications.py record FILE   answers as a service does, and writes each Notify's summary and body
-                                 to FILE (one JSON list a line)
-  notifications.py stuck         never answers, and floods every other client of the bus meanwhile
-                                 with signals addressed to its unique name
-Prints an empty line once it owns org.freedesktop.Notifications; ends with the bus, or after a minute."""
+"""The desktop's notification service on a private session bus, for a minute at most:
+  notifications.py record FILE   answers, writing each Notify's summary and body to FILE (a JSON list a line)
+  notifications.py stuck         never answers, and floods every other client of the bus with signals
+Prints an empty line once it owns org.freedesktop.Notifications."""
 import json
 import sys
 import time

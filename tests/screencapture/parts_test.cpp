@@ -1,8 +1,4 @@
-// The capture tool's parts, with inputs no test display gives: a capture given up while its grab
-// waits, X image replies too short for their rows, file URIs from the desktop portal, Wayland
-// output copies that a headless sway never makes, PNG files from the portal that are no desktop's,
-// BMP files larger than the format holds, and messages that are not one line or not UTF-8. Prints
-// "ok - WHAT" or "FAIL - WHAT" for each.
+// The capture tool's parts, with inputs no test display gives. Prints "ok - WHAT" or "FAIL - WHAT" for each.
 #include "encode/encoders.h"
 #include "failure.h"
 #include "frame.h"
@@ -23,7 +19,6 @@
 #include <future>
 #include <libdeflate.h>
 #include <new>
-#include <optional>
 #include <string>
 #include <sys/mman.h>
 #include <system_error>
@@ -31,9 +26,8 @@
 #include <vector>
 #include <wayland-client-protocol.h>
 
-// The largest single allocation through operator new since the last reset: the checks of a file
-// must not allocate what its header promises before they have judged it. (GCC takes the malloc and
-// free inside the operators for a mismatch once they are inlined.)
+// The largest allocation since the last reset: a file must be judged before what its header promises is
+// allocated. (Every form is replaced, so that a sanitizer's own never frees ours.)
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 #endif
@@ -81,18 +75,26 @@ void check(bool ok, const std::string& what)
     failures += !ok;
 }
 
-template <typename Run> bool refused(Run run)
+// What `run` returns, or the message of the Failure it throws.
+template <typename Run> std::string said(Run run)
 {
     try {
-        run();
-    } catch (const Failure&) {
-        return true;
+        return run();
+    } catch (const Failure& failure) {
+        return std::string("refused: ") + failure.what();
     }
-    return false;
 }
 
-// A grab waiting for a free slot when the capture is given up (its file cannot be made, say) must
-// stop, not wait for ever; one still waiting cannot be joined, so the test ends there.
+// Each row's input through `f` gives the row's string.
+template <typename Rows, typename F> void table(const std::string& what, const Rows& rows, F f)
+{
+    for (const auto& [input, expected] : rows) {
+        const std::string got = f(input);
+        check(got == expected, what + ": '" + oneLine(got) + "'");
+    }
+}
+
+// A grab waiting for a free slot must stop when the capture is given up (its file cannot be made, say).
 void abandoningStopsTheGrab()
 {
     Frame frame(8, 1000);
@@ -107,13 +109,12 @@ void abandoningStopsTheGrab()
     if (grab.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
         std::puts("FAIL - an abandoned frame leaves its grab waiting for a slot");
         std::fflush(stdout);
-        std::_Exit(1);
+        std::_Exit(1); // a grab still waiting cannot be joined
     }
     check(grab.get() == Frame::kSlots, "an abandoned frame stops its grab at the full ring");
 }
 
-// A GetImage reply holds the rows asked for, each padded as the server's pixmap format says; one
-// that holds less is refused before its rows are read.
+// A GetImage reply that holds less than its rows, each padded as the pixmap format says, is refused.
 void imageRepliesHoldTheirRows()
 {
     struct Reply {
@@ -121,49 +122,24 @@ void imageRepliesHoldTheirRows()
         int width, rows, bitsPerPixel, scanlinePad;
         long stride; // -1: refused
     };
-    for (const Reply& reply : {
+    for (const Reply& r : {
              Reply{8 * 16, 3, 16, 16, 32, 8}, Reply{9 * 5, 3, 5, 24, 8, 9},
              Reply{400 * 16 + 64, 100, 16, 32, 32, 400}, // bytes beyond the last row change no row's place
              Reply{8 * 16 - 1, 3, 16, 16, 32, -1},
              Reply{6 * 16, 3, 16, 16, 32, -1}, // rows without their padding
          }) {
         long stride = -1;
-        refused([&] {
-            stride = long(checkedImageStride(reply.length, reply.width, reply.rows, reply.bitsPerPixel,
-                                             reply.scanlinePad));
+        said([&] {
+            stride = long(checkedImageStride(r.length, r.width, r.rows, r.bitsPerPixel, r.scanlinePad));
+            return std::string();
         });
-        check(stride == reply.stride,
-              "a reply of " + std::to_string(reply.length) + " bytes: stride " + std::to_string(stride));
+        check(stride == r.stride,
+              "a reply of " + std::to_string(r.length) + " bytes: stride " + std::to_string(stride));
     }
 }
 
-// Only a local file's path comes out of the portal's URI, every byte of its name intact; anything
-// else is refused rather than guessed at.
-void fileUris()
-{
-    const std::pair<const char*, const char*> uris[] = {
-        {"file://localhost/tmp/a%20b.png", "/tmp/a b.png"},
-        {"file:///%C3%89/%ff%FE.png", "/\xc3\x89/\xff\xfe.png"}, // either case, UTF-8 or not
-        {"file:///a.png?size=2#top", "/a.png"},
-        {"file:///a%3F%23.pn%67", "/a?#.png"},
-        // Refused: a NUL would cut the path short, and no file name holds a slash.
-        {"file:///a%00.png", nullptr},
-        {"file:///a.png%2", nullptr},
-        {"file:///a%2F..%2Fb.png", nullptr},
-        {"file://example.org/a.png", nullptr},
-        {"file://localhost.example.org/a.png", nullptr},
-        {"https://example.org/a.png", nullptr},
-    };
-    for (const auto& [uri, path] : uris) {
-        std::optional<std::string> got;
-        refused([&] { got = pathOfFileUri(uri); });
-        check(path ? got == path : !got,
-              std::string(uri) + " gives " + (got ? "'" + *got + "'" : "a refusal"));
-    }
-}
-
-// The image as 0xRRGGBB words, rendered a row at a time as the grab's stripes are; none when its
-// size is not the one expected.
+// The image as 0xRRGGBB words, rendered a row at a time as the grab's stripes are; none when its size is
+// not the one expected.
 std::vector<std::uint32_t> compose(const std::vector<OutputCopy>& outputs, int width, int height)
 {
     const OutputComposer composer(outputs);
@@ -184,21 +160,18 @@ OutputCopy copyOf(const std::uint32_t* pixels, std::uint32_t format, int width, 
             format, width, height,       width * 4};
 }
 
-// Each pixel expected is worked out by hand.
 void composesOutputs()
 {
     constexpr std::uint32_t a = 0xa00000, b = 0xb00000, c = 0xc00000, d = 0xd00000, e = 0xe00000,
                             f = 0xf00000;
-
-    // Buffer rows a b c / d e f, stored bottom up, on an output turned 90 degrees: its left
-    // column read from the bottom is the top row.
+    // Rows a b c / d e f stored bottom up on an output turned 90 degrees: its left column read upwards
+    // is the top row.
     const std::uint32_t bottomUp[] = {d, e, f, a, b, c};
     OutputCopy turned = copyOf(bottomUp, WL_SHM_FORMAT_XRGB8888, 3, 2, 2, 3);
     turned.transform = WL_OUTPUT_TRANSFORM_90, turned.yInverted = true;
     check(compose({turned}, 2, 3) == std::vector{d, a, e, b, f, c}, "y-inverted rows on a turned output");
 
-    // Byte orders: XBGR8888 holds red in the low byte; XBGR2101010 10 bits a channel, red low,
-    // its 2 top bits (alpha) left out.
+    // XBGR8888 holds red in the low byte; XBGR2101010 10 bits a channel, red low, its alpha left out.
     const std::uint32_t xbgr = 0xff332211, xbgr10 = 3u << 30 | 0x004u << 20 | 0x202u << 10 | 0x3ffu;
     OutputCopy left = copyOf(&xbgr, WL_SHM_FORMAT_XBGR8888, 1, 1, 1, 1),
                right = copyOf(&xbgr10, WL_SHM_FORMAT_XBGR2101010, 1, 1, 1, 1);
@@ -206,23 +179,17 @@ void composesOutputs()
     check(compose({left, right}, 2, 1) == std::vector<std::uint32_t>{0x112233, 0xff8001},
           "XBGR8888 and XBGR2101010");
 
-    // Outputs far apart, as a confused compositor may say: up to 32767 pixels a side (where
-    // pixman's coordinates end) composed, beyond that a refusal, not an overflowing size.
+    // Outputs far apart: up to 32767 pixels a side (where pixman's coordinates end), then a refusal.
     const OutputCopy dot = copyOf(&xbgr, WL_SHM_FORMAT_XRGB8888, 1, 1, 1, 1);
     for (const auto& [x, y] : {std::pair{32766, 0}, {32767, 0}, {0, 32766}, {0, 32767}, {INT32_MAX - 1, 0}}) {
         OutputCopy far = dot;
         far.x = x, far.y = y;
-        const bool wasRefused = refused([&] { layOutDesktop({dot, far}); });
-        check(wasRefused == (std::max(x, y) >= 32767), "a pixel at 0,0 and one at " + std::to_string(x) +
-                                                           "," + std::to_string(y) +
-                                                           (wasRefused ? ": refused" : ": composed"));
+        const bool refused = !said([&] { return layOutDesktop({dot, far}), std::string(); }).empty();
+        check(refused == (std::max(x, y) >= 32767), "a pixel at 0,0 and one at " + std::to_string(x) + "," +
+                                                        std::to_string(y) +
+                                                        (refused ? ": refused" : ": composed"));
     }
 }
-
-struct Chunk {
-    std::string type;
-    std::vector<std::uint8_t> body;
-};
 
 void putBigEndian(std::vector<std::uint8_t>& out, std::uint32_t v)
 {
@@ -230,126 +197,131 @@ void putBigEndian(std::vector<std::uint8_t>& out, std::uint32_t v)
         out.push_back(std::uint8_t(v >> shift));
 }
 
-// A black grey image of 1 bit a pixel, with `chunks` before its image data: a valid PNG of any size in
+// A black 1-bit grey PNG with a chunk of type `extra` (none if empty) before its image data: any size in
 // little memory.
-std::vector<std::uint8_t> blackPng(std::uint32_t width, std::uint32_t height, std::vector<Chunk> chunks)
+std::vector<std::uint8_t> blackPng(std::uint32_t width, std::uint32_t height, const std::string& extra)
 {
-    Chunk ihdr{"IHDR", {}};
-    putBigEndian(ihdr.body, width);
-    putBigEndian(ihdr.body, height);
-    ihdr.body.insert(ihdr.body.end(), {1, 0, 0, 0, 0});
+    std::vector<std::uint8_t> ihdr;
+    putBigEndian(ihdr, width);
+    putBigEndian(ihdr, height);
+    ihdr.insert(ihdr.end(), {1, 0, 0, 0, 0});
     const std::vector<std::uint8_t> rows((1 + (width + 7) / 8) * std::size_t(height)); // filter types too
     libdeflate_compressor* deflater = libdeflate_alloc_compressor(1);
-    Chunk idat{"IDAT", std::vector<std::uint8_t>(libdeflate_zlib_compress_bound(deflater, rows.size()))};
-    idat.body.resize(
-        libdeflate_zlib_compress(deflater, rows.data(), rows.size(), idat.body.data(), idat.body.size()));
+    std::vector<std::uint8_t> idat(libdeflate_zlib_compress_bound(deflater, rows.size()));
+    idat.resize(libdeflate_zlib_compress(deflater, rows.data(), rows.size(), idat.data(), idat.size()));
     libdeflate_free_compressor(deflater);
-    chunks.insert(chunks.begin(), ihdr);
-    chunks.insert(chunks.end(), {idat, {"IEND", {}}});
 
     std::vector<std::uint8_t> file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-    for (const Chunk& chunk : chunks) {
-        putBigEndian(file, std::uint32_t(chunk.body.size()));
+    const std::pair<std::string, std::vector<std::uint8_t>> chunks[] = {
+        {"IHDR", ihdr}, {extra, {'a', 0, 'b'}}, {"IDAT", idat}, {"IEND", {}}};
+    for (const auto& [type, body] : chunks) {
+        if (type.empty())
+            continue;
+        putBigEndian(file, std::uint32_t(body.size()));
         const std::size_t typeAt = file.size();
-        file.insert(file.end(), chunk.type.begin(), chunk.type.end());
-        file.insert(file.end(), chunk.body.begin(), chunk.body.end());
+        file.insert(file.end(), type.begin(), type.end());
+        file.insert(file.end(), body.begin(), body.end());
         putBigEndian(file, libdeflate_crc32(0, file.data() + typeAt, file.size() - typeAt));
     }
     return file;
 }
 
-// An open file holding `bytes`.
-int fileOf(const std::vector<std::uint8_t>& bytes)
-{
-    const int fd = memfd_create("png", MFD_CLOEXEC);
-    if (fd < 0 || write(fd, bytes.data(), bytes.size()) != ssize_t(bytes.size()) ||
-        lseek(fd, 0, SEEK_SET) != 0)
-        std::abort();
-    return fd;
-}
-
-// The desktop portal's picture: taken whole when the check vouches for it, and read when its size is
-// a desktop's; either refuses one that is no desktop's before anything of the size it claims is
-// allocated.
+// The portal's picture: taken whole when the check vouches for it, read when its size is a desktop's;
+// neither allocates the size of one that is no desktop's.
 void portalPng()
 {
     struct Row {
         std::uint32_t width, height;
-        std::vector<Chunk> before; // put before the image data
+        const char* extra; // a chunk's type
         bool whole;
-        const char* said; // the reader's refusal; "" when it reads the picture, nullptr: not asked
-    };
-    const Row rows[] = {
-        {64, 32, {}, true, ""},
-        {64, 32, {{"tEXt", {'a', 0, 'b'}}}, true, ""},
-        // Chunk names of four ASCII letters only.
-        {64, 32, {{"tEX1", {}}}, false, nullptr},
-        {64, 32, {{"tE t", {}}}, false, nullptr},
-        {64, 32, {{"t\xc5xt", {}}}, false, nullptr},
-        {16384, 8192, {}, true, ""},
-        {32767, 4096, {}, true, ""},
-        {16384, 8193, {}, false, "16384 x 8193 pixels, more than a desktop's 134217728"},
-        {32768, 8, {}, false, "32768 x 8 pixels, wider or taller than a desktop's 32767"},
-        {8, 32768, {}, false, "8 x 32768 pixels, wider or taller than a desktop's 32767"},
+        const char* read; // the reader's refusal, "" when it reads the picture; nullptr: not asked
+    } const rows[] = {
+        {64, 32, "", true, ""},
+        {64, 32, "tEXt", true, ""},
+        {64, 32, "tEX1", false, nullptr}, // chunk names of four ASCII letters only
+        {64, 32, "tE t", false, nullptr},
+        {64, 32, "t\xc5xt", false, nullptr},
+        {16384, 8192, "", true, ""},
+        {32767, 4096, "", true, ""},
+        {16384, 8193, "", false, "16384 x 8193 pixels, more than a desktop's 134217728"},
+        {32768, 8, "", false, "32768 x 8 pixels, wider or taller than a desktop's 32767"},
+        {8, 32768, "", false, "8 x 32768 pixels, wider or taller than a desktop's 32767"},
     };
     for (const Row& row : rows) {
-        const std::vector<std::uint8_t> file = blackPng(row.width, row.height, row.before);
+        const std::vector<std::uint8_t> file = blackPng(row.width, row.height, row.extra);
         g_largestAllocation = 0;
         const bool whole = isWholePng(file, int(row.width), int(row.height));
-        std::string said = "not asked";
-        if (row.said) {
-            try {
-                said = PngReader(fileOf(file), "portal.png").width() == int(row.width) ? "" : "a wrong width";
-            } catch (const Failure& failure) {
-                said = failure.what();
-            }
+        std::string read = "not asked";
+        if (row.read) {
+            const int fd = memfd_create("png", MFD_CLOEXEC);
+            if (fd < 0 || write(fd, file.data(), file.size()) != ssize_t(file.size()) ||
+                lseek(fd, 0, SEEK_SET))
+                std::abort();
+            read = said(
+                [&] { return PngReader(fd, "portal.png").width() == int(row.width) ? "" : "a wrong width"; });
         }
-        const std::string expected = !row.said   ? "not asked"
-                                     : *row.said ? std::string("cannot read 'portal.png': ") + row.said
-                                                 : "";
-        check(whole == row.whole && said == expected && (row.whole || g_largestAllocation < 1 << 20),
-              "a " + std::to_string(row.width) + " x " + std::to_string(row.height) + " PNG" +
-                  (row.before.empty() ? "" : " with a chunk '" + row.before[0].type + "'") +
-                  (whole ? ": whole, " : ": not taken whole, ") + (said.empty() ? "read" : said) + ", " +
+        const std::string expected = !row.read ? "not asked"
+                                     : *row.read
+                                         ? std::string("refused: cannot read 'portal.png': ") + row.read
+                                         : "";
+        check(whole == row.whole && read == expected && (row.whole || g_largestAllocation < 1 << 20),
+              "a " + std::to_string(row.width) + " x " + std::to_string(row.height) + " PNG '" + row.extra +
+                  (whole ? "': whole, " : "': not taken whole, ") + (read.empty() ? "read" : read) + ", " +
                   std::to_string(g_largestAllocation) + " bytes allocated at most");
     }
 }
 
-// A BMP file says its size, and its pixels', in fields of 32 bits: a capture beyond them is refused
-// before a byte of it is written or a pixel awaited.
+// A BMP's sizes are 32-bit fields: a capture beyond them is refused before a byte is written or a pixel
+// awaited. (54 + 48 x 89478485 is one byte past 4 GiB - 1.)
 void bmpTooLarge()
 {
-    // 54 + 48 x 89478485 is one byte past 4 GiB - 1.
     for (const auto& [width, height] : {std::pair{16, 89478485}, {40000, 40000}}) {
         Frame frame(width, height);
         frame.fail(std::make_exception_ptr(Failure("a pixel awaited")));
         const int fd = memfd_create("bmp", MFD_CLOEXEC);
         FileWriter file(fd, "shot.bmp");
-        std::string said;
-        try {
-            encodeBmp(frame, file);
-        } catch (const Failure& failure) {
-            said = failure.what();
-        }
+        const std::string refusal = said([&] { return encodeBmp(frame, file), std::string(); });
         const off_t written = lseek(fd, 0, SEEK_END);
         close(fd);
         const std::string size = std::to_string(width) + " x " + std::to_string(height);
-        check(said == "cannot write 'shot.bmp': " + size + " pixels is more than a BMP file holds (4 GiB)" &&
+        check(refusal == "refused: cannot write 'shot.bmp': " + size +
+                             " pixels is more than a BMP file holds (4 GiB)" &&
                   written == 0,
-              "a " + size + " BMP refused: '" + said + "', " + std::to_string(written) + " bytes written");
+              "a " + size + " BMP: '" + refusal + "', " + std::to_string(written) + " bytes written");
     }
 }
 
-// A message is one line on stderr, however its names are made, and the notification takes any
-// message as valid UTF-8.
+void fileUris()
+{
+    // Only a local file's path, every byte of its name intact; a NUL would cut it short, and no name holds a
+    // slash.
+    const std::pair<const char*, std::string> uris[] = {
+        {"file://localhost/tmp/a%20b.png", "/tmp/a b.png"},
+        {"file:///%C3%89/%ff%FE.png", "/\xc3\x89/\xff\xfe.png"}, // either case, UTF-8 or not
+        {"file:///a.png?size=2#top", "/a.png"},
+        {"file:///a%3F%23.pn%67", "/a?#.png"},
+        {"file:///a%00.png", "refused"},
+        {"file:///a.png%2", "refused"},
+        {"file:///a%2F..%2Fb.png", "refused"},
+        {"file://example.org/a.png", "refused"},
+        {"file://localhost.example.org/a.png", "refused"},
+        {"https://example.org/a.png", "refused"},
+    };
+    table("file URI", uris, [](const char* uri) {
+        const std::string path = said([&] { return pathOfFileUri(uri); });
+        return path.starts_with("refused: ") ? "refused" : path;
+    });
+}
+
+// A message is one line on stderr however its names are made; a notification takes it as valid UTF-8;
+// whatever a capture throws becomes one message.
 void messagesTold()
 {
     const std::pair<std::string, std::string> lines[] = {
         {"'/tmp/new\nline\r\t\x1b[2J\x7f'", "'/tmp/new\\x0aline\\x0d\\x09\\x1b[2J\\x7f'"},
         {"\xc3\xa9t\xc3\xa9 \xff", "\xc3\xa9t\xc3\xa9 \xff"}, // bytes beyond ASCII pass as they are
     };
-    for (const auto& [text, line] : lines)
-        check(oneLine(text) == line, "one line: '" + oneLine(text) + "'");
+    table("one line", lines, [](const std::string& text) { return oneLine(text); });
 
     const std::string r = "\xef\xbf\xbd"; // U+FFFD
     const std::pair<std::string, std::string> texts[] = {
@@ -363,10 +335,8 @@ void messagesTold()
         {"\xf4\x90\x80\x80", r + r + r + r},          // beyond U+10FFFF
         {"\xef\xbf\xbe \xef\xb7\x90", r + " " + r},   // noncharacters, which D-Bus refuses
     };
-    for (const auto& [text, valid] : texts)
-        check(validUtf8(text) == valid, "valid UTF-8: '" + oneLine(validUtf8(text)) + "'");
+    table("valid UTF-8", texts, [](const std::string& text) { return validUtf8(text); });
 
-    // Whatever a capture throws becomes one message.
     const std::pair<std::exception_ptr, std::string> thrown[] = {
         {std::make_exception_ptr(Failure("cannot save into '/a'")), "cannot save into '/a'"},
         {std::make_exception_ptr(std::bad_alloc()), "out of memory"},
@@ -375,8 +345,7 @@ void messagesTold()
         {std::make_exception_ptr(std::length_error("vector")), "the capture broke off: vector"},
         {std::make_exception_ptr(42), "the capture broke off"},
     };
-    for (const auto& [exception, message] : thrown)
-        check(messageOf(exception) == message, "thrown: '" + messageOf(exception) + "'");
+    table("thrown", thrown, [](const std::exception_ptr& exception) { return messageOf(exception); });
 }
 
 } // namespace

@@ -1,20 +1,17 @@
 #!/usr/bin/env bash
-# What lands in the file: the pixels on screen, in the format the extension names, from every kind
-# of X display, each a private server: shared memory over the local socket, GetImage over TCP and
-# without MIT-SHM; sizes at the grab's stripes (16 rows) and the JPEG bands (128 rows), compressed
-# apart and joined; 16- and 30-bit depths; and on the first, the other formats, taken names and
-# monitors that leave part of the root window uncovered.
+# What lands in the file: the pixels on screen, in the format the extension names, from private X servers.
 source "$(dirname "$0")/lib.sh"
 
-# NAME SCREEN XVFB-ARGS: 1001x603 leaves a short last stripe and band; then one row, a stripe and a
-# row, a band exactly, a band and a row, many bands of one column.
+# NAME SCREEN XVFB-ARGS: shared memory, TCP, no MIT-SHM; sizes about the grab's 16-row stripes and the
+# JPEG's 128-row bands (1001x603 leaves a short last one of each; one row, a stripe and a row, a band, a
+# band and a row, many bands of one column); 16- and 30-bit depths.
 servers_table=(
     "local 1001x603x24 -nolisten tcp" "tcp 1001x603x24 -listen tcp"
     "noshm 1001x603x24 -nolisten tcp -extension MIT-SHM"
     "7x1 7x1x24" "33x17 33x17x24" "64x128 64x128x24" "130x129 130x129x24" "1x2049 1x2049x24"
     "depth16 800x600x16" "depth30 800x600x30")
-# A JPEG of the screen's size that decodes without a warning and, where there is more than noise at
-# the edges of a few blocks to compare, stays close to the screen at quality 90.
+# A JPEG of the screen's size that decodes without a warning and, where there is more than a few blocks'
+# edges to compare, stays close to the screen at quality 90.
 jpeg_like() {
     local error
     error=$(compare -metric RMSE "$work/$1.jpg" "$work/$1-reference.png" null: 2>&1 | sed 's/.*(\(.*\))/\1/') || true
@@ -39,8 +36,7 @@ for row in "${servers_table[@]}"; do
     check "$name: JPEG of the screen's size, decoding without a warning" jpeg_like "$name"
 done
 
-# The other formats, on the first display: the extension decides, whatever its case; one the tool
-# does not know still saves the capture, as PNG, with one warning.
+# The extension decides, whatever its case; one the tool does not know saves PNG, with one warning.
 export DISPLAY=":${display[local]}"
 size=$(screen_size)
 for row in "tif TIFF" "bmp BMP3" "WebP WEBP" "JPEG JPEG" "gif PNG"; do
@@ -58,11 +54,10 @@ check "same name twice keeps both" same_pixels "$name.png" "$name 2.png"
 expect "third gets 3" "PNG $size" "$(image_info "$name 3.png")"
 check "no temporary files left" test -z "$(find "$work" -name '.*' -mindepth 1)"
 
-# Monitors as `xrandr --setmonitor` allows, even partly or wholly outside the root window: the
-# capture is the root window's size, what the monitors show of it kept, the rest black. When no
-# monitor shows any of it, the root window is captured whole.
-# monitors_case WHAT SHOWN MONITOR...: SHOWN is the rectangles kept ("x0,y0 x1,y1;...", corners
-# inclusive); each MONITOR is WxH+X+Y, the first one given the screen's output.
+# Monitors partly or wholly outside the root window: the capture is the root window's size, what the
+# monitors show kept, the rest black; the whole root window when they show none of it.
+# monitors_case WHAT SHOWN MONITOR...: SHOWN the rectangles kept ("x0,y0 x1,y1;...", corners inclusive);
+# each MONITOR WxH+X+Y, the first given the screen's output.
 read -r w h <<<"${size/x/ }"
 monitors_case() {
     local what=$1 shown=$2 output=screen names=() i=0 monitor rest status=0 draws=(-fill white)

@@ -1,8 +1,7 @@
-// Preloaded into the capture tool (lib.sh's preload). With SLOW_READS_US set, each recv or recvmsg
-// waits that many microseconds first: a peer that sends without end always has more waiting. With
-// SWAP_AT set, just before the main thread first calls it (fdatasync, rename, or unlink: unlink or
-// unlinkat), SWAP_FROM is renamed to SWAP_TO; with SWAP_FAIL set too, that call then fails with EIO
-// instead of being made.
+// Preloaded into the capture tool (lib.sh's preload). SLOW_READS_US: each recv or recvmsg waits that long
+// first, so a peer that sends without end always has more waiting. SWAP_AT (fdatasync, rename, or unlink
+// for unlinkat too): just before the main thread's first such call, SWAP_FROM is renamed to SWAP_TO; with
+// SWAP_FAIL, that call then fails with EIO instead.
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -14,8 +13,7 @@
 
 #define REAL(name) ((__typeof__(&name))dlsym(RTLD_NEXT, #name))
 
-// Whether this call is to fail: the first of SWAP_AT on the main thread (the sound's thread may call
-// anything), which makes the swap. The swap's own rename comes back here, and goes straight through.
+// The swap's own rename comes back here and goes through; the sound's thread may call anything.
 static int swapFails(const char* function)
 {
     static int done;
