@@ -1,5 +1,4 @@
-// The X11 binder and the recorder on a real X server, pressed with real key events (xdotool), against a
-// real settings file. Another X client of the test's own plays the program that holds a combination first.
+// The X11 binder and the recorder on a real X server, pressed with xdotool, against a real settings file.
 
 #include "RecordingLog.h"
 #include "settings/SettingsStore.h"
@@ -24,7 +23,6 @@ namespace {
 
 const QString fileKey = QStringLiteral("CaptureShortcut");
 const QString clipboardKey = QStringLiteral("CaptureClipboardShortcut");
-// A binding that every test presses last: once its action ran, every earlier press was handled.
 const QString markKey = QStringLiteral("Mark");
 constexpr xcb_keycode_t spareKeycode = 93; // empty in Xvfb's keymap
 constexpr uint16_t ctrl = XCB_MOD_MASK_CONTROL;
@@ -137,30 +135,23 @@ private slots:
         m_log.lines.clear();
     }
 
-    void eachPressFiresOnceWhateverTheLocks_data()
-    {
-        QTest::addColumn<QStringList>("locks"); // their keys
-        QTest::addColumn<uint16_t>("state");
-        QTest::newRow("Num Lock") << QStringList{"Num_Lock"} << numLock;
-        QTest::newRow("Caps Lock") << QStringList{"Caps_Lock"} << capsLock;
-        QTest::newRow("both") << QStringList{"Num_Lock", "Caps_Lock"} << uint16_t(numLock | capsLock);
-    }
-
+    // Held while the server repeats it, then pressed again: twice, whatever the locks.
     void eachPressFiresOnceWhateverTheLocks()
     {
-        QFETCH(QStringList, locks);
-        QFETCH(uint16_t, state);
-        m_presses = 0;
-        // Held while the server repeats it, then pressed again.
-        const QStringList toggle = QStringList{"key"} + locks;
-        QVERIFY(run("xdotool", toggle +
-                                   QStringList{"keydown", "ctrl+shift+3", "sleep", "0.5", "keyup",
-                                               "ctrl+shift+3", "key", "ctrl+shift+3"} +
-                                   toggle));
-        QVERIFY(settle());
-        QCOMPARE(m_locks, state);
-        QVERIFY2(m_presses > 4, "the server repeated the key while it was held");
-        QCOMPARE(m_files, 2);
+        for (const auto& [locks, state] : {std::pair{QStringList{"Num_Lock"}, numLock},
+                                           {{"Caps_Lock"}, capsLock},
+                                           {{"Num_Lock", "Caps_Lock"}, uint16_t(numLock | capsLock)}}) {
+            m_files = m_presses = 0;
+            const QStringList toggle = QStringList{"key"} + locks;
+            QVERIFY(run("xdotool", toggle +
+                                       QStringList{"keydown", "ctrl+shift+3", "sleep", "0.5", "keyup",
+                                                   "ctrl+shift+3", "key", "ctrl+shift+3"} +
+                                       toggle));
+            QVERIFY(settle());
+            QCOMPARE(m_locks, state);
+            QVERIFY2(m_presses > 4, "the server repeated the key while it was held");
+            QCOMPARE(m_files, 2);
+        }
     }
 
     void refusesAndLogsWhatIsTaken_data()
@@ -238,9 +229,10 @@ private slots:
 
     void theRecorderTakesWhatIsTyped_data()
     {
-        QTest::addColumn<QStringList>("typed"); // xdotool's arguments
-        QTest::addColumn<QString>("stored");    // Ctrl+Alt+P before
-        QTest::addColumn<QString>("field");     // null: not recording, showing what is stored
+        // xdotool's arguments; stored (Ctrl+Alt+P before); the field (null: not recording); a hint.
+        QTest::addColumn<QStringList>("typed");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("field");
         QTest::addColumn<bool>("hint");
         const auto row = [](const char* name, const QStringList& typed, const char* stored, const char* field,
                             bool hint) { QTest::newRow(name) << typed << stored << field << hint; };
@@ -256,8 +248,7 @@ private slots:
         row("by the key's own character", {"key", "ctrl+shift+4"}, "Ctrl+Shift+4", nullptr, false);
         // The recording holds the keyboard: a bound combination is recorded, not run, and refused.
         row("a bound combination", {"key", "ctrl+alt+z"}, before, nullptr, true);
-        // On a real display the press once gave the field the focus, whose loss cancelled, and the click
-        // then started the recording again.
+        // The press once gave the field the focus, whose loss cancelled; the click then started again.
         row("a second click cancels", {"click", "1"}, before, nullptr, false);
     }
 
@@ -268,8 +259,8 @@ private slots:
         QFETCH(QString, field);
         QFETCH(bool, hint);
         store(clipboardKey, "Ctrl+Alt+P");
-        // As in the keyboard-shortcuts window: focused, the pointer over its field.
-        ShortcutRecorder recorder;
+        ShortcutRecorder recorder; // as in its window: focused, the pointer over its field
+
         recorder.attach(*m_store, *m_binder);
         recorder.setAssociatedUserDefaultsKey(clipboardKey);
         recorder.show();
@@ -303,6 +294,7 @@ private slots:
     }
 
 private:
+    // Presses the mark's binding: once its action ran, every earlier press was handled.
     bool settle()
     {
         const int expected = m_marks + 1;

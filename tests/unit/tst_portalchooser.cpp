@@ -11,8 +11,7 @@
 
 namespace {
 
-// The desktop portal's folder chooser, on a connection of its own on the private session bus: each
-// request is answered at once, as a person confirming the chooser would, with the URI the test set.
+// The portal's folder chooser, on a connection of its own: each request answered at once with the URI set.
 class FakeFileChooser : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.FileChooser")
@@ -72,20 +71,19 @@ private slots:
     {
         QTest::addColumn<QString>("uri");
         QTest::addColumn<QString>("directory");
-        QTest::newRow("a folder") << "file:///tmp/shots"
-                                  << "/tmp/shots";
-        QTest::newRow("its trailing separator") << "file:///tmp/shots/"
-                                                << "/tmp/shots";
-        QTest::newRow("escaped characters") << "file:///tmp/my%20shots"
-                                            << "/tmp/my shots";
-        QTest::newRow("the root") << "file:///"
-                                  << "/";
-        QTest::newRow("an option") << "file:-c" << QString();
-        QTest::newRow("a relative path") << "file:shots" << QString();
-        QTest::newRow("another host") << "file://server/shots" << QString();
-        QTest::newRow("a web address") << "https://example.org/shots" << QString();
-        QTest::newRow("a cut name") << "file:///tmp/a%00b" << QString();
-        QTest::newRow("not a URI") << "/tmp/shots" << QString();
+        for (const auto& [uri, directory] : std::initializer_list<std::pair<const char*, const char*>>{
+                 {"file:///tmp/shots", "/tmp/shots"},
+                 {"file:///tmp/shots/", "/tmp/shots"},
+                 {"file:///tmp/my%20shots", "/tmp/my shots"},
+                 {"file:///", "/"},
+                 {"file:-c", nullptr},    // an option
+                 {"file:shots", nullptr}, // a relative path
+                 {"file://server/shots", nullptr},
+                 {"https://example.org/shots", nullptr},
+                 {"file:///tmp/a%00b", nullptr}, // a cut name
+                 {"/tmp/shots", nullptr},        // not a URI
+             })
+            QTest::newRow(uri) << uri << QString(directory);
     }
     void onlyALocalFolderByItsWholePathIsChosen()
     {
