@@ -1,7 +1,7 @@
 #include "translation.h"
 
-#include <clocale>
 #include <climits>
+#include <clocale>
 #include <libintl.h>
 #include <locale.h>
 #include <string>

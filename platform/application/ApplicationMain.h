@@ -6,6 +6,7 @@
 #include "application/QuitOnSignals.h"
 #include "application/SessionInstance.h"
 #include "portal/PortalRegistry.h"
+#include "text/Translations.h"
 #include "ui/InterfaceLoader.h"
 
 #include <QApplication>
@@ -31,13 +32,25 @@ template <typename Delegate> int applicationMain(int argc, char** argv)
     qSetMessagePattern(
         QStringLiteral("%{time yyyy-MM-dd HH:mm:ss.zzz} %1[%{pid}] %{message}").arg(processName));
     // Read before Qt needs a display, so that --help and a mistyped option work anywhere.
-    const CommandLine commandLine = CommandLine::parse(
-        commandLineArguments(argc, argv), Delegate::namedActions(),
-        QtApplication().infoDictionary().value(QStringLiteral("CFBundleShortVersionString")).toString());
+    const auto readCommandLine = [argc, argv] {
+        return CommandLine::parse(
+            commandLineArguments(argc, argv), Delegate::namedActions(),
+            QtApplication().infoDictionary().value(QStringLiteral("CFBundleShortVersionString")).toString());
+    };
+    const CommandLine commandLine = readCommandLine();
+    if (commandLine.request == CommandLine::Request::Help) {
+        // In the user's language: translations need an application object, here one without a display.
+        int arguments = argc;
+        const QCoreApplication withoutDisplay(arguments, argv);
+        const Translations translations;
+        return answerCommandLine(readCommandLine(), processName);
+    }
     if (commandLine.request != CommandLine::Request::Run)
         return answerCommandLine(commandLine, processName);
 
     QApplication application(argc, argv);
+    // Before anything is made that shows a text.
+    const Translations translations;
     // A tray program keeps running with no window open.
     QApplication::setQuitOnLastWindowClosed(false);
 

@@ -6,6 +6,7 @@
 #     any. Exits 1 when no such window is found or the button is off (Save stays off until the chooser
 #     shows a folder).
 #   atspi.py texts PROCESS_ID : each window's title, then the text of each of its text fields, indented.
+#   atspi.py buttons PROCESS_ID : each window's title, then the label of each of its buttons, indented.
 import sys
 
 import gi
@@ -55,5 +56,14 @@ def texts(pid):
     return True
 
 
+def buttons(pid):
+    for window in windows(pid):
+        print(window.get_name())
+        for node in nodes(window):
+            if node.get_role() == Atspi.Role.PUSH_BUTTON:
+                print("  " + node.get_name())
+    return True
+
+
 verb, pid = sys.argv[1], int(sys.argv[2])
-sys.exit(0 if {"press": press, "texts": texts}[verb](pid, *sys.argv[3:]) else 1)
+sys.exit(0 if {"press": press, "texts": texts, "buttons": buttons}[verb](pid, *sys.argv[3:]) else 1)
