@@ -7,32 +7,32 @@
         <location filename="../app/DesktopShortcutCommands.cpp" line="+36"/>
         <source>Global shortcuts are not available on this desktop: bind these commands to keys in its keyboard settings.</source>
         <extracomment>Above the two commands shown instead of the shortcut fields.</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>Los atajos globales no están disponibles en este escritorio: asigne estos comandos a teclas en su configuración del teclado.</translation>
     </message>
     <message>
         <location filename="../app/LaunchSequence.cpp" line="+119"/>
         <source>Kestrelle for %1</source>
         <extracomment>The About window&apos;s heading; %1 is the operating system: Linux, FreeBSD.</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>Kestrelle para %1</translation>
     </message>
     <message>
         <location line="+7"/>
         <source>Version %1</source>
         <extracomment>The About window&apos;s version line; %1 is the version number, such as 0.1.0.</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>Versión %1</translation>
     </message>
     <message>
         <location line="+0"/>
         <source>unknown</source>
         <comment>version</comment>
-        <translation type="unfinished"></translation>
+        <translation>desconocida</translation>
     </message>
     <message>
         <location filename="../capture/CaptureDesktop.cpp" line="+55"/>
         <source>Save</source>
         <comment>folder chooser</comment>
         <extracomment>The accept button of the folder chooser that picks where a screenshot is saved.</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>Guardar</translation>
     </message>
 </context>
 <context>
@@ -41,25 +41,25 @@
         <location filename="../platform/application/CommandLine.cpp" line="+19"/>
         <source>Qt&apos;s display system: xcb (X11) or wayland.</source>
         <extracomment>--help: the option -platform NAME; xcb, X11 and wayland are names.</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>Sistema gráfico de Qt: xcb (X11) o wayland.</translation>
     </message>
     <message>
         <location line="+3"/>
         <source>The X display to run on.</source>
         <extracomment>--help: the option -display DISPLAY.</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>La pantalla X en la que ejecutarse.</translation>
     </message>
     <message>
         <location line="+4"/>
         <source>The session being restored, given by the desktop.</source>
         <extracomment>--help: the option -session ID, which the desktop gives when it restores a session.</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>Sesión a restaurar, indicada por el escritorio.</translation>
     </message>
     <message>
         <location line="+9"/>
         <source>Usage: %1 [option]</source>
         <extracomment>--help: %1 is the program&apos;s name, kestrelle; [option] stands for one of the options listed.</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>Uso: %1 [opción]</translation>
     </message>
     <message>
         <location line="+2"/>
@@ -67,25 +67,27 @@
 Kestrelle that runs in this session does what its menu entry of that title does;
 when none runs, Kestrelle starts and then does it.</source>
         <extracomment>--help: keep the lines shorter than 80 characters.</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>Hace capturas de pantalla del escritorio entero desde la bandeja del sistema.
+Con una opción, el Kestrelle de esta sesión hace lo que hace la entrada de su
+menú con ese título; si no hay ninguno, Kestrelle se inicia y luego lo hace.</translation>
     </message>
     <message>
         <location line="+7"/>
         <source>Options:</source>
         <extracomment>--help: the heading of the list of options.</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>Opciones:</translation>
     </message>
     <message>
         <location line="+8"/>
         <source>Shows this text.</source>
         <extracomment>--help: what --help does.</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>Muestra este texto.</translation>
     </message>
     <message>
         <location line="+3"/>
         <source>Shows the version.</source>
         <extracomment>--help: what --version does.</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>Muestra la versión.</translation>
     </message>
 </context>
 <context>
@@ -94,7 +96,7 @@ when none runs, Kestrelle starts and then does it.</source>
         <location filename="../platform/ui/PortalDirectoryChooser.cpp" line="+53"/>
         <source>Save Screenshot</source>
         <extracomment>The title of the desktop&apos;s folder chooser window.</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>Guardar captura de pantalla</translation>
     </message>
 </context>
 <context>
@@ -103,55 +105,55 @@ when none runs, Kestrelle starts and then does it.</source>
         <location filename="../resources/Interface.ui" line="+8"/>
         <source>About Kestrelle</source>
         <extracomment>Window title</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>Acerca de Kestrelle</translation>
     </message>
     <message>
         <location line="+37"/>
         <source>Screenshots of the whole desktop, from the tray.</source>
         <extracomment>The About window&apos;s line under the program&apos;s name</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>Capturas de pantalla del escritorio entero, desde la bandeja del sistema.</translation>
     </message>
     <message>
         <location line="+12"/>
         <source>Preferences</source>
         <extracomment>Window title, without the full stops of the menu entry</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>Preferencias</translation>
     </message>
     <message>
         <location line="+16"/>
         <source>Play sound after screenshot</source>
         <extracomment>Check box</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>Reproducir un sonido tras la captura de pantalla</translation>
     </message>
     <message>
         <location line="+6"/>
         <source>Open screenshot in the image viewer after saving</source>
         <extracomment>Check box</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>Abrir la captura de pantalla en el visor de imágenes tras guardarla</translation>
     </message>
     <message>
         <location line="+8"/>
         <source>File type:</source>
         <extracomment>Label of the list of image file types (PNG, JPG, ...)</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>Tipo de archivo:</translation>
     </message>
     <message>
         <location line="+28"/>
         <source>Keyboard Shortcuts</source>
         <extracomment>Window title</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>Atajos de teclado</translation>
     </message>
     <message>
         <location line="+17"/>
         <source>Capture Desktop:</source>
         <extracomment>Label of the shortcut field for the menu entry Capture Desktop</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>Capturar el escritorio:</translation>
     </message>
     <message>
         <location line="+8"/>
         <source>Capture Desktop to Clipboard:</source>
         <extracomment>Label of the shortcut field for the menu entry Capture Desktop to Clipboard</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>Capturar el escritorio al portapapeles:</translation>
     </message>
 </context>
 <context>
@@ -162,7 +164,9 @@ when none runs, Kestrelle starts and then does it.</source>
 Directory not found.
 Please verify the correct directory name was given.</source>
         <extracomment>Qt&apos;s own text; %1 is the folder name that was typed.</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>%1
+Directorio no encontrado.
+Verifique que el nombre del directorio es correcto.</translation>
     </message>
 </context>
 <context>
@@ -171,7 +175,7 @@ Please verify the correct directory name was given.</source>
         <location filename="../platform/shortcuts/ShortcutBinder.cpp" line="+35"/>
         <source>%1 is already assigned to another action.</source>
         <extracomment>Hint under a shortcut field; %1 is a key combination such as Ctrl+Shift+3.</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>%1 ya está asignado a otra acción.</translation>
     </message>
 </context>
 <context>
@@ -180,13 +184,13 @@ Please verify the correct directory name was given.</source>
         <location filename="../platform/shortcuts/portal/ShortcutBinderPortal.cpp" line="+31"/>
         <source>Capture Desktop</source>
         <extracomment>A shortcut&apos;s description, which the desktop shows in its own shortcut settings.</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>Capturar el escritorio</translation>
     </message>
     <message>
         <location line="+3"/>
         <source>Capture Desktop to Clipboard</source>
         <extracomment>A shortcut&apos;s description, which the desktop shows in its own shortcut settings.</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>Capturar el escritorio al portapapeles</translation>
     </message>
 </context>
 <context>
@@ -195,7 +199,7 @@ Please verify the correct directory name was given.</source>
         <location filename="../platform/shortcuts/x11/ShortcutBinderXcb.cpp" line="+76"/>
         <source>%1 is in use by another program.</source>
         <extracomment>Hint under a shortcut field; %1 is a key combination such as Ctrl+Shift+3.</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>%1 está en uso por otro programa.</translation>
     </message>
 </context>
 <context>
@@ -205,25 +209,25 @@ Please verify the correct directory name was given.</source>
         <location line="+1"/>
         <source>Remove the shortcut</source>
         <extracomment>Tooltip of the small button beside a shortcut field that clears it.</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>Quitar el atajo</translation>
     </message>
     <message>
         <location line="+131"/>
         <source>Hold Ctrl, Alt or Super with the key, or use a function key.</source>
         <extracomment>Hint under a shortcut field; Ctrl, Alt and Super as the keys are labelled in this language.</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>Mantenga pulsada Ctrl, Alt o Super junto con la tecla, o use una tecla de función.</translation>
     </message>
     <message>
         <location line="+70"/>
         <source>Type shortcut</source>
         <extracomment>A shortcut field while it waits for keys to be pressed.</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>Pulse el atajo</translation>
     </message>
     <message>
         <location line="+17"/>
         <source>Record Shortcut</source>
         <extracomment>An empty shortcut field, a button: clicking it starts recording.</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>Grabar atajo</translation>
     </message>
 </context>
 <context>
@@ -232,37 +236,37 @@ Please verify the correct directory name was given.</source>
         <location filename="../app/Commands.cpp" line="+13"/>
         <source>Capture Desktop</source>
         <extracomment>Tray menu entry: saves a screenshot of every monitor to a folder the user then picks.</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>Capturar el escritorio</translation>
     </message>
     <message>
         <location line="+2"/>
         <source>Capture Desktop to Clipboard</source>
         <extracomment>Tray menu entry: puts a screenshot of every monitor on the clipboard.</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>Capturar el escritorio al portapapeles</translation>
     </message>
     <message>
         <location line="+4"/>
         <source>Set keyboard shortcuts...</source>
         <extracomment>Tray menu entry that opens the Keyboard Shortcuts window; keep the three full stops.</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>Definir atajos de teclado...</translation>
     </message>
     <message>
         <location line="+4"/>
         <source>Preferences...</source>
         <extracomment>Tray menu entry that opens the Preferences window: as the desktop says it, with three full stops.</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>Preferencias...</translation>
     </message>
     <message>
         <location line="+3"/>
         <source>About Kestrelle</source>
         <extracomment>Tray menu entry that opens the About window; Kestrelle is the program&apos;s name.</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>Acerca de Kestrelle</translation>
     </message>
     <message>
         <location line="+2"/>
         <source>Quit Kestrelle</source>
         <extracomment>Tray menu entry that ends the program.</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>Salir de Kestrelle</translation>
     </message>
 </context>
 </TS>
