@@ -1,14 +1,10 @@
-// Stands in for the desktop's portal for what no portal installed here does on demand: binding
-// shortcuts only through BindShortcuts, a user who declines or leaves the dialog open, a missing
-// interface, screenshot answers before the reply, forged, or naming a file someone else writes.
-// Steered through /test and its arguments: --without-global-shortcuts, --without-screenshot,
-// --bind-response=CODE, --list-shortcuts-only (a session's shortcuts told only by ListShortcuts, as by
-// Plasma 6), --registry[=ERROR] (a host registry that takes any id, or answers ERROR),
-// --screenshot-picture=FILE (copied into --screenshot-folder=DIR at each request),
-// --screenshot-response=CODE, --screenshot-uri=FILE (answered, nothing saved) and
-// --screenshot-answer=forged|after-reply|before-reply (the last two on a path other than predicted)
-// or =flood (a reply, then no answer ever, only signals to the caller, sent for as long as it is on
-// the bus, 100 s at most).
+// Stands in for the desktop's portal where no installed one answers on demand. Options: --without-global-
+// shortcuts, --without-screenshot, --bind-response=CODE, --list-shortcuts-only (a session's shortcuts told
+// only by ListShortcuts, as by Plasma 6), --registry[=ERROR] (a registry that takes any id, or answers
+// ERROR), --screenshot-picture=FILE (copied into --screenshot-folder=DIR at each request),
+// --screenshot-response=CODE, --screenshot-uri=FILE (answered, nothing saved), --screenshot-answer=forged|
+// after-reply|before-reply (the last two on another path than predicted) or =flood (a reply, then only
+// signals to the caller while it is on the bus, 100 s at most).
 
 #include <QCoreApplication>
 #include <QDBusAbstractAdaptor>
@@ -65,8 +61,7 @@ void respond(QDBusConnection connection, const QDBusMessage& call, const QString
     connection.send(signal);
 }
 
-// Answers before the method's reply, which a portal may do: a client that listens only once it has
-// the reply misses the answer.
+// Before the method's reply, as a portal may: a client that listens only once it has the reply misses it.
 void answer(const QDBusMessage& call, const QString& requestPath, uint code, const QVariantMap& results)
 {
     respond(bus(), call, requestPath, code, results);
@@ -287,8 +282,7 @@ int main(int argc, char* argv[])
     QCoreApplication application(argc, argv);
     qDBusRegisterMetaType<Shortcuts::value_type>();
     qDBusRegisterMetaType<Shortcuts>();
-    // Slots are matched to calls by the names of their parameter types.
-    qRegisterMetaType<Shortcuts>("Shortcuts");
+    qRegisterMetaType<Shortcuts>("Shortcuts"); // slots are matched to calls by their types' names
     QObject desktop;
     if (!application.arguments().contains("--without-global-shortcuts"))
         bus().registerObject("/test", new GlobalShortcuts(&desktop), QDBusConnection::ExportAllSlots);

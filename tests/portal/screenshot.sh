@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# The capture tool under weston (no screen copy) asks the fake portal on this private bus for the
-# answers no installed portal gives on demand; GNOME's own is in tests/desktops/portal.sh.
-#   screenshot.sh TOOL FAKE-PORTAL
+# The capture tool under weston (no screen copy) against the fake portal on this private bus; GNOME's own
+# portal is in tests/desktops/portal.sh.   screenshot.sh TOOL FAKE-PORTAL
 source "$(dirname "$0")/../screencapture/lib.sh" # $work, checks; stops the processes in $servers on exit
 fake_portal=$2
 
@@ -9,34 +8,30 @@ export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 0700 "$XDG_RUNTIME_DIR"
 weston --backend=headless-backend.so --socket=kestrelle-portal --idle-time=0 >"$work/weston.log" 2>&1 &
 servers+=($!)
-for _ in $(seq 200); do [ -S "$XDG_RUNTIME_DIR/kestrelle-portal" ] && break; sleep 0.05; done
-[ -S "$XDG_RUNTIME_DIR/kestrelle-portal" ] || { echo "weston did not start:" >&2; cat "$work/weston.log" >&2; exit 1; }
+wait_for "weston" test -S "$XDG_RUNTIME_DIR/kestrelle-portal" || { cat "$work/weston.log" >&2; exit 1; }
 export WAYLAND_DISPLAY=kestrelle-portal
 unset DISPLAY
 
-# Where the portal saves, in a path whose URI needs escapes; the picture it saves is whatever
-# $work/source.png holds at the request.
+# The portal saves $work/source.png, as it is at the request, into a folder whose URI needs escapes.
 shots="$work/portal shots/Écran"
 mkdir -p "$shots"
 convert -seed 7 -size 320x200 plasma:fractal -fill '#ff0000' -draw 'rectangle 0,0 40,40' \
     -fill white -draw 'rectangle 41,0 80,40' -depth 8 "PNG24:$work/picture.png"
-cp "$work/picture.png" "$work/source.png"
-
 portal_pid=
-start_portal() { # FAKE-PORTAL ARGS...
+start_portal() { # ARGS...
     [ -n "$portal_pid" ] && { kill "$portal_pid" || true; wait "$portal_pid" || true; }
     "$fake_portal" --screenshot-picture="$work/source.png" --screenshot-folder="$shots" "$@" &
     portal_pid=$!
     servers+=($portal_pid)
     gdbus wait --session --timeout 5 org.freedesktop.portal.Desktop || { echo "the fake portal did not start" >&2; return 1; }
 }
-
-# capture NAME [ENV-COMMAND...]: runs the tool (under ENV-COMMAND) into $work/NAME; sets status and err.
+# capture NAME [ENV-COMMAND...]: the tool (under ENV-COMMAND) into $work/NAME; sets status and err.
 capture() { err=$(timeout 20 "${@:2}" "$tool" -x "$work/$1" 2>&1) && status=0 || status=$?; }
+# from_portal PICTURE NAME : the portal hands PICTURE to a capture into NAME.
+from_portal() { cp "$1" "$work/source.png" && capture "$2"; }
 
-# A portal that never answers, only floods the tool with signals, on a bus of its own, beside the
-# rest: the tool, reading slowly (preload.c), gives up when the minute it allows the portal is over,
-# not when the flood stops.
+# A portal that only floods the tool, on a bus of its own, beside the rest: the tool, reading slowly
+# (preload.c), gives up when its minute is over, not when the flood stops.
 preload
 dbus-run-session --config-file="$(dirname "$0")/session.conf" -- bash -c '"$1" --screenshot-answer=flood &
     gdbus wait --session --timeout 5 org.freedesktop.portal.Desktop || exit 125
@@ -48,49 +43,41 @@ dbus-run-session --config-file="$(dirname "$0")/session.conf" -- bash -c '"$1" -
 flooded=$!
 
 start_portal
-# Each kind of PNG passes the check that the portal's file is whole, and keeps its pixels.
 convert "$work/picture.png" -colors 64 "PNG8:$work/palette.png"
 convert "$work/picture.png" -colorspace Gray -depth 8 "$work/grey.png"
 convert "$work/picture.png" -alpha set -depth 16 "PNG64:$work/deep-alpha.png"
 for kind in palette grey deep-alpha; do
-    cp "$work/$kind.png" "$work/source.png"
-    capture "$kind-shot.png"
+    from_portal "$work/$kind.png" "$kind-shot.png"
     check "a $kind PNG from the portal saves its pixels" same_pixels "$work/$kind-shot.png" "$work/$kind.png"
 done
-
-# A PNG from the portal is stored as it is, and decoded for any other format.
-cp "$work/picture.png" "$work/source.png"
-capture as-is.png
+from_portal "$work/picture.png" as-is.png
 check "the portal's PNG is stored as it is" cmp -s "$work/as-is.png" "$work/picture.png"
 capture as-is.jpg
-expect "... and decoded for a JPEG" "JPEG 320x200" "$(identify -format '%m %wx%h' "$work/as-is.jpg")"
+expect "... and decoded for a JPEG" "JPEG 320x200" "$(image_info "$work/as-is.jpg")"
 
-# A picture that cannot be read fails, names the portal's file and keeps it; one that a decoder could
-# not read to the end is refused as damaged, however whole it looks (its checksums all right).
+# Unreadable: fails, names the portal's file and keeps it; one a decoder could not read to its end is
+# damaged however whole it looks (its checksums right): a bit of its image data flipped, or the header of
+# the whole picture with the image data of its top half.
 head -c 20000 "$work/picture.png" >"$work/truncated.png"
 convert "$work/picture.png" "JPEG:$work/jpeg.png"
-# The offset of a PNG's first image data chunk, from its length field.
 idat() { python3 -c 'import sys; print(open(sys.argv[1], "rb").read().index(b"IDAT") - 4)' "$1"; }
 at=$(idat "$work/picture.png")
-# A bit of the image data flipped, its checksum left as it was.
 cp "$work/picture.png" "$work/bad-checksum.png"
 byte=$(od -An -tu1 -j $((at + 1000)) -N1 "$work/picture.png")
 printf "\\$(printf %o $((byte ^ 16)))" | dd of="$work/bad-checksum.png" bs=1 seek=$((at + 1000)) conv=notrunc status=none
-# The header of the whole picture with the image data of its top half.
 convert "$work/picture.png" -crop 320x100+0+0 +repage -depth 8 "PNG24:$work/top.png"
 { head -c "$at" "$work/picture.png" && tail -c +$(($(idat "$work/top.png") + 1)) "$work/top.png"; } >"$work/half-the-rows.png"
 for how in truncated jpeg bad-checksum half-the-rows; do
-    cp "$work/$how.png" "$work/source.png"
-    capture "refused-$how.png"
-    check "refused ($how): status 1, no file" test "$status" -eq 1 -a ! -e "$work/refused-$how.png"
+    from_portal "$work/$how.png" "refused-$how.png"
     [ "$how" = jpeg ] && says="unreadable: .* not a PNG image" || says="damaged: cannot read '$shots/Screenshot .*.png'"
-    expect "refused ($how): the portal's file named" 1 "$(grep -c "$says" <<<"$err")"
+    expect "refused ($how): status 1, no file, the portal's file named" "1 no 1" \
+        "$status $([ -e "$work/refused-$how.png" ] && echo file || echo no) $(grep -c "$says" <<<"$err")"
 done
 check "unreadable pictures are kept" test "$(find "$shots" -type f | wc -l)" -eq 4
 find "$shots" -type f -delete
 
-# The portal's file is opened only as a regular file of its own: never through a link, never a
-# FIFO, which would keep the tool waiting for a writer. Either is refused at once and left alone.
+# The portal's file only as a regular file of its own: a link is not followed, a FIFO would keep the tool
+# waiting for a writer. Either is refused at once and left alone.
 cp "$work/picture.png" "$work/source.png"
 mkfifo "$shots/fifo.png"
 ln -s "$work/picture.png" "$shots/link.png"
@@ -98,32 +85,30 @@ for kind in fifo link; do
     start_portal --screenshot-uri="$shots/$kind.png"
     capture "$kind-shot.png"
     [ $kind = fifo ] && why="not a regular file" || why="a symbolic link, which is not followed"
-    expect "the portal's file a $kind: refused at once, saying why" \
-        "1 screencapture: the desktop portal's screenshot is unreadable: cannot read '$shots/$kind.png': $why" "$status $err"
-    check "... nothing saved, the $kind left where it is" test ! -e "$work/$kind-shot.png" -a -e "$shots/$kind.png"
+    expect "the portal's file a $kind: refused at once, saying why, nothing saved, the $kind left" \
+        "1 screencapture: the desktop portal's screenshot is unreadable: cannot read '$shots/$kind.png': $why no yes" \
+        "$status $err $([ -e "$work/$kind-shot.png" ] && echo saved || echo no) $([ -e "$shots/$kind.png" ] && echo yes)"
 done
 check "... and what the link names kept" cmp -s "$work/picture.png" "$(readlink "$shots/link.png")"
 rm "$shots/fifo.png" "$shots/link.png"
 
-# The portal's file goes only while its name still names the file read. Another file takes the name
-# (preload.c moves it there): once the file has been read, before the tool looks at the name; and
-# as the tool removes it, after it has looked.
+# The portal's file goes only while its name names the file read. Another file takes the name (preload.c):
+# once the file is read, before the tool looks at the name; and as the tool removes it, after it looked.
 for moment in fdatasync unlink; do
     start_portal --screenshot-uri="$shots/swapped.png"
     cp "$work/picture.png" "$shots/swapped.png"
     cp "$work/grey.png" "$work/other.png"
     capture "swapped-$moment.png" "${preloaded[@]}" SWAP_AT=$moment SWAP_FROM="$work/other.png" SWAP_TO="$shots/swapped.png"
     check "swapped at $moment: the file read is saved" same_pixels "$work/swapped-$moment.png" "$work/picture.png"
-    check "... the file that took the portal's file's name is left alone" cmp -s "$shots/swapped.png" "$work/grey.png"
-    check "... and nothing else is left in the portal's folder" test "$(ls -A "$shots")" = swapped.png
+    check "... the file that took the portal's file's name is left alone, nothing else left" \
+        test "$(cmp -s "$shots/swapped.png" "$work/grey.png" && ls -A "$shots")" = swapped.png
     [ $moment = fdatasync ] && said=1 || said=0
     expect "... with $said line saying so" $said "$(grep -c "no longer the desktop portal's screenshot that was read; left alone" <<<"$err")"
     rm -f "$shots/swapped.png"
 done
 
-# Answers to this request from another sender or to another request, which come first, are ignored;
-# a portal names the request object otherwise when the predicted name is taken, and answers before
-# or after its reply.
+# Answers from another sender or to another request, which come first, are ignored; a portal names the
+# request otherwise when the predicted name is taken, and answers before or after its reply.
 for how in forged after-reply before-reply; do
     start_portal --screenshot-answer=$how
     capture answered.png
