@@ -9,12 +9,12 @@ title="Save Screenshot"
 choosers() { swaymsg -t get_tree | jq -r --arg t "$title" '.. | objects | select(.name? == $t) | "\(.id) \(.pid)"'; }
 count_is() { [ "$(choosers | grep -c .)" -eq "$1" ]; }
 
-# confirm ID DIR : in the home folder (the recent files, where it opens, keep Save off), types DIR as a
-# person does and presses Save once it is on (Return only completes the name); again if a key went astray.
+# confirm ID DIR : types DIR as a person does from the home folder (Save is off in the recent files, where
+# it opens) and presses Save once it is on (Return only completes the name); again if a key went astray.
 confirm() {
     for _ in 1 2 3; do
         swaymsg "[con_id=$1] focus" >/dev/null
-        # The first key after wtype's keyboard appears may be lost: Shift alone is harmless.
+        # Shift first: the first key after wtype's keyboard appears may be lost.
         wtype -d 20 -k Shift_L -M alt -k Home -m alt -s 400 -M ctrl -k l -m ctrl -s 300 "$2"
         KESTRELLE_WAIT=3 wait_for "Save for $2" "$here/atspi.py" press "$backend_pid" Save "$2" 2>/dev/null && return 0
     done

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Kestrelle's global shortcuts in GNOME (tests/desktops/with-desktop gnome):   gnome-shortcuts.sh KESTRELLE
-# GNOME 48's portal asks the user in its "Add Keyboard Shortcuts" dialog, for a program it knows by its
-# desktop entry (in KESTRELLE_DATA_DIR); here the user cancels it, through the accessibility bus. GNOME 43
-# has no global shortcuts portal.
+# GNOME 48's portal asks in its "Add Keyboard Shortcuts" dialog, for a program it knows by its desktop entry
+# (in KESTRELLE_DATA_DIR); here the user cancels it through the accessibility bus. GNOME 43 has no portal.
 source "$(dirname "$0")/session.sh" "$1"
 export QT_QPA_PLATFORM=wayland QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 app_id=io.github.kestrelle.Kestrelle

@@ -14,8 +14,8 @@ kestrelle_components() {
     done
 }
 one_component() { component=$(kestrelle_components) && [ "$(wc -w <<<"$component")" -eq 1 ]; }
-# press_until_start N : the shortcut run as kglobalaccel does for its key, until the tool's Nth start: a
-# program that has just started may not have its portal session yet.
+# press_until_start N : the shortcut run as kglobalaccel does for its key until the tool's Nth start (a
+# program just started may not have its portal session yet).
 press_until_start() {
     for _ in $(seq 15); do
         for path in $(kestrelle_components); do
