@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# Kestrelle through its tray icon, the capture tool a recording stand-in: the menu and its windows;
-# settings and shortcuts that steer the captures after a kill -9 and a restart; both looks readable;
-# the signals that end it. The real tool's captures are in install/prefix.sh; a real panel's clicks
-# and a second instance in tests/desktops.
+# Kestrelle through its tray icon, the capture tool a recording stand-in. (The real tool's captures are
+# in install/prefix.sh; a real panel's clicks and a second instance in tests/desktops.)
 source "$(dirname "$0")/lib.sh"
 
 # grey TITLE X Y W H : the spread of grey levels and the mean grey (0 to 1) in that part of the window.
@@ -12,8 +10,7 @@ grey() {
 }
 legible() { awk -v c="$(grey "$@" | cut -d' ' -f1)" 'BEGIN { exit !(c > 0.4) }'; }
 
-# looks LOOK : both windows drawn in LOOK, light for a first start, dark for a stored interface style;
-# leaves the Preferences window open.
+# looks LOOK : both windows drawn in LOOK (dark: a stored interface style); leaves Preferences open.
 looks() {
     choose_menu_entry "Set keyboard shortcuts..."
     wait_for "the $1 Keyboard Shortcuts window to be drawn, its first label readable" \
@@ -30,14 +27,12 @@ looks() {
 stage_with_recorder "$work/app"
 start_kestrelle "$work/app"
 wait_for_icon
-# The icon may dock before the launch has finished: its last step is the first start's repair.
 wait_for "the first start to store the file type" setting_is screenshotFileTypeIndex 0
 expect "the first start stores png at index 0 and says so once" png/0/1 \
     "$(setting screenshotFileType)/$(setting screenshotFileTypeIndex)/$(log_count 'No value set for screenshotFileTypeIndex')"
 
-# A second click soon after the menu was dismissed, which Qt reports as a double click, opens it again.
-# One xdotool run, so that the server's time stamps put the clicks a quarter of a second apart however
-# loaded the machine is.
+# A second click soon after the menu was dismissed, a double click to Qt, opens it again. One xdotool
+# run: the server's time stamps put the clicks 0.25 s apart however loaded the machine is.
 space_clicks
 xdotool mousemove --window "$(kestrelle_icon)" 8 8 click 1 sleep 0.2 key Escape sleep 0.05 click 1
 wait_for "the menu to open on a second click right after it was dismissed" menu_open
@@ -69,7 +64,6 @@ shots="$work/shots"
 mkdir "$shots"
 choose_menu_entry "Set keyboard shortcuts..."
 wait_for_window "Keyboard Shortcuts"
-# A click on a recorder (the window has a fixed layout), then the key combination.
 click_in "Keyboard Shortcuts" 305 60 && xdotool key ctrl+alt+k
 wait_for "the clipboard shortcut to be stored as Ctrl+Alt+K" setting_is CaptureClipboardShortcut Ctrl+Alt+K
 click_in "Keyboard Shortcuts" 305 28 && xdotool key ctrl+alt+d
@@ -83,7 +77,6 @@ click_in Preferences "${play_sound_box[@]}"
 wait_for "the play-sound setting to be stored" setting_is playSoundAfterScreenshot true
 click_in Preferences "${open_viewer_box[@]}"
 wait_for "the open-in-viewer setting to be stored" setting_is openInPreview true
-# The pop-up opens on a click; Down twice from PNG is TIFF, Return takes it.
 click_in Preferences "${file_type_popup[@]}"
 wait_for "the file-type list to open" menu_open
 xdotool key Down Down Return
@@ -93,8 +86,8 @@ expect "each click is logged once" "1 1 1" "$(log_count 'Setting changed: Playin
     log_count 'Setting changed: Opening screenshot in Preview after saving is complete') $(
     log_count 'Setting screenshot file type to tiff')"
 
-# Killed with the window open, not quit: nothing is left to write at the end. After the restart, in the
-# dark look, the captures (clipboard, then file) use all three stored settings.
+# Killed, not quit: nothing is left to write at the end. After a restart in the dark look, the captures
+# use all three stored settings.
 kill -9 "$kestrelle_pid"
 wait_for_exit
 echo AppleInterfaceStyle=Dark >>"$settings"
@@ -110,7 +103,6 @@ expect "a file capture opens the file in the viewer and plays the sound" '"-P" "
 check "the file is a .tiff" capture_path_fits "$before" "$after" "$shots" tiff "$(recorded_path 4)"
 expect "a restart leaves the settings file as it was" "$stored" "$(cat "$settings")"
 
-# The check box shows the stored state after the restart: one click turns it off.
 looks dark
 click_in Preferences "${play_sound_box[@]}"
 wait_for "the play-sound setting to be stored as off" setting_is playSoundAfterScreenshot false

@@ -1,17 +1,15 @@
 #!/usr/bin/env bash
-# What Kestrelle depends on, taken away under it: the capture tool, the folder typed into the
-# chooser, the X server.
+# What Kestrelle depends on, taken away under it: the capture tool, the chosen folder, the X server, the tray.
 source "$(dirname "$0")/../e2e/lib.sh"
 
 seed_settings screenshotFileType=png screenshotFileTypeIndex=0 CaptureShortcut=Ctrl+Alt+D \
     CaptureClipboardShortcut=Ctrl+Alt+K
 shots=$work/shots
 mkdir "$shots"
-# The chooser opens in the folder Kestrelle was started in.
 app=$work/app
 stage_with_recorder "$app"
 cp "$app/screencapture" "$work/recorder"
-cd "$shots"
+cd "$shots" # where the chooser opens
 start_kestrelle "$app"
 cd - >/dev/null
 wait_for_icon
@@ -38,14 +36,13 @@ choose_menu_entry "Capture Desktop to Clipboard"
 wait_for "the tool put back to work at the next capture, without a restart" has_started "$starts" 1
 expect "no other line was logged" 8 "$(wc -l <"$log")"
 
-# The folder typed into the chooser is deleted before Return: the chooser says so in a box of its own,
-# the narrower of two windows, that blocks neither the chooser nor the tray menu.
+# The typed folder deleted before Return: the chooser says so in a box of its own, the narrower of two
+# windows, that blocks neither the chooser nor the tray menu.
 mkdir "$work/gone"
 choose_menu_entry "Capture Desktop"
 wait_for_window "$kestrelle_chooser_title"
 chooser=$(visible_window "$kestrelle_chooser_title")
-# With no window manager the chooser opens in the screen's top left corner, and Qt 6.8 draws it wide
-# enough to cover the icon: below the tray, where a window manager would keep it, the click reaches the icon.
+# Below the tray, as a window manager would keep it: at the top left, Qt 6.8's chooser covers the icon.
 xdotool windowmove --sync "$chooser" 0 40
 xdotool windowfocus --sync "$chooser" type --delay 4 -- "$work/gone"
 rmdir "$work/gone"
@@ -86,8 +83,8 @@ expect "it says why in one line" 1 "$(wc -l <"$log")"
 check "in the log's format, time, process and text" \
     grep -qE "^[0-9-]{10} [0-9:.]{12} kestrelle\[[0-9]+\] The X11 connection broke" "$log"
 
-# The tray host starting 2 s after Kestrelle, as at a login where the panel comes late: the window
-# Kestrelle opened for want of a tray closes once the icon docks, unless the person used it first.
+# The tray host 2 s after Kestrelle, as at a login: the window opened for want of a tray closes once the
+# icon docks, unless the person used it first.
 start_xvfb 640x480x24 "$work/xvfb-late.log"
 closed_for_tray="Closed the Kestrelle window: the Kestrelle icon is now in the tray"
 for use in none clicked moved; do

@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
-# Both captures through the tray menu of the build installed into a prefix of its own ($1 is the build
-# tree): the screen, with neither the menu nor the chooser in it.
+# Both captures through the tray menu of the build ($1) installed into a prefix: the screen, neither the
+# menu nor the chooser in it.
 build=$1
 source "$(dirname "$0")/../e2e/lib.sh" "" "" ""
 export XDG_CACHE_HOME=$work/cache
-# Neither the configured prefix nor one without a space: the program must find its tool from wherever
-# it was put.
+# Not the configured prefix, and with a space: the program finds its tool wherever it was put.
 prefix="$work/my prefix"
 tool="$prefix/libexec/kestrelle/screencapture"
 cmake --install "$build" --prefix "$prefix" >"$work/install.log"
@@ -39,13 +38,12 @@ after=$(date +%s)
 choose_folder "$shots"
 png_in() { [ -n "$(find "$shots" -type f -name '*.png')" ]; }
 wait_for "a file in the typed folder" png_in
-# The tool links the file into place only once it is complete, so a file that is there decodes.
 file=$(find "$shots" -type f)
 check "the folder's one file is named after the moment of the menu choice" \
     capture_path_fits "$before" "$after" "$shots" png "$file"
 expect "it is a PNG of the whole screen, only the desktop in it" "PNG $screen 0" "$(facts "$file")"
 
-# With the installed tool gone, nothing else can take its place: the captures came from it.
+# With the installed tool gone nothing takes its place: the captures came from it.
 rm "$tool" "$file"
 capture_to_folder "$shots"
 wait_for "the program to say it found no capture tool" log_has 'Could not start'
