@@ -60,6 +60,8 @@ servers_running() { [ "$(tool_processes "XDG_RUNTIME_DIR=$XDG_RUNTIME_DIR" | wc 
 head -c $((3840 * 2160 * 3)) /dev/urandom |
     convert -size 3840x2160 -depth 8 rgb:- -define png:compression-level=1 "$work/noise.png"
 chmod 0644 "$work/noise.png"
+# sway 1.7 cannot disable a headless output (swaywm/sway#5522): HEADLESS-2 stays in the desktop, grim's too,
+# so at scale 1, within the 4K one.
 swaymsg "output HEADLESS-2 scale 1; output HEADLESS-2 disable; output HEADLESS-1 mode 3840x2160 transform normal bg $work/noise.png stretch" >/dev/null
 noise_shown() {
     grim -g '0,0 32x32' "$work/corner.png" 2>/dev/null && [ "$(identify -format %k "$work/corner.png")" -gt 500 ]
