@@ -2,9 +2,11 @@
 
 #include <climits>
 #include <clocale>
+#include <cstdlib>
 #include <libintl.h>
 #include <locale.h>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,11 +40,26 @@ std::string localeFolder()
     return folder + KESTRELLE_LOCALE_DIR_FROM_TOOL;
 }
 
+// The C locale, C.UTF-8 among them, means untranslated whatever LANGUAGE says, as the program and the
+// glibc of Debian 13 read it; the glibc of Debian 12 still read LANGUAGE under C.UTF-8.
+bool untranslated()
+{
+    const char* messages = nullptr;
+    for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        messages = std::getenv(variable);
+        if (messages && *messages)
+            break;
+    }
+    const std::string_view name = messages ? messages : "";
+    return name.empty() || name == "C" || name.starts_with("C.") || name == "POSIX";
+}
+
 // Looks texts up in the user's locale, which only these lookups use: the tool itself stays in the "C"
 // locale, so that the system's and the libraries' messages in its log lines stay English.
 class Catalogue {
 public:
-    Catalogue() : m_locale(newlocale(LC_MESSAGES_MASK, "", locale_t(nullptr)))
+    Catalogue()
+        : m_locale(untranslated() ? locale_t(nullptr) : newlocale(LC_MESSAGES_MASK, "", locale_t(nullptr)))
     {
         if (!m_locale)
             return;

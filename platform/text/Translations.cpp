@@ -8,6 +8,24 @@
 #error "KESTRELLE_TRANSLATIONS_DIR_FROM_BIN is where the program finds its catalogues, from its own folder"
 #endif
 
+namespace {
+
+// Qt's own catalogue, but for the texts of a process or a device that failed: those go into log lines
+// ("Could not start ...: Unknown error"), which stay English.
+class QtTranslator final : public QTranslator {
+public:
+    QString translate(const char* context, const char* sourceText, const char* disambiguation,
+                      int n) const override
+    {
+        const QByteArrayView from(context);
+        if (from == "QProcess" || from == "QIODevice")
+            return {};
+        return QTranslator::translate(context, sourceText, disambiguation, n);
+    }
+};
+
+} // namespace
+
 Translations::Translations(const QString& folder)
 {
     const QStringList languages = languagesOf(QProcessEnvironment::systemEnvironment());
@@ -16,7 +34,7 @@ Translations::Translations(const QString& folder)
         if (!own->load(QStringLiteral("kestrelle_") + language, folder, QString()))
             continue;
         // Qt looks in the catalogue installed last first: Kestrelle's own wording wins over Qt's.
-        auto qt = std::make_unique<QTranslator>();
+        auto qt = std::make_unique<QtTranslator>();
         if (qt->load(QStringLiteral("qtbase_") + language, QLibraryInfo::path(QLibraryInfo::TranslationsPath),
                      QString()) &&
             QCoreApplication::installTranslator(qt.get()))
@@ -47,7 +65,8 @@ QStringList Translations::languagesOf(const QProcessEnvironment& environment)
         if (!messages.isEmpty())
             break;
     }
-    if (messages.isEmpty() || messages == u"C" || messages == u"POSIX")
+    // C.UTF-8 as C, as the capture tool and the glibc of Debian 13 read it.
+    if (messages.isEmpty() || messages == u"C" || messages.startsWith(u"C.") || messages == u"POSIX")
         return {};
     QStringList wanted = environment.value(QStringLiteral("LANGUAGE")).split(u':', Qt::SkipEmptyParts);
     if (wanted.isEmpty())

@@ -24,9 +24,9 @@ public:
 
     // The catalogue names to try, best first, as GNU gettext reads the environment: LANGUAGE's
     // colon-separated list where it has one, else the messages locale, the first set of LC_ALL,
-    // LC_MESSAGES and LANG; nothing where that locale is C or POSIX (or none), which means untranslated
-    // whatever LANGUAGE says. Each language as "ll_CC", then "ll", without a codeset or modifier:
-    // de_DE.UTF-8@euro gives de_DE, de.
+    // LC_MESSAGES and LANG; nothing where that locale is C, C.UTF-8 or POSIX (or none), which means
+    // untranslated whatever LANGUAGE says. Each language as "ll_CC", then "ll", without a codeset or
+    // modifier: de_DE.UTF-8@euro gives de_DE, de.
     static QStringList languagesOf(const QProcessEnvironment& environment);
 
 private:

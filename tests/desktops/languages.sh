@@ -4,30 +4,38 @@
 # Each row of the table is an environment and the language whose built catalogues must give every text
 # read here: the window of commands (through the accessibility bus), the tray menu as the tray reads it
 # over dbusmenu, --help, and the capture tool's notification of a failure. An English row shows today's
-# English exactly. In every row the log is the English one, and the tool's line on stderr, which is also
-# the notification's body, too.
+# English exactly. In every row the log is the English one, a line with Qt's reason why a tool could not
+# start among it, and so are the tool's line on stderr and the notification's body, which is that line.
 source "$(dirname "$0")/session.sh" "$1" "$2"
 lconvert=$3 qm_folder=$4 text_domain=$5
 export QT_QPA_PLATFORM=wayland QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 # The settings of an earlier run, so that no row logs the first run's line.
 seed_settings screenshotFileTypeIndex=0 screenshotFileType=png
+# The program with its catalogues where the build keeps them, beside a capture tool that cannot start.
+app=$work/app/bin
+catalogues=$app/$(realpath --relative-to="$(dirname "$kestrelle")" "$qm_folder")
+mkdir -p "$app" "$(dirname "$catalogues")"
+cp "$kestrelle" "$app/"
+ln -s "$qm_folder" "$catalogues"
+printf '#!/nonexistent/interpreter\n' >"$app/screencapture"
+chmod +x "$app/screencapture"
 
 # The tool translates only in a locale the system has; the test makes its own.
 export LOCPATH=$work/locales
 mkdir "$LOCPATH"
-for locale in ja_JP en_US; do
+for locale in ja_JP en_US de_DE; do
     localedef -i "$locale" -f UTF-8 "$LOCPATH/$locale.UTF-8" >/dev/null 2>&1 ||
         skip "localedef cannot make $locale.UTF-8 (the locales package has its sources)"
 done
 
-# ENVIRONMENT | LANGUAGE OF THE CATALOGUES (none: English)
+# ENVIRONMENT | LANGUAGE OF THE CATALOGUES (none: English). Each row starts from LANG=en_US.UTF-8.
 rows=(
     "LANG=C.UTF-8|"
     "LANGUAGE=de|de"
     "LANG=ja_JP.UTF-8|ja"
-    "LANG=en_US.UTF-8|"
-    "LANGUAGE=xx|"
-    "LANG=C LANGUAGE=de|"
+    "LANG=de_DE.UTF-8 LANGUAGE=xx|"
+    "|"
+    "LANG=C.UTF-8 LANGUAGE=de|"
 )
 titles=("Capture Desktop" "Capture Desktop to Clipboard" "Set keyboard shortcuts..." "Preferences..."
     "About Kestrelle" "Quit Kestrelle")
@@ -38,12 +46,16 @@ item() {
     bus get-property org.kde.StatusNotifierWatcher /StatusNotifierWatcher org.kde.StatusNotifierWatcher \
         RegisteredStatusNotifierItems 2>/dev/null | grep -o '"[^"]*"' | tr -d '"' | grep .
 }
-# The menu's labels as the tray lays it out, "-" for a separator.
-menu_labels() {
-    local service=${1%%/*} path=/${1#*/} menu
-    menu=$(bus get-property "$service" "$path" org.kde.StatusNotifierItem Menu | cut -d'"' -f2)
-    bus --json=short -- call "$service" "$menu" com.canonical.dbusmenu GetLayout iias 0 -1 0 |
-        jq -r '.data[1][2][].data[1] | if .type.data == "separator" then "-" else .label.data end'
+# menu ITEM CALL ARGS... : a call to the item's menu.
+menu() {
+    local service=${1%%/*} path=/${1#*/}
+    bus --json=short -- call "$service" "$(bus get-property "$service" "$path" org.kde.StatusNotifierItem Menu |
+        cut -d'"' -f2)" com.canonical.dbusmenu "${@:2}"
+}
+# The entries as the tray lays the menu out, one "ID LABEL" a line, "-" for a separator's label.
+entries() {
+    menu "$1" GetLayout iias 0 -1 0 |
+        jq -r '.data[1][2][].data | "\(.[0]) \(if .[1].type.data == "separator" then "-" else .[1].label.data end)"'
 }
 buttons() { "$here/atspi.py" buttons "$kestrelle_pid" 2>/dev/null | sed -n 's/^  //p'; }
 window_read() { [ "$(buttons | grep -c .)" -eq ${#titles[@]} ]; }
@@ -53,10 +65,10 @@ messages() { sed 's/^[^ ]* [^ ]* [^ ]* //' "$1"; }
 # run ENVIRONMENT... : sets seen to the texts a person reads, said to the log, the tool's line on stderr and
 # the notification's body.
 run() {
-    local in_language=(env -u LC_ALL -u LANGUAGE -u LC_MESSAGES LANG=C.UTF-8 "$@") tray
+    local in_language=(env -u LC_ALL -u LANGUAGE -u LC_MESSAGES LANG=en_US.UTF-8 "$@") tray
     local help window menu notification
-    help=$("${in_language[@]}" "$kestrelle" --help | sed -n 's/^  --preferences *//p')
-    "${in_language[@]}" "$kestrelle" 2>"$work/row.log" &
+    help=$("${in_language[@]}" "$app/kestrelle" --help | sed -n 's/^  --preferences *//p')
+    "${in_language[@]}" "$app/kestrelle" 2>"$work/row.log" &
     kestrelle_pid=$!
     wait_for "the window of commands on the accessibility bus" window_read
     window=$(buttons | paste -sd '|')
@@ -65,7 +77,10 @@ run() {
     tray=$!
     helpers+=("$tray")
     wait_for "Kestrelle's item in the tray" eval "item >/dev/null"
-    menu=$(menu_labels "$(item)" | paste -sd '|')
+    menu=$(entries "$(item)" | cut -d' ' -f2- | paste -sd '|')
+    # A capture whose tool cannot start: Qt's reason is in the log line.
+    menu "$(item)" Event isvu "$(entries "$(item)" | sed -n 2p | cut -d' ' -f1)" clicked i 0 0 >/dev/null
+    wait_for "Kestrelle to say that the tool could not start" grep -q 'Could not start' "$work/row.log"
     application ActivateAction quit [] {} >/dev/null
     wait_for_exit
     kill "$tray" && unset 'helpers[-1]'
@@ -103,12 +118,13 @@ for row in "${rows[@]}"; do
     # shellcheck disable=SC2086 # the variables, a word each
     run $environment
     [ -z "$language" ] || check "the $language catalogues translate each of these texts" translated "$language"
-    expect "$environment: the window of commands, the tray menu, --help and the notification are in ${language:-English}" \
+    expect "${environment:-LANG=en_US.UTF-8}: the window of commands, the tray menu, --help and the notification are in ${language:-English}" \
         "$(expected "$language")" "$seen"
     if [ -z "${reference:-}" ]; then
         reference=$said
         expect "the notification's body is the tool's line on stderr" "screencapture: $body" "$(cat "$work/tool.log")"
     fi
-    expect "$environment: the log, the tool's line and the notification's body are the English ones" "$reference" "$said"
+    expect "${environment:-LANG=en_US.UTF-8}: the log, the tool's line and the notification's body are the English ones" \
+        "$reference" "$said"
 done
 finish
