@@ -18,14 +18,15 @@ check "desktop-file-validate accepts the translated menu entry and autostart ent
     desktop-file-validate "$entry" "$autostart"
 check "appstreamcli validate --no-net accepts the translated metainfo" \
     appstreamcli validate --no-net "$metainfo"
-# Every language in the name, the comment, each action's name and the metainfo's summary.
+# Every language in the name, the comment and each action's name; in the metainfo a summary for each,
+# whose tags gettext writes by release (pt_BR, pt-BR, zh-Hans-CN).
 merged() {
     local language
     for language; do
         [ "$(grep -c "^Name\[$language\]=" "$entry")" -eq 5 ] && grep -q "^Comment\[$language\]=" "$entry" &&
-            grep -q "^Name\[$language\]=" "$autostart" && grep -q "<summary xml:lang=\"$language\">" "$metainfo" ||
-            { echo "not merged: $language" && return 1; }
+            grep -q "^Name\[$language\]=" "$autostart" || { echo "not merged: $language" && return 1; }
     done
+    [ "$(grep -c '<summary xml:lang=' "$metainfo")" -eq $# ]
 }
 check "the entries and the metainfo carry each language: $*" merged "$@"
 expect "the menu entry's Name[de] is there, the English Name as it was" "Kestrelle 1" \
