@@ -151,7 +151,15 @@ if [ -n "${no_capture:-}" ]; then
     wait_for_start "$starts" 1
     echo "SKIP - the clipboard holds a PNG of the whole desktop: $no_capture"
 else
-    wait_for "a PNG image on the desktop's clipboard" pasted_png
+    # Plasma 5.27's portal answers "cancelled" when KWin's picture comes late on a loaded machine: the
+    # portal's failure, which the tool reports as such; the person's next click is taken then.
+    pasted_or_cancelled() { pasted_png || log_has "the desktop portal says the user cancelled the screenshot"; }
+    wait_for "a PNG image on the desktop's clipboard" pasted_or_cancelled
+    if ! pasted_png && [ "$desktop" = kde ]; then
+        rmdir "$work/claimed"
+        menu_call Event isvu "$clipboard" clicked i 0 0 >/dev/null
+        wait_for "a PNG image on the desktop's clipboard after a second click" pasted_png
+    fi
     expect "the clipboard holds a PNG of the whole desktop" "PNG 1280x800" "$(identify -format '%m %wx%h' "$work/pasted.png")"
 fi
 
