@@ -63,31 +63,24 @@ void ProcessTaskLauncher::launch(const QString& launchPath, const QStringList& a
                       .arg(launchPath, m_standInFolders.join(QStringLiteral(", "))));
         return;
     }
-    if (m_underWay >= kMostUnderWay)
+    if (m_windowsOut.underWay() >= kMostUnderWay)
         reportEndedProcesses(m_context);
-    if (m_underWay >= kMostUnderWay) {
+    if (m_windowsOut.underWay() >= kMostUnderWay) {
         if (!m_refusing)
             m_log.log(
                 QStringLiteral("%1 captures are under way, as many as Kestrelle runs at once; it starts "
                                "no other until one has ended")
-                    .arg(m_underWay));
+                    .arg(m_windowsOut.underWay()));
         m_refusing = true;
         return;
     }
     m_refusing = false;
-    ++m_underWay;
     m_windowsOut.captureStarts(m_context, [this, program, arguments] { start(program, arguments); });
 }
 
 void ProcessTaskLauncher::afterTasks(QObject& context, std::function<void()> then)
 {
     m_windowsOut.afterCaptures(context, std::move(then));
-}
-
-void ProcessTaskLauncher::ended()
-{
-    --m_underWay;
-    m_windowsOut.captureEnded();
 }
 
 void ProcessTaskLauncher::start(const QString& program, const QStringList& arguments)
@@ -98,8 +91,8 @@ void ProcessTaskLauncher::start(const QString& program, const QStringList& argum
     qint64 pid = 0;
     if (!process.startDetached(&pid)) {
         m_log.log(QStringLiteral("Could not start %1: %2").arg(program, process.errorString()));
-        ended();
+        m_windowsOut.captureEnded();
         return;
     }
-    whenProcessEnds(pid, m_context, [this] { ended(); });
+    whenProcessEnds(pid, m_context, [this] { m_windowsOut.captureEnded(); });
 }

@@ -35,14 +35,10 @@ private:
     // launchPath, then a program of its file name in each stand-in folder.
     QStringList candidates(const QString& launchPath) const;
     void start(const QString& program, const QStringList& arguments);
-    // A task started by launch() has ended, or did not start after all.
-    void ended();
 
     Log& m_log;
     QStringList m_standInFolders;
     WindowsOutOfCaptures m_windowsOut;
-    // Waiting to start or running.
-    int m_underWay = 0;
     // Said that launches are refused, and none has started since.
     bool m_refusing = false;
     // Holds the pending starts and the watches of the running tasks.

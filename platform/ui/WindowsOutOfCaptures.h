@@ -22,6 +22,8 @@ public:
     // Runs then once no capture is under way, at once when none is; nothing once context is gone. One
     // call waits per context: a later one takes its place.
     void afterCaptures(QObject& context, std::function<void()> then);
+    // Captures started with captureStarts and not yet ended: waiting to start or running.
+    int underWay() const { return m_running; }
 
 private:
     void hideOnceMapped(QObject& context, std::function<void()> start, int pollsLeft);
